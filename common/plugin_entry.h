@@ -1,0 +1,22 @@
+// The entry points by which the launcher starts the hub and the hub starts a plug-in.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/ui/window.h"
+
+// The hub's entry: runs the whole program; 1 when it ran, 0 when another instance was running.
+using HubStartWizard = int (*)();
+
+// A plug-in's entry: the printer's queue name (valid during the call), the window to post the
+// notify message to, and that message's number. Returns the plug-in's first page, or null.
+using PluginStartWizard = ui::WindowHandle (*)(const char* printerName,
+                                               ui::WindowHandle notifyWindow,
+                                               uint32_t notifyMessage);
+
+// The notify message: lParam 1 goes back to the selection, any other value ends the program.
+inline constexpr uint32_t kNotifyMessage = 0x600;
+inline constexpr intptr_t kNotifyBackToSelection = 1;
+inline constexpr intptr_t kNotifyEndProgram = 0;
+
+#define PLENWISE_EXPORT extern "C" __attribute__((visibility("default")))

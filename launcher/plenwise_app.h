@@ -1,0 +1,20 @@
+// The program the operator starts: it loads the selection hub from its own directory and runs it.
+#pragma once
+
+#include <string>
+
+#include "platform/system/module.h"
+
+class PlenwiseApp {
+  public:
+    // Loads the hub beside the executable and calls its entry; the whole run happens inside.
+    // Returns false in every case: there is no message loop of the program's own to enter.
+    bool InitInstance();
+
+    // Where the hub is looked for: the executable's directory (with its trailing '/') followed
+    // by the hub's file name; a path without a directory part is used unchanged.
+    static std::string HubPath(const std::string& executablePath);
+
+  private:
+    sys::LibraryHandle hub_ = nullptr;  // kept loaded for the life of the process
+};

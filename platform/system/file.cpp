@@ -1,0 +1,79 @@
+#include "platform/system/file.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <optional>
+#include <string_view>
+
+extern char** environ;
+
+namespace sys {
+
+namespace {
+
+std::optional<std::string_view> FindVariable(std::string_view name) {
+    if (name.empty() || name.find('=') != std::string_view::npos || environ == nullptr) {
+        return std::nullopt;
+    }
+    const char* caseInsensitiveMatch = nullptr;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view item(*entry);
+        if (item.size() <= name.size() || item[name.size()] != '=') {
+            continue;
+        }
+        if (item.compare(0, name.size(), name) == 0) {
+            return item.substr(name.size() + 1);
+        }
+        if (caseInsensitiveMatch == nullptr &&
+            ::strncasecmp(item.data(), name.data(), name.size()) == 0) {
+            caseInsensitiveMatch = *entry + name.size() + 1;
+        }
+    }
+    if (caseInsensitiveMatch != nullptr) {
+        return std::string_view(caseInsensitiveMatch);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+uint32_t GetFileAttributes(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        return kInvalidFileAttributes;
+    }
+    uint32_t attributes = S_ISDIR(info.st_mode) ? kFileAttributeDirectory : kFileAttributeArchive;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        attributes |= kFileAttributeReadOnly;
+    }
+    return attributes;
+}
+
+std::string ExpandEnvironmentStrings(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    size_t position = 0;
+    while (position < text.size()) {
+        const size_t open = text.find('%', position);
+        if (open == std::string::npos) {
+            break;
+        }
+        const size_t close = text.find('%', open + 1);
+        if (close == std::string::npos) {
+            break;
+        }
+        result.append(text, position, open - position);
+        const std::string_view name(text.data() + open + 1, close - open - 1);
+        if (const auto value = FindVariable(name)) {
+            result.append(*value);
+        } else {
+            result.append(text, open, close - open + 1);
+        }
+        position = close + 1;
+    }
+    result.append(text, position, std::string::npos);
+    return result;
+}
+
+}  // namespace sys

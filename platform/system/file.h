@@ -1,0 +1,29 @@
+// File attributes and environment expansion with the values and rules of the system the modules
+// were designed for.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/export.h"
+
+namespace sys {
+
+inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+inline constexpr uint32_t kFileAttributeReadOnly = 0x1;
+inline constexpr uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr uint32_t kFileAttributeArchive = 0x20;
+
+// kInvalidFileAttributes when the path does not exist or cannot be examined. A directory has
+// kFileAttributeDirectory; any other file kFileAttributeArchive, the attribute a freshly written
+// file carries there. kFileAttributeReadOnly is added when nobody has write permission.
+// Symbolic links are followed.
+PLENWISE_API uint32_t GetFileAttributes(const std::string& path);
+
+// Replaces every %NAME% by the value of the environment variable NAME. A name that is not set
+// (or empty, as in "%%") is kept as written, percent signs included, and scanning goes on after
+// its closing '%'; a '%' without a closing one is kept with the rest of the text. Names match
+// exactly first, then ignoring ASCII case, as they do on the system the modules come from.
+PLENWISE_API std::string ExpandEnvironmentStrings(const std::string& text);
+
+}  // namespace sys

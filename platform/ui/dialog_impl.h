@@ -1,0 +1,90 @@
+// Internal to the dialog kit: the toolkit side of a Dialog.
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "platform/ui/dialog.h"
+
+class QButtonGroup;
+
+namespace ui::detail {
+// Queues a message for a window; it is handed to the window's bound handler from the loop.
+void PostToWindow(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// Offers a key to the dialogs around the widget, innermost first; true when one swallowed it.
+bool OfferKey(QWidget* target, const KeyInput& key);
+}  // namespace ui::detail
+
+namespace ui {
+
+class DialogWidget;
+
+class DialogImpl {
+  public:
+    DialogImpl(Dialog& owner, DialogTemplate dialogTemplate);
+    ~DialogImpl();
+
+    bool Create(QWidget* parent, bool modal);
+    void DestroyWidget();
+    // The window went away (destroyed by us or by its parent): notify the page once.
+    void WindowGone();
+
+    void Dispatch(int controlId, Notify notification);
+    void DispatchMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    bool PreTranslate(const KeyInput& key) { return owner_.PreTranslateKey(key); }
+    void OnOK() { owner_.OnOK(); }
+    void OnCancel() { owner_.OnCancel(); }
+    void OnSysCommand(uint32_t id) { owner_.OnSysCommand(id); }
+    void ShowSystemMenu(const QPoint& globalPosition);
+
+    int PixelsX(int dialogUnits) const;
+    int PixelsY(int dialogUnits) const;
+
+    Dialog& owner_;
+    DialogTemplate template_;
+    QPointer<DialogWidget> widget_;
+    WindowHandle handle_ = nullptr;
+    bool modal_ = false;
+    bool ended_ = false;
+    intptr_t result_ = 0;
+    bool programmaticChange_ = false;  // set while the program itself changes a control
+    QPixmap icon_;
+    int baseUnitX_ = 6;
+    int baseUnitY_ = 12;
+    std::map<std::pair<int, Notify>, std::vector<std::function<void()>>> handlers_;
+    std::map<uint32_t, std::vector<std::function<void(uintptr_t, intptr_t)>>> messageHandlers_;
+    std::vector<QButtonGroup*> radioGroups_;
+    bool dying_ = false;  // the Dialog object is being deleted: its page handlers are gone
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+
+  private:
+    void CreateControls();
+    QWidget* CreateControl(const ControlTemplate& control, QButtonGroup*& radioGroup);
+    void Connect(QWidget* widget, const ControlTemplate& control);
+};
+
+// The window of a dialog. It forwards Enter, Escape and closing to the dialog's commands.
+class DialogWidget : public QDialog {
+  public:
+    DialogWidget(DialogImpl* impl, QWidget* parent, Qt::WindowFlags flags);
+    void Detach() { impl_ = nullptr; }
+    DialogImpl* Impl() const { return impl_; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void accept() override;
+    void reject() override;
+
+  private:
+    DialogImpl* impl_;
+};
+
+}  // namespace ui

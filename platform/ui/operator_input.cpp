@@ -1,0 +1,202 @@
+#include "platform/ui/operator_input.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QSlider>
+
+#include "platform/ui/window_registry.h"
+
+namespace ui::input {
+
+namespace {
+
+QWidget* Usable(WindowHandle control, Result& result, std::string& error) {
+    QWidget* widget = detail::WidgetOf(control);
+    if (widget == nullptr) {
+        error = "no such control";
+        result = Result::Invalid;
+        return nullptr;
+    }
+    if (!widget->isVisible() || !widget->isEnabled()) {
+        error = widget->isVisible() ? "the control is disabled" : "the control is not visible";
+        result = Result::NotUsable;
+        return nullptr;
+    }
+    result = Result::Done;
+    return widget;
+}
+
+Result Wrong(const std::string& what, std::string& error) {
+    error = what;
+    return Result::Invalid;
+}
+
+}  // namespace
+
+Result Click(WindowHandle control, std::string& error) {
+    Result result;
+    QWidget* widget = Usable(control, result, error);
+    if (widget == nullptr) {
+        return result;
+    }
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    if (button == nullptr) {
+        return Wrong("the control is not a button", error);
+    }
+    button->click();
+    return Result::Done;
+}
+
+Result SelectIndex(WindowHandle list, int index, std::string& error) {
+    Result result;
+    QWidget* widget = Usable(list, result, error);
+    if (widget == nullptr) {
+        return result;
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        if (index < 0 || index >= combo->count()) {
+            return Wrong("the list has no entry " + std::to_string(index), error);
+        }
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+        return Result::Done;
+    }
+    if (auto* checkList = qobject_cast<QListWidget*>(widget)) {
+        if (index < 0 || index >= checkList->count()) {
+            return Wrong("the list has no entry " + std::to_string(index), error);
+        }
+        checkList->setCurrentRow(index);
+        return Result::Done;
+    }
+    return Wrong("the control is not a list", error);
+}
+
+Result SelectText(WindowHandle list, const std::string& text, std::string& error) {
+    QWidget* widget = detail::WidgetOf(list);
+    int index = -1;
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        index = combo->findText(QString::fromStdString(text), Qt::MatchExactly);
+    } else if (auto* checkList = qobject_cast<QListWidget*>(widget)) {
+        auto items = checkList->findItems(QString::fromStdString(text), Qt::MatchExactly);
+        index = items.isEmpty() ? -1 : checkList->row(items.front());
+    } else {
+        return Wrong("the control is not a list", error);
+    }
+    if (index < 0) {
+        return Wrong("the list has no entry \"" + text + "\"", error);
+    }
+    return SelectIndex(list, index, error);
+}
+
+Result Type(WindowHandle edit, const std::string& text, std::string& error) {
+    Result result;
+    QWidget* widget = Usable(edit, result, error);
+    if (widget == nullptr) {
+        return result;
+    }
+    widget->setFocus(Qt::OtherFocusReason);
+    if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+        if (line->isReadOnly()) {
+            return Wrong("the edit is read-only", error);
+        }
+        line->selectAll();
+        line->insert(QString::fromStdString(text));
+        return Result::Done;
+    }
+    if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) {
+        if (plain->isReadOnly()) {
+            return Wrong("the edit is read-only", error);
+        }
+        plain->selectAll();
+        plain->insertPlainText(QString::fromStdString(text));
+        return Result::Done;
+    }
+    return Wrong("the control is not an edit", error);
+}
+
+Result Tick(WindowHandle checkList, int index, bool ticked, std::string& error) {
+    Result result;
+    QWidget* widget = Usable(checkList, result, error);
+    if (widget == nullptr) {
+        return result;
+    }
+    auto* list = qobject_cast<QListWidget*>(widget);
+    if (list == nullptr || index < 0 || index >= list->count()) {
+        return Wrong("no such entry in a check list", error);
+    }
+    list->item(index)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+    return Result::Done;
+}
+
+Result Slide(WindowHandle trackbar, int position, std::string& error) {
+    Result result;
+    QWidget* widget = Usable(trackbar, result, error);
+    if (widget == nullptr) {
+        return result;
+    }
+    auto* slider = qobject_cast<QSlider*>(widget);
+    if (slider == nullptr) {
+        return Wrong("the control is not a trackbar", error);
+    }
+    slider->setProperty("userMove", true);
+    slider->setValue(position);
+    slider->setProperty("userMove", false);
+    emit slider->sliderReleased();
+    return Result::Done;
+}
+
+Result Focus(WindowHandle control, std::string& error) {
+    Result result;
+    QWidget* widget = Usable(control, result, error);
+    if (widget == nullptr) {
+        return result;
+    }
+    widget->setFocus(Qt::OtherFocusReason);
+    return Result::Done;
+}
+
+Result Leave(WindowHandle control, std::string& error) {
+    QWidget* widget = detail::WidgetOf(control);
+    if (widget == nullptr) {
+        return Wrong("no such control", error);
+    }
+    FocusNextTabStop(detail::HandleOf(widget->parentWidget()), false);
+    if (QApplication::focusWidget() == widget) {
+        widget->clearFocus();  // it was the only tab stop
+    }
+    return Result::Done;
+}
+
+Result PressKey(int virtualKey, bool shift, WindowHandle fallback, std::string& error) {
+    int key = 0;
+    switch (virtualKey) {
+        case 9:
+            key = shift ? Qt::Key_Backtab : Qt::Key_Tab;
+            break;
+        case 13:
+            key = Qt::Key_Return;
+            break;
+        case 27:
+            key = Qt::Key_Escape;
+            break;
+        default:
+            return Wrong("only Tab, Enter and Escape can be pressed", error);
+    }
+    QWidget* receiver = QApplication::focusWidget();
+    if (receiver == nullptr) {
+        receiver = detail::WidgetOf(fallback);
+    }
+    if (receiver == nullptr) {
+        return Wrong("no window has the focus", error);
+    }
+    QKeyEvent press(QEvent::KeyPress, key, shift ? Qt::ShiftModifier : Qt::NoModifier);
+    QApplication::sendEvent(receiver, &press);
+    return Result::Done;
+}
+
+}  // namespace ui::input

@@ -1,0 +1,32 @@
+#!/bin/bash
+# Installs what building, testing and demonstrating Plenwise need on Debian 12, and nothing that
+# is already there. Runs apt-get as root, or through sudo for a normal user.
+set -euo pipefail
+
+readonly PACKAGES=(
+    build-essential cmake pkg-config clang-format
+    qt6-base-dev qt6-qpa-plugins libcups2-dev
+    googletest libgtest-dev libgmock-dev
+    cups-daemon cups-client
+    fonts-ipafont-gothic
+    snmp
+    poppler-utils
+)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "deps.sh: installing ${missing[*]}" >&2
+as_root=()
+if [[ $(id -u) -ne 0 ]]; then
+    command -v sudo >/dev/null || { echo "deps.sh: run as root to install ${missing[*]}" >&2; exit 1; }
+    as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,388 @@
+#!/bin/bash
+# Brings up, shows and stops the simulated world of Plenwise: a private CUPS scheduler on a free
+# loopback port, with one raw queue for each printer model the program serves and one of a model
+# it does not. It never touches the system's own scheduler.
+#
+#   scripts/world.sh up       start (or refresh) the world; idempotent
+#   scripts/world.sh status   say whether it runs; exit status 0 when it does, 1 when not
+#   scripts/world.sh down     stop the scheduler and everything it started
+#
+# The world lives in $PLENWISE_WORLD (default: .world in the source tree). "up" writes
+# $PLENWISE_WORLD/env, which callers source to reach the scheduler (CUPS_SERVER and the paths).
+# PLENWISE_BACKEND_HOLD_MS, when set for "up", makes the backend hold every job that long.
+set -euo pipefail
+
+readonly SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+WORLD=${PLENWISE_WORLD:-$SOURCE_DIR/.world}
+readonly BACKEND_SOURCE=$SOURCE_DIR/sim/driver/plenwise-backend
+
+# Queue name and make and model of every queue of the world.
+readonly QUEUES=(
+    "WL4000|ARVEN WL-4000"
+    "Wideline400U|ARVEN Wideline 400U"
+    "Wideline400C|ARVEN Wideline 400C"
+    "Wideline400D|ARVEN Wideline 400D"
+    "WL3000|ARVEN WL-3000"
+    "WL2000|ARVEN WL-2000"
+    "Wideline300|ARVEN Wideline 300"
+    "Wideline200|ARVEN Wideline 200"
+    "Wideline300D|ARVEN Wideline 300-D"
+    "Wideline200D|ARVEN Wideline 200-D"
+    "Plotter9|OTHER Plotter 9"
+)
+
+die() {
+    echo "world.sh: $*" >&2
+    exit 1
+}
+
+find_tool() {
+    local name=$1 dir
+    if command -v "$name" >/dev/null 2>&1; then
+        command -v "$name"
+        return
+    fi
+    for dir in /usr/sbin /usr/bin /sbin; do
+        if [[ -x $dir/$name ]]; then
+            echo "$dir/$name"
+            return
+        fi
+    done
+    return 1
+}
+
+need_tools() {
+    CUPSD=$(find_tool cupsd) || die "cupsd not found: install the Debian package cups-daemon"
+    LPADMIN=$(find_tool lpadmin) || die "lpadmin not found: install the Debian package cups-client"
+    LPSTAT=$(find_tool lpstat) || die "lpstat not found: install the Debian package cups-client"
+    [[ -x /usr/lib/cups/daemon/cups-exec ]] ||
+        die "/usr/lib/cups/daemon/cups-exec not found: install the Debian package cups-daemon"
+}
+
+set_paths() {
+    if [[ -d $WORLD ]]; then
+        WORLD=$(cd "$WORLD" && pwd)
+    fi
+    BASE=$WORLD/cups
+    PID_FILE=$BASE/cupsd.pid
+    PORT_FILE=$BASE/port
+    JOURNAL=$WORLD/journal
+    SOCKET=$BASE/sock
+    # A local socket path must fit in sockaddr_un; a long world path goes without one.
+    if ((${#SOCKET} > 100)); then
+        SOCKET=
+    fi
+}
+
+# Serialises "up" and "down" on the same world.
+lock_world() {
+    exec 9>"$WORLD/.lock"
+    flock 9
+}
+
+running_pid() {
+    local pid
+    [[ -f $PID_FILE ]] || return 1
+    pid=$(<"$PID_FILE")
+    [[ $pid =~ ^[0-9]+$ ]] || return 1
+    kill -0 "$pid" 2>/dev/null || return 1
+    # A recycled pid belongs to some other program.
+    [[ $(readlink "/proc/$pid/exe" 2>/dev/null) == "$(readlink -f "$CUPSD")" ]] || return 1
+    echo "$pid"
+}
+
+answers() {
+    CUPS_SERVER=127.0.0.1:$1 "$LPSTAT" -r 2>/dev/null | grep -q "is running"
+}
+
+port_in_use() {
+    local hex
+    hex=$(printf ':%04X ' "$1")
+    grep -qi -- "$hex" /proc/net/tcp /proc/net/tcp6 2>/dev/null
+}
+
+free_port() {
+    local port tries
+    for ((tries = 0; tries < 200; tries++)); do
+        port=$((20000 + (RANDOM * 32768 + RANDOM) % 40000))
+        if ! port_in_use "$port"; then
+            echo "$port"
+            return
+        fi
+    done
+    die "no free loopback port found"
+}
+
+write_config() {
+    local port=$1 dir
+    mkdir -p "$BASE"/{ppd,cache,state,spool,tmp,log,serverbin/backend,data/mime,data/banners}
+    # As root the scheduler runs the backend as user lp, and refuses a backend that others
+    # could replace.
+    chmod 755 "$BASE" "$BASE/serverbin" "$BASE/serverbin/backend"
+    if ((EUID == 0)); then
+        chmod 755 "$WORLD"
+    fi
+    for dir in daemon filter notifier cgi-bin driver monitor; do
+        if [[ -d /usr/lib/cups/$dir && ! -e $BASE/serverbin/$dir ]]; then
+            ln -s "/usr/lib/cups/$dir" "$BASE/serverbin/$dir"
+        fi
+    done
+    for file in /usr/share/cups/mime/*; do
+        [[ -e $BASE/data/mime/$(basename "$file") ]] || ln -s "$file" "$BASE/data/mime/"
+    done
+    # Replaced by renaming: a shell still running the old script reads it as it goes.
+    install -m 0755 "$BACKEND_SOURCE" "$BASE/serverbin/backend/plenwise.new"
+    mv -f "$BASE/serverbin/backend/plenwise.new" "$BASE/serverbin/backend/plenwise"
+
+    cat >"$BASE/cups-files.conf" <<EOF
+ServerRoot $BASE
+StateDir $BASE/state
+CacheDir $BASE/cache
+DataDir $BASE/data
+ServerBin $BASE/serverbin
+RequestRoot $BASE/spool
+TempDir $BASE/tmp
+AccessLog $BASE/log/access_log
+ErrorLog $BASE/log/error_log
+PageLog $BASE/log/page_log
+Printcap $BASE/printcap
+EOF
+    {
+        echo "Listen 127.0.0.1:$port"
+        [[ -z $SOCKET ]] || echo "Listen $SOCKET"
+        cat <<'EOF'
+LogLevel warn
+MaxLogSize 0
+Browsing Off
+WebInterface No
+DefaultShared No
+ErrorPolicy abort-job
+PreserveJobHistory Yes
+PreserveJobFiles No
+<Location />
+  Order allow,deny
+</Location>
+<Policy default>
+  JobPrivateAccess all
+  JobPrivateValues none
+  SubscriptionPrivateAccess all
+  SubscriptionPrivateValues none
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+    } >"$BASE/cupsd.conf"
+
+    mkdir -p "$JOURNAL"
+    if ((EUID == 0)); then
+        chown lp:lp "$JOURNAL"
+    fi
+    chmod 755 "$JOURNAL"
+    printf 'PLENWISE_JOURNAL=%s\nPLENWISE_HOLD_MS=%s\n' "$JOURNAL" \
+        "${PLENWISE_BACKEND_HOLD_MS:-0}" >"$BASE/plenwise-backend.env.new"
+    chmod 644 "$BASE/plenwise-backend.env.new"
+    mv -f "$BASE/plenwise-backend.env.new" "$BASE/plenwise-backend.env"
+}
+
+# As root the scheduler runs backends as lp, which must be able to reach ours.
+check_lp_access() {
+    ((EUID == 0)) || return 0
+    command -v setpriv >/dev/null 2>&1 || return 0
+    setpriv --reuid=lp --regid=lp --clear-groups test -x "$BASE/serverbin/backend/plenwise" ||
+        die "user lp cannot run $BASE/serverbin/backend/plenwise: every folder above $WORLD must be searchable by others"
+    setpriv --reuid=lp --regid=lp --clear-groups test -w "$JOURNAL" ||
+        die "user lp cannot write the journal $JOURNAL"
+}
+
+start_cupsd() {
+    local port attempt i pid
+    for ((attempt = 0; attempt < 5; attempt++)); do
+        port=$(free_port)
+        write_config "$port"
+        : >"$BASE/log/error_log"
+        (
+            # The scheduler must not hold the world's lock, nor a caller's pipe that the caller
+            # waits to see closed.
+            for fd in /proc/self/fd/*; do
+                fd=${fd##*/}
+                if ((fd > 2)); then
+                    eval "exec $fd>&-" 2>/dev/null || true
+                fi
+            done
+            exec "$CUPSD" -f -c "$BASE/cupsd.conf" -s "$BASE/cups-files.conf"
+        ) </dev/null >>"$BASE/log/cupsd.out" 2>&1 &
+        pid=$!
+        echo "$pid" >"$PID_FILE"
+        for ((i = 0; i < 200; i++)); do
+            if ! kill -0 "$pid" 2>/dev/null; then
+                break
+            fi
+            if answers "$port"; then
+                echo "$port" >"$PORT_FILE"
+                return
+            fi
+            sleep 0.05
+        done
+        if kill -0 "$pid" 2>/dev/null; then
+            kill -TERM "$pid" 2>/dev/null || true
+            wait "$pid" 2>/dev/null || true
+        fi
+        rm -f "$PID_FILE"
+        # Another program may have taken the port meanwhile; anything else is fatal.
+        if ! grep -q "Address already in use" "$BASE/log/error_log" "$BASE/log/cupsd.out" 2>/dev/null; then
+            tail -n 20 "$BASE/log/error_log" "$BASE/log/cupsd.out" >&2 2>/dev/null || true
+            die "cupsd did not start (logs in $BASE/log)"
+        fi
+    done
+    die "cupsd found no free port to listen on"
+}
+
+write_ppd() {
+    local queue=$1 model=$2 file=$3
+    cat >"$file" <<EOF
+*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*FileVersion: "1.0"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*PCFileName: "$queue.ppd"
+*Manufacturer: "${model%% *}"
+*Product: "($model)"
+*ModelName: "$model"
+*ShortNickName: "$model"
+*NickName: "$model"
+*PSVersion: "(3010.000) 0"
+*LanguageLevel: "3"
+*ColorDevice: True
+*DefaultColorSpace: RGB
+*FileSystem: False
+*Throughput: "1"
+*LandscapeOrientation: Plus90
+*TTRasterizer: Type42
+*cupsVersion: 2.4
+*cupsFilter2: "application/vnd.cups-raw application/octet-stream 0 -"
+*OpenUI *PageSize/Media Size: PickOne
+*OrderDependency: 10 AnySetup *PageSize
+*DefaultPageSize: A4
+*PageSize A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
+*CloseUI: *PageSize
+*OpenUI *PageRegion: PickOne
+*OrderDependency: 10 AnySetup *PageRegion
+*DefaultPageRegion: A4
+*PageRegion A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
+*CloseUI: *PageRegion
+*DefaultImageableArea: A4
+*ImageableArea A4/A4: "0 0 595 842"
+*DefaultPaperDimension: A4
+*PaperDimension A4/A4: "595 842"
+EOF
+}
+
+create_queues() {
+    local port=$1 existing entry queue model
+    existing=$(CUPS_SERVER=127.0.0.1:$port "$LPSTAT" -e 2>/dev/null || true)
+    for entry in "${QUEUES[@]}"; do
+        queue=${entry%%|*}
+        model=${entry#*|}
+        if grep -qx -- "$queue" <<<"$existing"; then
+            continue
+        fi
+        write_ppd "$queue" "$model" "$BASE/ppd/$queue.ppd.in"
+        # lpadmin warns that printer drivers are deprecated; the queue works all the same.
+        CUPS_SERVER=127.0.0.1:$port "$LPADMIN" -p "$queue" -E -v "plenwise:/$queue" \
+            -P "$BASE/ppd/$queue.ppd.in" >/dev/null 2>"$BASE/log/lpadmin.err" ||
+            die "lpadmin could not create queue $queue: $(cat "$BASE/log/lpadmin.err")"
+    done
+}
+
+quote() {
+    printf "'%s'" "${1//\'/\'\\\'\'}"
+}
+
+write_env() {
+    local port=$1
+    {
+        echo "# Written by scripts/world.sh up; source it to reach this world's scheduler."
+        echo "export CUPS_SERVER=$(quote "127.0.0.1:$port")"
+        echo "export PLENWISE_WORLD=$(quote "$WORLD")"
+        echo "export PLENWISE_CUPS_PORT=$(quote "$port")"
+        echo "export PLENWISE_CUPS_ROOT=$(quote "$BASE")"
+        [[ -z $SOCKET ]] || echo "export PLENWISE_CUPS_SOCKET=$(quote "$SOCKET")"
+        echo "export PLENWISE_JOURNAL=$(quote "$JOURNAL")"
+    } >"$WORLD/env.new"
+    mv -f "$WORLD/env.new" "$WORLD/env"
+}
+
+up() {
+    local port
+    need_tools
+    mkdir -p "$WORLD"
+    set_paths
+    lock_world
+    if running_pid >/dev/null && [[ -f $PORT_FILE ]] && answers "$(<"$PORT_FILE")"; then
+        port=$(<"$PORT_FILE")
+        # Refresh what may have changed in the source tree since.
+        write_config "$port"
+    else
+        # A scheduler that no longer answers is replaced.
+        stop_cupsd
+        start_cupsd
+        port=$(<"$PORT_FILE")
+    fi
+    check_lp_access
+    create_queues "$port"
+    write_env "$port"
+    echo "world.sh: scheduler of $WORLD listening on 127.0.0.1:$port; source $WORLD/env"
+}
+
+stop_cupsd() {
+    local pid i
+    if pid=$(running_pid); then
+        kill -TERM "$pid"
+        for ((i = 0; i < 200; i++)); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        if kill -0 "$pid" 2>/dev/null; then
+            echo "world.sh: cupsd $pid ignored SIGTERM for 10 s; killing it" >&2
+            kill -KILL "$pid" 2>/dev/null || true
+        fi
+    fi
+    rm -f "$PID_FILE"
+}
+
+down() {
+    need_tools
+    set_paths
+    if [[ -d $WORLD ]]; then
+        lock_world
+        stop_cupsd
+        rm -f "$WORLD/env"
+    fi
+    echo "world.sh: scheduler of $WORLD stopped"
+}
+
+status() {
+    local port
+    need_tools
+    set_paths
+    if running_pid >/dev/null && [[ -f $PORT_FILE ]] && answers "$(<"$PORT_FILE")"; then
+        port=$(<"$PORT_FILE")
+        echo "world.sh: scheduler of $WORLD running on 127.0.0.1:$port"
+        CUPS_SERVER=127.0.0.1:$port "$LPSTAT" -v
+        return 0
+    fi
+    echo "world.sh: scheduler of $WORLD not running"
+    return 1
+}
+
+case ${1:-} in
+    up) up ;;
+    down) down ;;
+    status) status ;;
+    *)
+        echo "usage: $0 up|down|status" >&2
+        exit 2
+        ;;
+esac

@@ -1,0 +1,443 @@
+// The selection hub driven through its real windows (offscreen), with an in-memory spooler and
+// real plug-in libraries loaded from a scratch folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/plugin_entry.h"
+#include "platform/ui/application.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/operator_input.h"
+#include "platform/ui/window.h"
+#include "selhub/main_frame_dlg.h"
+#include "selhub/select_dlg.h"
+#include "tests/support/memory_spooler.h"
+#include "tests/support/scratch.h"
+#include "tools/datc/data_source.h"
+
+namespace {
+
+using testsupport::ScopedEnvironment;
+using testsupport::ScratchDir;
+
+constexpr const char* kHubSource = R"([texts]
+100 Next
+101 Back
+102 Exit
+150 Printer:
+151 Function:
+155 No printer can be serviced.
+160 Plenwise
+161 About...
+310 Loading...
+500 One\n
+501 Two\n
+502 Three
+[functions]
+1:1 | Media settings | util.so
+1:2 | Head gap | util.so
+1:4 | Power cleaning | upkeep.so
+2:1 | Variant media settings | altutil.so
+2:3 | Firmware | fwload.so
+3:1 | Absent function | absent.so
+[printer-models]
+1:0 | ARVEN WL-4000
+2:0 | ARVEN WL-2000
+3:0 | ARVEN Wideline 300
+)";
+
+class Memory : public selhub::SelectionMemory {
+  public:
+    std::string RememberedPrinter() override { return printer; }
+    uint32_t RememberedFunction() override { return function; }
+    void RememberPrinter(const std::string& name) override {
+        printer = name;
+        printerWrites++;
+    }
+    void RememberFunction(uint32_t number) override {
+        function = number;
+        functionWrites++;
+    }
+    std::string printer;
+    uint32_t function = 0;
+    int printerWrites = 0;
+    int functionWrites = 0;
+};
+
+class HubTest : public ::testing::Test {
+  protected:
+    HubTest() : log_("PLENWISE_TEST_PLUGIN_LOG", scratch_ / "plugin.log") {
+        auto owned = std::make_unique<spooler::MemorySpooler>();
+        spooler_ = owned.get();
+        spooler::Install(std::move(owned));
+        ui::SetResponder(&responder_);
+    }
+    ~HubTest() override {
+        main_.reset();
+        ui::PumpWaitingMessages();
+        ui::SetResponder(nullptr);
+        spooler::Install(nullptr);
+    }
+
+    void WriteHub(const std::string& source = kHubSource) {
+        datc::DataSource data(datc::Kind::Hub);
+        ASSERT_TRUE(data.AddSource("hub", source));
+        std::vector<std::uint8_t> bytes = data.Encode();
+        scratch_.Write("selhub.dat", std::string(bytes.begin(), bytes.end()));
+    }
+    void InstallPlugin(const std::string& name, const char* library = TEST_PLUGIN) {
+        std::filesystem::copy_file(library, scratch_ / name,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+    // The hub's main window, modeless so the test keeps control between steps.
+    void Start() {
+        main_ = std::make_unique<selhub::MainFrameDlg>(scratch_ / "selhub.so", memory_);
+        main_->Create(nullptr);
+        if (!main_->HasEnded()) {  // as the modal loop would show it
+            ui::ShowWindow(main_->Handle(), ui::kShow);
+        }
+        ui::PumpWaitingMessages();
+    }
+    selhub::SelectDlg& Page() { return *main_->Page(); }
+    ui::ComboBox Printers() { return ui::ComboBox(Page().Item(1003)); }
+    ui::ComboBox Functions() { return ui::ComboBox(Page().Item(1004)); }
+    std::vector<std::string> Entries(const ui::ComboBox& list) {
+        std::vector<std::string> entries;
+        for (int i = 0; i < list.Count(); ++i) {
+            entries.push_back(list.GetItemText(i));
+        }
+        return entries;
+    }
+    // As the operator chooses: the list reports the change.
+    void Choose(int listId, const std::string& entry) {
+        std::string error;
+        ASSERT_EQ(ui::input::SelectText(Page().Item(listId), entry, error), ui::input::Result::Done)
+            << error;
+    }
+    void Next() {
+        std::string error;
+        ASSERT_EQ(ui::input::Click(Page().Item(1001), error), ui::input::Result::Done) << error;
+        ui::PumpWaitingMessages();
+    }
+    std::vector<std::string> PluginLog() {
+        std::ifstream in(scratch_ / "plugin.log");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    // The plug-in page shown inside the main window, if any.
+    ui::WindowHandle PluginPage() {
+        for (ui::WindowHandle w = ui::GetNextWindow(Page().Handle()); w; w = ui::GetNextWindow(w)) {
+            if (ui::DialogTemplateId(w) == 9001) {
+                return w;
+            }
+        }
+        return nullptr;
+    }
+    void ClickOnPluginPage(int id) {
+        std::string error;
+        ASSERT_EQ(ui::input::Click(ui::GetDlgItem(PluginPage(), id), error),
+                  ui::input::Result::Done)
+            << error;
+        ui::PumpWaitingMessages();
+    }
+
+    ScratchDir scratch_;
+    ScopedEnvironment log_;
+    spooler::MemorySpooler* spooler_ = nullptr;
+    ui::ScriptedResponder responder_;
+    Memory memory_;
+    std::unique_ptr<selhub::MainFrameDlg> main_;
+};
+
+TEST_F(HubTest, ListsOnlyQueuesOfKnownModelsLocalOnesFirst) {
+    WriteHub();
+    InstallPlugin("util.so");
+    spooler_->AddQueue("Remote4000", "ARVEN WL-4000", "ipp://elsewhere/q", false);
+    spooler_->AddQueue("Office", "OTHER Laser 5", "plenwise://127.0.0.1:1/a");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "plenwise://127.0.0.1:1/b");
+    spooler_->AddQueue("CaseDiffers", "ARVEN wl-4000", "plenwise://127.0.0.1:1/c");
+    spooler_->AddQueue("WL2000", "ARVEN WL-2000", "plenwise://127.0.0.1:1/d");
+    Start();
+
+    EXPECT_EQ(Entries(Printers()), (std::vector<std::string>{"WL4000", "WL2000", "Remote4000"}));
+    EXPECT_EQ(Printers().GetCurSel(), 0);
+    EXPECT_EQ(Page().GetItemText(1007), "One\r\nTwo\r\nThree");
+    EXPECT_EQ(ui::GetWindowText(main_->Handle()), "Plenwise");
+    EXPECT_TRUE(ui::IsWindowVisible(Page().Handle()));
+    EXPECT_FALSE(ui::IsWindowVisible(Page().Item(1002)));
+    EXPECT_EQ(ui::GetProp(main_->Handle(), "ARVEN Plenwise"), 1);
+    EXPECT_TRUE(responder_.Boxes().empty());
+}
+
+TEST_F(HubTest, OffersOnlyFunctionsOfTheFamilyWhosePluginIsPresent) {
+    WriteHub();
+    InstallPlugin("util.so");  // upkeep.so is missing
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    EXPECT_EQ(Entries(Functions()), (std::vector<std::string>{"Media settings", "Head gap"}));
+    EXPECT_EQ(Functions().GetItemData(1), 0x00010002u);
+    EXPECT_EQ(Functions().GetCurSel(), 0);
+}
+
+TEST_F(HubTest, FamilyWithoutPluginsGivesEmptyListAndNextOnlyRemembersThePrinter) {
+    WriteHub();
+    InstallPlugin("util.so");
+    spooler_->AddQueue("W300", "ARVEN Wideline 300", "");
+    Start();
+    EXPECT_EQ(Functions().Count(), 0);
+
+    Next();
+    EXPECT_EQ(memory_.printer, "W300");
+    EXPECT_EQ(memory_.functionWrites, 0);
+    EXPECT_TRUE(PluginLog().empty());
+    EXPECT_TRUE(ui::IsWindowVisible(Page().Handle()));
+}
+
+TEST_F(HubTest, RememberedChoicesSelectEntriesAndCarryOverToOtherFamilies) {
+    WriteHub();
+    InstallPlugin("util.so");
+    InstallPlugin("upkeep.so");
+    InstallPlugin("altutil.so");
+    InstallPlugin("fwload.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    spooler_->AddQueue("WL2000", "ARVEN WL-2000", "");
+    memory_.printer = "WL2000";
+    memory_.function = 1;
+    Start();
+    EXPECT_EQ(Printers().GetText(), "WL2000");
+    EXPECT_EQ(Functions().GetText(), "Variant media settings");
+
+    // Changing the printer rebuilds the list and applies the remembered number again, not the
+    // function chosen a moment before.
+    Choose(1004, "Firmware");
+    Choose(1003, "WL4000");
+    EXPECT_EQ(Entries(Functions()),
+              (std::vector<std::string>{"Media settings", "Head gap", "Power cleaning"}));
+    EXPECT_EQ(Functions().GetText(), "Media settings");
+    memory_.function = 4;
+    Choose(1003, "WL4000");
+    EXPECT_EQ(Functions().GetText(), "Power cleaning");
+}
+
+TEST_F(HubTest, NextRemembersOnlyTheFunctionNumber) {
+    WriteHub();
+    InstallPlugin("fwload.so");
+    spooler_->AddQueue("WL2000", "ARVEN WL-2000", "");
+    Start();
+    ASSERT_EQ(Functions().GetText(), "Firmware");  // key 0x00020003
+    Next();
+    EXPECT_EQ(memory_.function, 3u);
+}
+
+TEST_F(HubTest, UnknownRememberedPrinterSelectsTheFirstEntry) {
+    WriteHub();
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    spooler_->AddQueue("WL2000", "ARVEN WL-2000", "");
+    memory_.printer = "Gone";
+    Start();
+    EXPECT_EQ(Printers().GetCurSel(), 0);
+}
+
+TEST_F(HubTest, NextStartsThePluginWithPrinterNotifyWindowAndMessage) {
+    WriteHub();
+    InstallPlugin("upkeep.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    ASSERT_EQ(Functions().GetText(), "Power cleaning");
+    Next();
+
+    std::ostringstream expected;
+    expected << "start WL4000 " << static_cast<void*>(Page().Handle()) << " 1536";
+    EXPECT_EQ(PluginLog(), (std::vector<std::string>{"load", expected.str()}));
+    EXPECT_EQ(memory_.printer, "WL4000");
+    EXPECT_EQ(memory_.function, 4u);
+    EXPECT_FALSE(ui::IsWindowVisible(Page().Handle()));
+    ASSERT_NE(PluginPage(), nullptr);
+    EXPECT_TRUE(ui::IsWindowVisible(PluginPage()));
+    EXPECT_EQ(ui::GetParent(PluginPage()), main_->Handle());
+    // The notice box is gone once the plug-in runs.
+    for (ui::WindowHandle window : ui::TopLevelWindows()) {
+        EXPECT_NE(ui::DialogTemplateId(window), 1001);
+    }
+}
+
+TEST_F(HubTest, HandBackWithOneShowsTheSelectionWithTheEarlierChoicesAndFreesThePlugin) {
+    WriteHub();
+    InstallPlugin("util.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    spooler_->AddQueue("WL4000b", "ARVEN WL-4000", "");
+    Start();
+    Choose(1003, "WL4000b");
+    Choose(1004, "Head gap");
+    Next();
+    ClickOnPluginPage(1002);  // Back from the plug-in's first page
+
+    EXPECT_EQ(PluginLog().back(), "unload");
+    EXPECT_FALSE(Page().PluginLoaded());
+    EXPECT_TRUE(ui::IsWindowVisible(Page().Handle()));
+    EXPECT_EQ(Printers().GetText(), "WL4000b");
+    EXPECT_EQ(Functions().GetText(), "Head gap");
+    EXPECT_FALSE(main_->HasEnded());
+
+    // A second start makes a fresh plug-in: loaded again, from its first page.
+    Next();
+    std::vector<std::string> log = PluginLog();
+    ASSERT_GE(log.size(), 5u);
+    EXPECT_EQ(log[3], "load");
+    ASSERT_NE(PluginPage(), nullptr);
+    EXPECT_TRUE(ui::IsWindowVisible(PluginPage()));
+}
+
+TEST_F(HubTest, HandBackWithZeroClosesTheProgram) {
+    WriteHub();
+    InstallPlugin("util.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    Next();
+    ClickOnPluginPage(1000);  // Exit
+
+    EXPECT_EQ(PluginLog().back(), "unload");
+    EXPECT_EQ(Page().Handle(), nullptr);  // the selection page is destroyed
+    EXPECT_TRUE(main_->HasEnded());       // and the main window ended
+}
+
+TEST_F(HubTest, ExitClosesTheProgram) {
+    WriteHub();
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    std::string error;
+    ASSERT_EQ(ui::input::Click(Page().Item(1000), error), ui::input::Result::Done) << error;
+    ui::PumpWaitingMessages();
+    EXPECT_EQ(Page().Handle(), nullptr);
+    EXPECT_TRUE(main_->HasEnded());
+}
+
+TEST_F(HubTest, LibraryWithoutEntryLeavesTheSelectionSilently) {
+    WriteHub();
+    InstallPlugin("util.so", NO_ENTRY_PLUGIN);
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    Next();
+    EXPECT_TRUE(ui::IsWindowVisible(Page().Handle()));
+    EXPECT_TRUE(Page().PluginLoaded());  // kept until the next Next or the end of the page
+    EXPECT_TRUE(responder_.Boxes().empty());
+    Next();
+    EXPECT_TRUE(Page().PluginLoaded());
+}
+
+TEST_F(HubTest, NoQualifyingPrinterShowsTextAndCloses) {
+    WriteHub();
+    spooler_->AddQueue("Office", "OTHER Laser 5", "");
+    Start();
+    ASSERT_EQ(responder_.Boxes().size(), 1u);
+    EXPECT_EQ(responder_.Boxes()[0].text, "No printer can be serviced.");
+    EXPECT_EQ(responder_.Boxes()[0].flags, ui::kMbIconStop);
+    EXPECT_EQ(Page().Handle(), nullptr);
+    EXPECT_TRUE(main_->HasEnded());
+}
+
+TEST_F(HubTest, MissingDataFileShowsAnEmptyMessageAndCloses) {
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    ASSERT_EQ(responder_.Boxes().size(), 1u);
+    EXPECT_EQ(responder_.Boxes()[0].text, "");
+    EXPECT_TRUE(main_->HasEnded());
+}
+
+TEST_F(HubTest, FailedEnumerationPassIsSkipped) {
+    WriteHub();
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    spooler_->AddQueue("Remote", "ARVEN WL-4000", "", false);
+    spooler_->Fail(spooler::MemorySpooler::Step::kEnumLocalPass);
+    Start();
+    EXPECT_EQ(Entries(Printers()), (std::vector<std::string>{"Remote"}));
+}
+
+TEST_F(HubTest, EmptyAboutTextLeavesTheSystemMenuWithoutTheEntry) {
+    std::string source = kHubSource;
+    source.replace(source.find("161 About...\n"), 13, "");
+    WriteHub(source);
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    for (const ui::SystemMenuEntry& entry : ui::SystemMenuEntries(main_->Handle())) {
+        EXPECT_NE(entry.commandId, selhub::kAboutCommand);
+    }
+}
+
+TEST_F(HubTest, KeysOnAPluginPageStayInsideThatPage) {
+    WriteHub();
+    InstallPlugin("util.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    Next();
+    ui::WindowHandle page = PluginPage();
+    ASSERT_NE(page, nullptr);
+    std::string error;
+    auto press = [&](int key, bool shift = false) {
+        ASSERT_EQ(ui::input::PressKey(key, shift, page, error), ui::input::Result::Done) << error;
+    };
+    ASSERT_EQ(ui::input::Focus(ui::GetDlgItem(page, 9010), error), ui::input::Result::Done);
+
+    // Tab walks the page's visible tab stops and wraps around; the hidden Top button is skipped.
+    std::vector<int> order;
+    for (int i = 0; i < 6; ++i) {
+        press(9);
+        order.push_back(ui::GetDlgCtrlID(ui::GetFocus()));
+    }
+    EXPECT_EQ(order, (std::vector<int>{9011, 1002, 1001, 1000, 9010, 9011}));
+    press(9, true);
+    EXPECT_EQ(ui::GetDlgCtrlID(ui::GetFocus()), 9010);
+
+    // Enter and Escape are swallowed: no button is pressed, nothing closes.
+    ASSERT_EQ(ui::input::Focus(ui::GetDlgItem(page, 1000), error), ui::input::Result::Done);
+    press(13);
+    press(27);
+    ui::PumpWaitingMessages();
+    EXPECT_TRUE(ui::IsWindowVisible(page));
+    EXPECT_FALSE(main_->HasEnded());
+    for (const std::string& line : PluginLog()) {
+        EXPECT_EQ(line.find("reached"), std::string::npos) << line;
+    }
+    EXPECT_NE(PluginLog().back(), "unload");
+}
+
+TEST_F(HubTest, SelectionPageKeepsDialogNavigation) {
+    WriteHub();
+    InstallPlugin("util.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    std::string error;
+    ASSERT_EQ(ui::input::Focus(Page().Item(1003), error), ui::input::Result::Done);
+    std::vector<int> order;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(ui::input::PressKey(9, false, Page().Handle(), error), ui::input::Result::Done);
+        order.push_back(ui::GetDlgCtrlID(ui::GetFocus()));
+    }
+    EXPECT_EQ(order, (std::vector<int>{1004, 1007, 1001, 1000, 1003}));
+
+    // Escape is a no-op on the page; Enter on the focused Exit button presses it.
+    ASSERT_EQ(ui::input::PressKey(27, false, Page().Handle(), error), ui::input::Result::Done);
+    ui::PumpWaitingMessages();
+    EXPECT_FALSE(main_->HasEnded());
+    ASSERT_EQ(ui::input::Focus(Page().Item(1000), error), ui::input::Result::Done);
+    ASSERT_EQ(ui::input::PressKey(13, false, Page().Handle(), error), ui::input::Result::Done);
+    ui::PumpWaitingMessages();
+    EXPECT_TRUE(main_->HasEnded());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ui::Application application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,149 @@
+// The whole program against the private scheduler: plenwise runs offscreen from an installed
+// layout and is walked through its windows by step files.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "tests/support/scratch.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+struct RunResult {
+    int exitCode = -1;
+    std::string output;
+};
+
+// Runs a shell command, its output (both streams) captured.
+RunResult Shell(const std::string& command) {
+    RunResult result;
+    std::string full = command + " 2>&1";
+    FILE* pipe = popen(full.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    char buffer[4096];
+    size_t count;
+    while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        result.output.append(buffer, count);
+    }
+    int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+class ProgramTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        root_ = fs::temp_directory_path() / ("plenwise-program-" + std::to_string(getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "home");
+        world_ = (root_ / "world").string();
+        RunResult up = Shell("PLENWISE_WORLD=" + world_ + " " + Env("PLENWISE_SOURCE") +
+                             "/scripts/world.sh up");
+        ASSERT_EQ(up.exitCode, 0) << up.output;
+        // The installed layout: every deliverable in one folder, and a plug-in that honours the
+        // contract standing in for the power-cleaning function.
+        install_ = root_ / "lib";
+        fs::create_directories(install_);
+        for (const auto& entry : fs::directory_iterator(Env("PLENWISE_OUT"))) {
+            std::string name = entry.path().filename().string();
+            if (name == "plenwise" || name.find(".so") != std::string::npos ||
+                name == "selhub.dat") {
+                fs::copy_file(entry.path(), install_ / name, fs::copy_options::overwrite_existing);
+            }
+        }
+        fs::remove(install_ / "util.so");
+        fs::remove(install_ / "altutil.so");
+        fs::remove(install_ / "fwload.so");
+        fs::copy_file(TEST_PLUGIN, install_ / "upkeep.so", fs::copy_options::overwrite_existing);
+    }
+
+    static void TearDownTestSuite() {
+        Shell("PLENWISE_WORLD=" + world_ + " " + Env("PLENWISE_SOURCE") + "/scripts/world.sh down");
+        fs::remove_all(root_);
+    }
+
+    RunResult RunSteps(const std::string& steps) {
+        std::string file = scratch_.Write("run.steps", steps);
+        // The world's env file names its scheduler.
+        return Shell(". " + world_ + "/env && cd " + scratch_.Path().string() +
+                     " && HOME=" + (root_ / "home").string() + " QT_QPA_PLATFORM=offscreen " +
+                     (install_ / "plenwise").string() + " --steps " + file);
+    }
+
+    testsupport::ScratchDir scratch_;
+    static inline fs::path root_;
+    static inline fs::path install_;
+    static inline std::string world_;
+};
+
+TEST_F(ProgramTest, ListsTheQueuesOfKnownModelsAndRunsAPluginAndComesBack) {
+    RunResult run = RunSteps(R"(
+wait 1000
+expect-items 1003 Wideline200 Wideline200D Wideline300 Wideline300D Wideline400C Wideline400D Wideline400U WL2000 WL3000 WL4000
+screenshot selection.png
+select 1003 WL4000
+expect-items 1004 "Power cleaning"
+select 1003 Wideline400C
+expect-items 1004 "Power cleaning"
+click 1001
+wait 9001
+wait-gone 1000
+click 1002
+wait 1000
+expect-selected 1003 Wideline400C
+expect-selected 1004 "Power cleaning"
+click 1000
+)");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("all 15 steps passed"), std::string::npos) << run.output;
+    std::string png = testsupport::ScratchDir::Read(scratch_ / "selection.png");
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+}
+
+TEST_F(ProgramTest, ExitFromThePluginEndsTheProgram) {
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 WL2000
+click 1001
+wait 9001
+click 1000
+)");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+}
+
+TEST_F(ProgramTest, AFailedStepEndsTheRunWithAClearMessage) {
+    RunResult run = RunSteps(R"(
+timeout 300
+wait 1000
+expect-text 1005 "Not the label"
+click 1000
+)");
+    EXPECT_EQ(run.exitCode, 2) << run.output;
+    EXPECT_NE(run.output.find(":4: step 'expect-text' failed: control 1005 shows"),
+              std::string::npos)
+        << run.output;
+}
+
+TEST_F(ProgramTest, StepsLeftWhenTheProgramEndsFailTheRun) {
+    RunResult run = RunSteps("wait 1000\nclick 1000\nwait 1000\n");
+    EXPECT_EQ(run.exitCode, 3) << run.output;
+    EXPECT_NE(run.output.find("the program ended before step 'wait' ran"), std::string::npos)
+        << run.output;
+}
+
+}  // namespace

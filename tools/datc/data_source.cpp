@@ -1,0 +1,324 @@
+#include "tools/datc/data_source.h"
+
+#include <algorithm>
+#include <charconv>
+#include <initializer_list>
+
+namespace datc {
+namespace {
+
+constexpr std::string_view kWhitespace = " \t";
+
+std::string_view Trim(std::string_view s) {
+    const auto first = s.find_first_not_of(kWhitespace);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = s.find_last_not_of(kWhitespace);
+    return s.substr(first, last - first + 1);
+}
+
+// Length of the well-formed UTF-8 sequence starting at s[i], or 0 when it is malformed.
+std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(s[i]);
+    std::size_t length = 0;
+    unsigned char minSecond = 0x80;
+    unsigned char maxSecond = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        minSecond = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        maxSecond = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        minSecond = lead == 0xF0 ? 0x90 : 0x80;
+        maxSecond = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + length > s.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        const unsigned char low = k == 1 ? minSecond : 0x80;
+        const unsigned char high = k == 1 ? maxSecond : 0xBF;
+        if (c < low || c > high) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// A stored value must fit its NUL-terminated field and be printable UTF-8: a control character
+// (a NUL above all) would cut or garble the text that the modules read back.
+std::optional<std::string> CheckValue(std::string_view value, std::size_t capacity,
+                                      std::string_view what) {
+    if (value.size() >= capacity) {
+        return std::string(what) + " is " + std::to_string(value.size()) + " bytes long; at most " +
+               std::to_string(capacity - 1) + " fit";
+    }
+    for (std::size_t i = 0; i < value.size();) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        if (c < 0x20 || c == 0x7F) {
+            return std::string(what) + " holds control character " + std::to_string(c) +
+                   " at byte " + std::to_string(i + 1);
+        }
+        const std::size_t length = Utf8SequenceLength(value, i);
+        if (length == 0) {
+            return std::string(what) + " is not valid UTF-8 at byte " + std::to_string(i + 1);
+        }
+        i += length;
+    }
+    return std::nullopt;
+}
+
+template <typename Number>
+std::optional<Number> ParseNumber(std::string_view s, int base = 10) {
+    Number value{};
+    const auto* end = s.data() + s.size();
+    const auto result = std::from_chars(s.data(), end, value, base);
+    if (s.empty() || result.ec != std::errc{} || result.ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A key is written "family:number" (family code 0-255, function number 0-65535) or as one
+// 32-bit number, decimal or 0x-hexadecimal.
+std::optional<std::uint32_t> ParseKey(std::string_view s) {
+    if (const auto colon = s.find(':'); colon != std::string_view::npos) {
+        const auto family = ParseNumber<std::uint32_t>(s.substr(0, colon));
+        const auto number = ParseNumber<std::uint32_t>(s.substr(colon + 1));
+        if (!family || !number || *family > 0xFF || *number > 0xFFFF) {
+            return std::nullopt;
+        }
+        return *family << 16 | *number;
+    }
+    if (s.starts_with("0x") || s.starts_with("0X")) {
+        return ParseNumber<std::uint32_t>(s.substr(2), 16);
+    }
+    return ParseNumber<std::uint32_t>(s);
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const auto bar = line.find('|', start);
+        fields.push_back(Trim(line.substr(start, bar - start)));
+        if (bar == std::string_view::npos) {
+            return fields;
+        }
+        start = bar + 1;
+    }
+}
+
+// "key | name | ..." with one name per entry of `fieldNames`, each non-empty and within 255 bytes.
+std::optional<std::string> ParseKeyAndNames(std::string_view line,
+                                            std::initializer_list<std::string_view> fieldNames,
+                                            std::uint32_t& key, std::vector<std::string>& names) {
+    std::string layout = "key";
+    for (const auto fieldName : fieldNames) {
+        layout += " | " + std::string(fieldName);
+    }
+    const auto fields = SplitFields(line);
+    if (fields.size() != fieldNames.size() + 1) {
+        return "expected \"" + layout + "\"";
+    }
+    const auto parsedKey = ParseKey(fields[0]);
+    if (!parsedKey) {
+        return "bad key \"" + std::string(fields[0]) + "\": write family:number or a 32-bit number";
+    }
+    key = *parsedKey;
+    auto field = fields.begin() + 1;
+    for (const auto fieldName : fieldNames) {
+        if (field->empty()) {
+            return "empty " + std::string(fieldName) + " in \"" + layout + "\"";
+        }
+        if (auto error = CheckValue(*field, kNameCapacity, fieldName)) {
+            return error;
+        }
+        names.emplace_back(*field++);
+    }
+    return std::nullopt;
+}
+
+void PutUInt32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+void PutCount(std::vector<std::uint8_t>& out, std::size_t count) {
+    PutUInt32(out, static_cast<std::uint32_t>(count));
+}
+
+// The string, NUL-padded to the field's full width (CheckValue leaves room for the NUL).
+void PutField(std::vector<std::uint8_t>& out, const std::string& value, std::size_t capacity) {
+    out.insert(out.end(), value.begin(), value.end());
+    out.insert(out.end(), capacity - value.size(), 0);
+}
+
+}  // namespace
+
+std::optional<Kind> ParseKind(std::string_view name) {
+    if (name == "hub") {
+        return Kind::Hub;
+    }
+    if (name == "texts") {
+        return Kind::Texts;
+    }
+    return std::nullopt;
+}
+
+DataSource::DataSource(Kind kind) : kind_(kind) {}
+
+bool DataSource::SectionAllowed(Section section) const {
+    switch (kind_) {
+        case Kind::Hub:
+            return true;
+        case Kind::Texts:
+            return section == Section::Texts;
+    }
+    return false;
+}
+
+bool DataSource::AddSource(const std::string& name, std::string_view content) {
+    Records parsed;
+    Section section = Section::None;
+    const std::size_t errorsBefore = errors_.size();
+    std::size_t lineNumber = 0;
+    for (std::size_t start = 0; start <= content.size(); ++lineNumber) {
+        auto end = content.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = content.size();
+        }
+        auto line = content.substr(start, end - start);
+        start = end + 1;
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        const auto trimmed = Trim(line);
+        if (trimmed.empty() || trimmed.front() == '#') {
+            continue;
+        }
+        std::optional<std::string> error;
+        if (trimmed.front() == '[') {
+            const std::string header(trimmed);
+            if (header == "[texts]") {
+                section = Section::Texts;
+            } else if (header == "[functions]") {
+                section = Section::Functions;
+            } else if (header == "[printer-models]") {
+                section = Section::PrinterModels;
+            } else {
+                error = "unknown section " + header;
+            }
+            if (!error && !SectionAllowed(section)) {
+                error = "section " + header + " does not belong in this kind of data file";
+            }
+            if (error) {
+                section = Section::None;  // its lines would only add follow-on errors
+            }
+        } else if (section == Section::None) {
+            error = "line outside a valid section ([texts], [functions], [printer-models])";
+        } else {
+            error = ParseLine(section, trimmed, parsed);
+        }
+        if (error) {
+            errors_.push_back(name + ":" + std::to_string(lineNumber + 1) + ": " + *error);
+        }
+    }
+    if (errors_.size() != errorsBefore) {
+        return false;
+    }
+    auto append = [](auto& to, auto& from) { to.insert(to.end(), from.begin(), from.end()); };
+    append(records_.texts, parsed.texts);
+    append(records_.functions, parsed.functions);
+    append(records_.printerModels, parsed.printerModels);
+    return true;
+}
+
+std::optional<std::string> DataSource::ParseLine(Section section, std::string_view line,
+                                                 Records& into) {
+    std::uint32_t key = 0;
+    std::vector<std::string> names;
+    switch (section) {
+        case Section::Texts:
+            return ParseText(line, into);
+        case Section::Functions:
+            if (auto error = ParseKeyAndNames(line, {"display name", "plug-in file"}, key, names)) {
+                return error;
+            }
+            into.functions.push_back({key, names[0], names[1]});
+            return std::nullopt;
+        case Section::PrinterModels:
+            if (auto error = ParseKeyAndNames(line, {"driver name"}, key, names)) {
+                return error;
+            }
+            into.printerModels.push_back({key, names[0]});
+            return std::nullopt;
+        case Section::None:
+            break;
+    }
+    return "line outside a section";
+}
+
+// "<number> <text>"; a text with leading or trailing blanks is written in double quotes, the
+// outer pair being removed. A backslash-n stays two characters, as the record stores it.
+std::optional<std::string> DataSource::ParseText(std::string_view line, Records& into) {
+    const auto split = line.find_first_of(kWhitespace);
+    const auto numberText = line.substr(0, split);
+    const auto number = ParseNumber<std::int32_t>(numberText);
+    if (!number) {
+        return "expected \"<text number> <text>\", found \"" + std::string(numberText) +
+               "\" where the number belongs";
+    }
+    auto text = split == std::string_view::npos ? std::string_view{} : Trim(line.substr(split));
+    if (text.starts_with('"')) {
+        if (text.size() < 2 || !text.ends_with('"')) {
+            return "text " + std::to_string(*number) + " opens a double quote it does not close";
+        }
+        text = text.substr(1, text.size() - 2);
+    }
+    if (auto error = CheckValue(text, kTextCapacity, "text " + std::to_string(*number))) {
+        return error;
+    }
+    const auto sameNumber = [&](const Text& t) { return t.number == *number; };
+    if (std::ranges::any_of(records_.texts, sameNumber) ||
+        std::ranges::any_of(into.texts, sameNumber)) {
+        return "text number " + std::to_string(*number) + " is defined twice";
+    }
+    into.texts.push_back({*number, std::string(text)});
+    return std::nullopt;
+}
+
+std::vector<std::uint8_t> DataSource::Encode() const {
+    std::vector<std::uint8_t> out;
+    PutCount(out, records_.texts.size());
+    for (const auto& text : records_.texts) {
+        PutUInt32(out, static_cast<std::uint32_t>(text.number));
+        PutField(out, text.text, kTextCapacity);
+    }
+    if (kind_ == Kind::Hub) {
+        PutCount(out, records_.functions.size());
+        for (const auto& function : records_.functions) {
+            PutUInt32(out, function.key);
+            PutUInt32(out, 0);
+            PutField(out, function.name, kNameCapacity);
+            PutField(out, function.file, kNameCapacity);
+        }
+        PutCount(out, records_.printerModels.size());
+        for (const auto& model : records_.printerModels) {
+            PutUInt32(out, model.key);
+            PutUInt32(out, 0);
+            PutField(out, model.driver, kNameCapacity);
+        }
+    }
+    return out;
+}
+
+}  // namespace datc

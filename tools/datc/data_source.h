@@ -1,0 +1,73 @@
+// Parsing and encoding of a module's data file from its readable sources (see docs/data-files.md).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace datc {
+
+// Which tables a data file holds, and in which order they are written.
+enum class Kind {
+    Hub,    // texts, functions, printer models
+    Texts,  // texts only
+};
+
+std::optional<Kind> ParseKind(std::string_view name);
+
+// Record sizes and field widths of the binary layout.
+inline constexpr std::size_t kTextRecordSize = 132;
+inline constexpr std::size_t kTextCapacity = 128;
+inline constexpr std::size_t kFunctionRecordSize = 520;
+inline constexpr std::size_t kPrinterModelRecordSize = 264;
+inline constexpr std::size_t kNameCapacity = 256;
+
+// Collects the records of one data file from any number of sources, then encodes the file.
+// Every problem is reported as "source:line: message"; a source with errors adds no records.
+class DataSource {
+  public:
+    explicit DataSource(Kind kind);
+
+    // Parses one source; `name` is used in messages only. Returns false when it had errors.
+    bool AddSource(const std::string& name, std::string_view content);
+
+    const std::vector<std::string>& Errors() const { return errors_; }
+
+    // The binary data file: for every table of the kind, a little-endian int32 count and the
+    // fixed-size records in source order. Only meaningful when Errors() is empty.
+    std::vector<std::uint8_t> Encode() const;
+
+  private:
+    struct Text {
+        std::int32_t number;
+        std::string text;
+    };
+    struct Function {
+        std::uint32_t key;
+        std::string name;
+        std::string file;
+    };
+    struct PrinterModel {
+        std::uint32_t key;
+        std::string driver;
+    };
+    struct Records {
+        std::vector<Text> texts;
+        std::vector<Function> functions;
+        std::vector<PrinterModel> printerModels;
+    };
+    enum class Section { None, Texts, Functions, PrinterModels };
+
+    bool SectionAllowed(Section section) const;
+    std::optional<std::string> ParseLine(Section section, std::string_view line, Records& into);
+    std::optional<std::string> ParseText(std::string_view line, Records& into);
+
+    Kind kind_;
+    Records records_;
+    std::vector<std::string> errors_;
+};
+
+}  // namespace datc

@@ -1,0 +1,136 @@
+// datc: compiles the readable sources of a module's data file into the binary <module>.dat.
+//
+//   datc --kind <hub|texts> --out <file> <source>...
+//
+// A source is UTF-8 text made of sections; each section is one table of the data file. Sources
+// are read in command-line order, and a section may be resumed later in the same or another
+// source (so modules can share a file of common texts); records keep their source order.
+//
+//   # a comment (whole lines only); blank lines are ignored
+//   [texts]
+//   100 Next >
+//   155 No printer can be serviced.\nInstall a printer first.
+//   500 "Leading or trailing blanks are kept inside double quotes. "
+//   [functions]
+//   # key | display name | plug-in file
+//   1:1 | Media settings | util.so
+//   [printer-models]
+//   # key | driver name
+//   1:0 | ARVEN WL-4000
+//
+// A text line is its number (signed 32-bit, unique in the file), blanks, and the text up to the
+// end of the line; backslash-n stays the two characters the record stores. A key is
+// "family:number" (bits 16-23 and 0-15) or a plain 32-bit number (decimal or 0x-hex).
+// Kind hub writes texts, functions and printer models; kind texts writes texts only and refuses
+// the other sections. Texts may hold 127 bytes, names and files 255 (one byte is the NUL).
+// Any error is reported as "source:line: message", no output is written, and the exit status
+// is 1 (2 for a bad command line). The binary layout is described in docs/data-files.md.
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/datc/data_source.h"
+
+namespace {
+
+constexpr const char* kUsage = "usage: datc --kind <hub|texts> --out <file> <source>...\n";
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return std::move(content).str();
+}
+
+// Writes beside the target and renames, so that a failed run never leaves a half-written file
+// that the build would take as up to date.
+bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    const std::string temporary = path + ".part";
+    std::error_code error;
+    if (const auto directory = std::filesystem::path(path).parent_path(); !directory.empty()) {
+        std::filesystem::create_directories(directory, error);  // a failure shows when writing
+    }
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::filesystem::remove(temporary, error);
+            return false;
+        }
+    }
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::optional<datc::Kind> kind;
+    std::string outPath;
+    std::vector<std::string> sources;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if ((argument == "--kind" || argument == "--out") && i + 1 < argc) {
+            const std::string value = argv[++i];
+            if (argument == "--out") {
+                outPath = value;
+            } else if (!(kind = datc::ParseKind(value))) {
+                std::cerr << "datc: unknown kind \"" << value << "\"\n" << kUsage;
+                return 2;
+            }
+        } else if (argument.starts_with("--")) {
+            std::cerr << "datc: bad option \"" << argument << "\"\n" << kUsage;
+            return 2;
+        } else {
+            sources.push_back(argument);
+        }
+    }
+    if (!kind || outPath.empty() || sources.empty()) {
+        std::cerr << kUsage;
+        return 2;
+    }
+
+    datc::DataSource data(*kind);
+    bool readable = true;
+    for (const auto& source : sources) {
+        const auto content = ReadWholeFile(source);
+        if (!content) {
+            std::cerr << source << ": cannot read the file\n";
+            readable = false;
+            continue;
+        }
+        data.AddSource(source, *content);
+    }
+    for (const auto& error : data.Errors()) {
+        std::cerr << error << '\n';
+    }
+    if (!readable || !data.Errors().empty()) {
+        return 1;
+    }
+    if (!WriteWholeFile(outPath, data.Encode())) {
+        std::cerr << outPath << ": cannot write the data file\n";
+        return 1;
+    }
+    return 0;
+}
