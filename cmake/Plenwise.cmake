@@ -1,11 +1,15 @@
 # Helpers shared by every module, data file and test of the project.
 
+# Every deliverable carries the project's version record (see version_note.c.in).
+configure_file(${CMAKE_CURRENT_LIST_DIR}/version_note.c.in ${CMAKE_BINARY_DIR}/version_note.c @ONLY)
+set(PLENWISE_VERSION_NOTE ${CMAKE_BINARY_DIR}/version_note.c)
+
 # plenwise_module(<name> SOURCES ... [LIBS ...])
 # A plug-in or hub library: <name>.so in the output directory, only its extern "C" entry exported,
 # undefined symbols refused at link time so that a missing piece fails the build, not the dlopen.
 function(plenwise_module name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-  add_library(${name} MODULE ${ARG_SOURCES})
+  add_library(${name} MODULE ${ARG_SOURCES} ${PLENWISE_VERSION_NOTE})
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".so")
   target_link_libraries(${name} PRIVATE plenwise_common plenwise_platform ${ARG_LIBS})
   target_link_options(${name} PRIVATE -Wl,--no-undefined)

@@ -4,6 +4,7 @@
 #include "platform/ui/window.h"
 #include "resources/selhub/templates.h"
 #include "selhub/select_dlg.h"
+#include "selhub/version_dlg.h"
 
 namespace selhub {
 
@@ -56,7 +57,15 @@ void MainFrameDlg::OnSysCommand(uint32_t commandId) {
     ui::Dialog::OnSysCommand(commandId);
 }
 
-void MainFrameDlg::ShowAboutBox() {}
+void MainFrameDlg::ShowAboutBox() {
+    VersionDlg about;
+    if (page_) {
+        about.listing = BuildVersionListing(page_->Tables());
+        about.title = page_->Tables().GetText(162);
+        about.secondText = page_->Tables().GetText(163);
+    }
+    about.DoModal(Handle());
+}
 
 bool MainFrameDlg::PreTranslateKey(const ui::KeyInput& key) {
     if (key.virtualKey == kKeyEnter || key.virtualKey == kKeyEscape) {

@@ -448,6 +448,12 @@ void DialogImpl::WindowGone() {
 void DialogImpl::Dispatch(int controlId, Notify notification) {
     auto it = handlers_.find({controlId, notification});
     if (it == handlers_.end()) {
+        // Unbound OK and Cancel buttons give the dialog's own commands.
+        if (notification == Notify::Clicked && controlId == kIdOk) {
+            owner_.OnOK();
+        } else if (notification == Notify::Clicked && controlId == kIdCancel) {
+            owner_.OnCancel();
+        }
         return;
     }
     std::weak_ptr<int> alive = alive_;

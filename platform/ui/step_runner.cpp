@@ -369,6 +369,51 @@ StepRunner::Outcome StepRunner::Execute(const Step& step, std::string& error) {
             std::string("entry ") + args[0] + (listed ? " is" : " is not") + " in the system menu",
             error);
     }
+    if (verb == "say") {
+        // say TEXT: writes a line to the standard error, so that whoever runs the program can
+        // follow the run.
+        std::fprintf(stderr, "%s\n", args.empty() ? "" : args[0].c_str());
+        std::fflush(stderr);
+        return Outcome::Done;
+    }
+    if (verb == "show-main") {
+        long command = 0;
+        if (!needArgs(1) || !ParseNumber(args[0], command)) {
+            error = error.empty() ? "expected a show command" : error;
+            return Outcome::Failed;
+        }
+        if (command == 6) {  // minimise, as the operator can from the title bar
+            if (QWidget* main = detail::WidgetOf(MainWindow())) {
+                main->showMinimized();
+                return Outcome::Done;
+            }
+            error = "there is no main window";
+            return Outcome::Failed;
+        }
+        ShowWindow(MainWindow(), static_cast<int>(command));
+        return Outcome::Done;
+    }
+    if (verb == "expect-iconic") {
+        bool wanted = false;
+        if (!needArgs(1) || !ParseYesNo(args[0], wanted)) {
+            error = error.empty() ? "expected yes or no" : error;
+            return Outcome::Failed;
+        }
+        bool iconic = IsIconic(MainWindow());
+        return Check(iconic == wanted,
+                     std::string("the main window is ") + (iconic ? "" : "not ") + "minimised",
+                     error);
+    }
+    if (verb == "expect-foreground") {
+        long id = 0;
+        if (!needArgs(1) || !ParseNumber(args[0], id)) {
+            error = error.empty() ? "expected a template number" : error;
+            return Outcome::Failed;
+        }
+        QWidget* active = QApplication::activeWindow();
+        int shown = DialogTemplateId(detail::HandleOf(active));
+        return Check(shown == id, "the window in front is dialog " + std::to_string(shown), error);
+    }
     if (verb == "screenshot") {
         if (!needArgs(1)) {
             return Outcome::Failed;

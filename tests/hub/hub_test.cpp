@@ -10,13 +10,16 @@
 #include <vector>
 
 #include "common/plugin_entry.h"
+#include "common/registry_key.h"
 #include "platform/ui/application.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/operator_input.h"
 #include "platform/ui/window.h"
 #include "selhub/main_frame_dlg.h"
+#include "selhub/registry_selection_memory.h"
 #include "selhub/select_dlg.h"
+#include "selhub/version_dlg.h"
 #include "tests/support/memory_spooler.h"
 #include "tests/support/scratch.h"
 #include "tools/datc/data_source.h"
@@ -432,6 +435,109 @@ TEST_F(HubTest, SelectionPageKeepsDialogNavigation) {
     ASSERT_EQ(ui::input::PressKey(13, false, Page().Handle(), error), ui::input::Result::Done);
     ui::PumpWaitingMessages();
     EXPECT_TRUE(main_->HasEnded());
+}
+
+// ---- Remembered choices in the user's registry ----
+
+class HubMemoryTest : public HubTest {
+  protected:
+    HubMemoryTest() : config_("XDG_CONFIG_HOME", scratch_ / "config") {}
+    std::string Hive() { return ScratchDir::Read(scratch_ / "config/plenwise/user.reg"); }
+    void StartRemembering() {
+        main_ = std::make_unique<selhub::MainFrameDlg>(scratch_ / "selhub.so", registry_);
+        main_->Create(nullptr);
+        ui::ShowWindow(main_->Handle(), ui::kShow);
+    }
+    ScopedEnvironment config_;
+    selhub::RegistrySelectionMemory registry_;
+};
+
+TEST_F(HubMemoryTest, FirstRunCreatesTheKeysAndNextWritesTheChoice) {
+    WriteHub();
+    spooler_->AddQueue("W300", "ARVEN Wideline 300", "");  // a family with no plug-in present
+    StartRemembering();
+    std::string hive = Hive();
+    EXPECT_NE(hive.find("[HKEY_CURRENT_USER\\SoftWare\\ARVEN\\Tarnwell]"), std::string::npos)
+        << hive;
+    EXPECT_EQ(hive.find("Select"), std::string::npos) << hive;
+
+    Next();  // no function listed: only the printer is written
+    hive = Hive();
+    EXPECT_NE(hive.find("\"SelectPrinter\"=\"W300\""), std::string::npos) << hive;
+    EXPECT_EQ(hive.find("SelectFunction"), std::string::npos) << hive;
+}
+
+TEST_F(HubMemoryTest, FunctionNumberCarriesOverBetweenFamiliesAndRuns) {
+    WriteHub();
+    InstallPlugin("fwload.so");
+    InstallPlugin("util.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    spooler_->AddQueue("WL2000", "ARVEN WL-2000", "");
+    StartRemembering();
+    Choose(1003, "WL2000");
+    ASSERT_EQ(Functions().GetText(), "Firmware");  // family 2, function 3
+    Next();
+    EXPECT_NE(Hive().find("\"SelectFunction\"=dword:00000003"), std::string::npos) << Hive();
+    main_.reset();
+    ui::PumpWaitingMessages();
+
+    // The next run selects the printer again, and function 3 wherever the family offers it.
+    StartRemembering();
+    EXPECT_EQ(Printers().GetText(), "WL2000");
+    RegistryKey(reg::HKEY_CURRENT_USER, "SoftWare\\ARVEN")
+        .WriteNumber("Tarnwell", "SelectFunction", 2);
+    Choose(1003, "WL4000");
+    EXPECT_EQ(Functions().GetText(), "Head gap");
+}
+
+TEST_F(HubMemoryTest, OverlongRememberedPrinterSelectsTheFirstEntry) {
+    WriteHub();
+    std::string longName(300, 'Q');
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    spooler_->AddQueue(longName, "ARVEN WL-4000", "");
+    RegistryKey(reg::HKEY_CURRENT_USER, "SoftWare\\ARVEN")
+        .WriteString("Tarnwell", "SelectPrinter", longName);
+    StartRemembering();
+    EXPECT_EQ(Printers().GetCurSel(), 0);
+}
+
+// ---- The about box ----
+
+TEST_F(HubTest, VersionListingNamesEachPluginFileOnceWithTwoDigitMinor) {
+    InstallPlugin("util.so");
+    InstallPlugin("upkeep.so", NO_ENTRY_PLUGIN);  // a file without version information
+    std::string util = scratch_ / "util.so";
+    std::string upkeep = scratch_ / "upkeep.so";
+    WriteHub("[functions]\n1:1 | A | " + util + "\n1:2 | B | " + util + "\n1:3 | C | " +
+             scratch_ / "absent.so" + "\n1:4 | D | " + upkeep + "\n2:1 | E | " + util +
+             "\n[printer-models]\n1:0 | ARVEN WL-4000\n");
+    HubTables tables;
+    tables.Load(scratch_ / "selhub.dat");
+    // The project's version 1.5 is shown as 1.05; other families' functions count too.
+    EXPECT_EQ(selhub::BuildVersionListing(tables), util + " : 1.05\r\n");
+}
+
+TEST_F(HubTest, AboutBoxUndoesTyping) {
+    selhub::VersionDlg about;
+    about.listing = "util.so : 1.05\r\n";
+    about.title = "Title";
+    ASSERT_TRUE(about.Create(nullptr));
+    ui::ShowWindow(about.Handle(), ui::kShow);
+    EXPECT_EQ(about.GetItemText(1010), "Title");
+    std::string error;
+    ASSERT_EQ(ui::input::Type(about.Item(1008), "typed", error), ui::input::Result::Done) << error;
+    EXPECT_EQ(about.GetItemText(1008), "util.so : 1.05\r\n");
+}
+
+TEST_F(HubTest, AboutEntryOpensTheAboutBox) {
+    WriteHub();
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    bool listed = false;
+    for (const ui::SystemMenuEntry& entry : ui::SystemMenuEntries(main_->Handle())) {
+        listed = listed || (entry.commandId == selhub::kAboutCommand && entry.text == "About...");
+    }
+    EXPECT_TRUE(listed);
 }
 
 }  // namespace

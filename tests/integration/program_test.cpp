@@ -76,13 +76,14 @@ class ProgramTest : public ::testing::Test {
         fs::remove_all(root_);
     }
 
-    RunResult RunSteps(const std::string& steps) {
-        std::string file = scratch_.Write("run.steps", steps);
+    std::string Command(const std::string& steps, const std::string& name) {
+        std::string file = scratch_.Write(name, steps);
         // The world's env file names its scheduler.
-        return Shell(". " + world_ + "/env && cd " + scratch_.Path().string() +
-                     " && HOME=" + (root_ / "home").string() + " QT_QPA_PLATFORM=offscreen " +
-                     (install_ / "plenwise").string() + " --steps " + file);
+        return ". " + world_ + "/env && cd " + scratch_.Path().string() +
+               " && HOME=" + (root_ / "home").string() + " QT_QPA_PLATFORM=offscreen " +
+               (install_ / "plenwise").string() + " --steps " + file;
     }
+    RunResult RunSteps(const std::string& steps) { return Shell(Command(steps, "run.steps")); }
 
     testsupport::ScratchDir scratch_;
     static inline fs::path root_;
@@ -144,6 +145,47 @@ TEST_F(ProgramTest, StepsLeftWhenTheProgramEndsFailTheRun) {
     EXPECT_EQ(run.exitCode, 3) << run.output;
     EXPECT_NE(run.output.find("the program ended before step 'wait' ran"), std::string::npos)
         << run.output;
+}
+
+TEST_F(ProgramTest, ASecondStartRaisesTheFirstInstanceAndItsPopupAndEnds) {
+    // The first instance opens the about box, is minimised, and then waits to be restored.
+    std::string first = Command(R"(
+wait 1000
+sysmenu 16
+wait 100
+show-main 6
+expect-iconic yes
+say ready
+expect-iconic no
+expect-foreground 100
+click 1
+wait 1000
+click 1000
+)",
+                                "first.steps");
+    FILE* running = popen((first + " 2>&1").c_str(), "r");
+    ASSERT_NE(running, nullptr);
+    std::string firstOutput;
+    char line[1024];
+    while (fgets(line, sizeof line, running) != nullptr) {
+        firstOutput += line;
+        if (std::string(line) == "ready\n") {
+            break;
+        }
+    }
+    ASSERT_NE(firstOutput.find("ready"), std::string::npos) << firstOutput;
+
+    // The second start shows no window of its own: its first step never runs.
+    RunResult second = RunSteps("wait 1000\n");
+    EXPECT_EQ(second.exitCode, 3) << second.output;
+    EXPECT_NE(second.output.find("the program ended before step 'wait' ran"), std::string::npos)
+        << second.output;
+
+    while (fgets(line, sizeof line, running) != nullptr) {
+        firstOutput += line;
+    }
+    int status = pclose(running);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << firstOutput;
 }
 
 }  // namespace
