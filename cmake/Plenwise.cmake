@@ -32,7 +32,8 @@ function(plenwise_data_file module)
 endfunction()
 
 # plenwise_test(<name> SOURCES ... [LIBS ...] [ENV ...])
-# One GoogleTest executable per area, run by CTest offscreen with a private runtime directory.
+# One GoogleTest executable per area, run by CTest offscreen. CUPS_SERVER names no scheduler, so
+# that no test reaches the system's own; tests that need one start a private one.
 function(plenwise_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;ENV;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -47,5 +48,5 @@ function(plenwise_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PLENWISE_OUT=${PLENWISE_OUT};PLENWISE_SOURCE=${PROJECT_SOURCE_DIR};${ARG_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CUPS_SERVER=/nonexistent/plenwise-no-scheduler;PLENWISE_OUT=${PLENWISE_OUT};PLENWISE_SOURCE=${PROJECT_SOURCE_DIR};${ARG_ENV}")
 endfunction()

@@ -4,7 +4,11 @@
 #include <link.h>
 #include <sys/stat.h>
 
+#include <charconv>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 namespace sys {
@@ -20,6 +24,36 @@ std::string ProgramDirectory() {
 bool IsRegularFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The file mapped at the address, from the process's memory map.
+std::string MappedFilePath(const void* address) {
+    std::ifstream maps("/proc/self/maps");
+    const auto target = reinterpret_cast<uintptr_t>(address);
+    for (std::string line; std::getline(maps, line);) {
+        // start-end perms offset device inode path
+        std::istringstream fields(line);
+        std::string range, perms, offset, device, inode;
+        if (!(fields >> range >> perms >> offset >> device >> inode)) {
+            continue;
+        }
+        uintptr_t start = 0;
+        uintptr_t end = 0;
+        const char* const first = range.data();
+        const char* const last = first + range.size();
+        const auto startRead = std::from_chars(first, last, start, 16);
+        if (startRead.ec != std::errc() || startRead.ptr == last || *startRead.ptr != '-' ||
+            std::from_chars(startRead.ptr + 1, last, end, 16).ec != std::errc()) {
+            continue;
+        }
+        if (target < start || target >= end) {
+            continue;
+        }
+        std::string path;
+        std::getline(fields >> std::ws, path);
+        return !path.empty() && path.front() == '/' ? path : std::string();
+    }
+    return {};
 }
 
 }  // namespace
@@ -41,9 +75,12 @@ std::string ModulePath(const void* addressInModule) {
     if (name.find('/') == std::string::npos) {
         return {};
     }
-    std::error_code error;
-    const auto absolute = std::filesystem::absolute(name, error);
-    return error ? std::string() : absolute.lexically_normal().string();
+    if (name.front() == '/') {
+        return name;
+    }
+    // Loaded by a relative path: the working directory may have changed since, but the kernel
+    // knows which file it mapped.
+    return MappedFilePath(addressInModule);
 }
 
 std::string ExecutablePath() {

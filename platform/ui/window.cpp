@@ -493,11 +493,16 @@ bool SaveScreenshot(WindowHandle window, const std::string& path) {
     return widget->grab().save(QString::fromStdString(path), "PNG");
 }
 
+// Without a user interface (a module used from a command line) there is no cursor to change.
 WaitCursor::WaitCursor() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
 }
 WaitCursor::~WaitCursor() {
-    QApplication::restoreOverrideCursor();
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 }  // namespace ui

@@ -1,0 +1,79 @@
+#include "common/raw_job.h"
+
+#include <optional>
+#include <vector>
+
+#include "platform/spooler/spooler.h"
+#include "platform/system/clock.h"
+#include "platform/ui/window.h"
+
+namespace {
+constexpr uint32_t kJobsLooked = 16;
+constexpr uint32_t kEmptyQueueMs = 60000;
+constexpr uint32_t kPollMs = 1000;
+}  // namespace
+
+bool SendRawCommandJob(const std::string& printerName, const void* bytes, uint32_t length) {
+    spooler::Spooler& spool = spooler::Current();
+    spooler::PrinterHandle printer = spool.OpenPrinter(printerName);
+    if (printer == spooler::kNoPrinter) {
+        return false;
+    }
+    if (spool.StartDocPrinter(printer, kRawJobDocument, "") == 0) {
+        spool.ClosePrinter(printer);
+        return false;
+    }
+    if (!spool.StartPagePrinter(printer)) {
+        spool.EndDocPrinter(printer);
+        spool.ClosePrinter(printer);
+        return false;
+    }
+    uint32_t written = 0;
+    spool.WritePrinter(printer, bytes, length, written);
+    spool.EndPagePrinter(printer);
+    spool.EndDocPrinter(printer);
+    spool.ClosePrinter(printer);
+    return true;
+}
+
+void WaitForQueuedJob(const std::string& printerName, const std::string& documentName) {
+    spooler::Spooler& spool = spooler::Current();
+    spooler::PrinterHandle printer = spool.OpenPrinter(printerName);
+    if (printer == spooler::kNoPrinter) {
+        return;
+    }
+    sys::Clock& clock = sys::CurrentClock();
+    uint32_t started = clock.TickCount();
+    // When the queue was last seen empty; none while jobs are listed. (A tick count of 0 is a
+    // time like any other, so it cannot stand for "none".)
+    std::optional<uint32_t> emptySince = started;
+    bool waiting = true;
+    while (waiting) {
+        std::vector<spooler::JobInfo1> jobs;
+        if (!spool.EnumJobs(printer, 0, kJobsLooked, jobs)) {
+            break;
+        }
+        uint32_t now = clock.TickCount();
+        if (jobs.empty()) {
+            if (!emptySince) {
+                emptySince = now;
+            }
+            if (now - *emptySince > kEmptyQueueMs) {
+                waiting = false;
+            }
+        } else {
+            for (const spooler::JobInfo1& job : jobs) {
+                if (job.document == documentName) {
+                    waiting = false;
+                }
+            }
+            emptySince.reset();
+        }
+        if (now - started >= kWaitLimitMs) {
+            waiting = false;
+        }
+        clock.Sleep(kPollMs);
+        ui::PumpPaintMessages();
+    }
+    spool.ClosePrinter(printer);
+}

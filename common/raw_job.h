@@ -1,0 +1,20 @@
+// Byte blocks for a printer travel through its ordinary queue, as a document that carries them
+// unchanged.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+inline constexpr const char* kRawJobDocument = "ARSU Command";
+
+// Writes the bytes as one page of one document named "ARSU Command". True when the document and
+// its page could be started; whatever was opened is closed on every path.
+bool SendRawCommandJob(const std::string& printerName, const void* bytes, uint32_t length);
+
+// Waits until a document of that name is listed among the queue's first 16 jobs, or the queue
+// has stayed empty for 60 s, or kWaitLimitMs have passed in all. Only paint requests are
+// dispatched meanwhile.
+void WaitForQueuedJob(const std::string& printerName, const std::string& documentName);
+
+// A queue that other jobs keep busy for ever would otherwise hold the program for ever.
+inline constexpr uint32_t kWaitLimitMs = 5 * 60 * 1000;

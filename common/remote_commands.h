@@ -1,0 +1,67 @@
+// Everything the program says to a printer: the queries over the communication library and the
+// remote-mode byte blocks that travel as raw jobs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/printer_link.h"
+
+using ByteBlock = std::vector<uint8_t>;
+
+// Which ink-set table a status is read against.
+enum class InkSetTable { Util, AltUtil };
+
+// The queries of one plug-in: its link, the queue, the channel chosen at start-up and the model
+// description the printer must report (the queue's driver name).
+class PrinterQueries {
+  public:
+    PrinterQueries(PrinterLink& link, std::string printerName, int32_t channel,
+                   std::string expectedModel);
+
+    void SetChannel(int32_t channel) { channel_ = channel; }
+    int32_t Channel() const { return channel_; }
+
+    // The printer reports the expected model and, within `rounds` status reads, the ready code
+    // "04". With 3 rounds every other code is followed by a 5000 ms wait.
+    bool PrinterReady(int rounds);
+    // The ink-set value of the status's "INK:" field, or -1.
+    int PrinterInkSet(InkSetTable table);
+    // Paper width in whole inches from the two "PW" replies, or -1.
+    int PrinterPaperWidth();
+    // The 6-character firmware version: by control request on the control channel, by SNMP on
+    // any other. True when a reply came; version keeps its content when no key was found.
+    bool PrinterFirmwareVersion(std::array<char, 6>& version, int32_t timeoutMs);
+
+    // How many empty replies a "PW" request may get before it counts as unanswered: each waits
+    // up to 3 s, so a printer that never answers costs at most half a minute.
+    static constexpr int kMaxEmptyReplies = 10;
+
+  private:
+    int32_t ReadPaperWidth(int32_t handle, const uint8_t* request, int32_t length);
+
+    PrinterLink& link_;
+    std::string printerName_;
+    int32_t channel_;
+    std::string expectedModel_;
+};
+
+// ---- Remote-mode blocks ----
+
+ByteBlock RemoteModeHeader();
+ByteBlock PowerCleaningBlock();
+ByteBlock FirmwarePreDownloadBlock();
+// util: k1 k2 = 6D 04; altutil: k2 = 03 and k1 = 39 or 23 by bit 0 of the model class code.
+ByteBlock SampleSeriesCommandBlock(bool on, bool altutil, uint32_t modelClass);
+
+enum class HeadGapBlockKind { Test, Store };
+inline constexpr int kNoPlatenGap = -1;
+// util: pattern codes 250..255, six values of controls 3012, 3015..3019, platen gap 0..2.
+ByteBlock UtilHeadGapBlock(HeadGapBlockKind kind, int patternCode, int platenGap,
+                           const std::array<int, 6>& values);
+// altutil: seven values of controls 3012, 3014, 3015, 3017, 3016, 3018, 3019, platen gap 0..3.
+ByteBlock AltUtilHeadGapBlock(HeadGapBlockKind kind, int patternCode, int platenGap,
+                              const std::array<int, 7>& values);
+ByteBlock HeadGapLeaveBlock();

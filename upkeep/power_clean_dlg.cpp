@@ -1,0 +1,56 @@
+#include "upkeep/power_clean_dlg.h"
+
+#include "common/ui_text_table.h"
+#include "platform/ui/message_box.h"
+#include "resources/upkeep/templates.h"
+#include "upkeep/upkeep_host.h"
+
+namespace upkeep {
+
+namespace {
+constexpr int kExit = 1000;
+constexpr int kNext = 1001;
+constexpr int kBack = 1002;
+constexpr int kStart = 3002;
+constexpr int kTitle = 3003;
+constexpr int kPane = 3031;
+}  // namespace
+
+PowerCleanDlg::PowerCleanDlg() : ui::Dialog(PowerCleanTemplate()) {
+    Bind(kStart, ui::Notify::Clicked, [this]() { OnStart(); });
+    Bind(kNext, ui::Notify::Clicked, []() { Host().Frame().Next(); });
+    Bind(kBack, ui::Notify::Clicked, []() { Host().Frame().Back(); });
+    Bind(kExit, ui::Notify::Clicked, []() { Host().Frame().Exit(); });
+}
+
+bool PowerCleanDlg::OnInitDialog() {
+    UpkeepHost& host = Host();
+    SetItemText(kTitle, host.GetText(120));
+    SetItemText(kStart, host.GetText(106));
+    SetItemText(kNext, host.GetText(99));
+    SetItemText(kBack, host.GetText(101));
+    SetItemText(kExit, host.GetText(102));
+    std::string pane;
+    for (int32_t number = 505; number <= 509; ++number) {
+        pane += host.GetText(number);
+    }
+    SetItemText(kPane, ToCrLf(pane));
+    return true;
+}
+
+void PowerCleanDlg::OnDestroy() {
+    Host().Link().Unbind();
+}
+
+void PowerCleanDlg::OnStart() {
+    UpkeepHost& host = Host();
+    if (!host.PrinterReady(1)) {
+        host.ShowFailure(ui::kMbIconStop);
+        return;
+    }
+    if (!host.SendPowerCleaning()) {
+        host.ShowFailure(ui::kMbIconExclamation);
+    }
+}
+
+}  // namespace upkeep
