@@ -16,8 +16,9 @@ export PLENWISE_WORLD=${PLENWISE_WORLD:-$SOURCE_DIR/.world}
 "$SOURCE_DIR/scripts/world.sh" up
 trap '"$SOURCE_DIR/scripts/world.sh" down' EXIT
 # shellcheck source=/dev/null
+set -a
 source "$PLENWISE_WORLD/env"
-export CUPS_SERVER
+set +a
 
 if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
     "$BUILD_DIR/out/plenwise"

@@ -16,20 +16,31 @@ readonly SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 WORLD=${PLENWISE_WORLD:-$SOURCE_DIR/.world}
 readonly BACKEND_SOURCE=$SOURCE_DIR/sim/driver/plenwise-backend
 
-# Queue name and make and model of every queue of the world.
+# Every queue of the world: queue name, make and model (the driver name), and the simulated
+# printer behind it with what it reports differently from a ready printer of that model.
 readonly QUEUES=(
-    "WL4000|ARVEN WL-4000"
-    "Wideline400U|ARVEN Wideline 400U"
-    "Wideline400C|ARVEN Wideline 400C"
-    "Wideline400D|ARVEN Wideline 400D"
-    "WL3000|ARVEN WL-3000"
-    "WL2000|ARVEN WL-2000"
-    "Wideline300|ARVEN Wideline 300"
-    "Wideline200|ARVEN Wideline 200"
-    "Wideline300D|ARVEN Wideline 300-D"
-    "Wideline200D|ARVEN Wideline 200-D"
-    "Plotter9|OTHER Plotter 9"
+    "WL4000|ARVEN WL-4000|wl4000|firmware = BN0105"
+    "Wideline400U|ARVEN Wideline 400U|wideline400u|firmware = BP0102"
+    "Wideline400C|ARVEN Wideline 400C|wideline400c|firmware = BQ0103"
+    "Wideline400D|ARVEN Wideline 400D|wideline400d|firmware = BR0101"
+    "WL3000|ARVEN WL-3000|wl3000|firmware = BC0210"
+    "WL2000|ARVEN WL-2000|wl2000|firmware = BD0204"
+    "Wideline300|ARVEN Wideline 300|wideline300|firmware = BE0201"
+    "Wideline200|ARVEN Wideline 200|wideline200|firmware = BF0201"
+    "Wideline300D|ARVEN Wideline 300-D|wideline300d|firmware = BG0110"
+    "Wideline200D|ARVEN Wideline 200-D|wideline200d|firmware = BH0110"
+    "WrongModel|ARVEN WL-4000|wrongmodel|description = ARVEN WL-2000"
+    "NeverReady|ARVEN WL-4000|neverready|status = 02"
+    "Plotter9|OTHER Plotter 9|plotter9|firmware = XX0001"
 )
+# The driver names that the simulated driver package installs.
+readonly DRIVERS=(
+    "ARVEN WL-4000" "ARVEN Wideline 400U" "ARVEN Wideline 400C" "ARVEN Wideline 400D"
+    "ARVEN WL-3000" "ARVEN WL-2000" "ARVEN Wideline 300" "ARVEN Wideline 200"
+    "ARVEN Wideline 300-D" "ARVEN Wideline 200-D"
+)
+# The built programs: the simulator and the driver installer.
+OUT_DIR=${PLENWISE_OUT:-$SOURCE_DIR/build/out}
 
 die() {
     echo "world.sh: $*" >&2
@@ -57,6 +68,13 @@ need_tools() {
     LPSTAT=$(find_tool lpstat) || die "lpstat not found: install the Debian package cups-client"
     [[ -x /usr/lib/cups/daemon/cups-exec ]] ||
         die "/usr/lib/cups/daemon/cups-exec not found: install the Debian package cups-daemon"
+    SIMULATOR=$OUT_DIR/plenwise-printer-sim
+    INSTALLER=$OUT_DIR/plenwise-install-driver
+}
+
+need_programs() {
+    [[ -x $SIMULATOR && -x $INSTALLER ]] ||
+        die "$SIMULATOR or $INSTALLER not found: build Plenwise first (scripts/build.sh)"
 }
 
 set_paths() {
@@ -67,6 +85,10 @@ set_paths() {
     PID_FILE=$BASE/cupsd.pid
     PORT_FILE=$BASE/port
     JOURNAL=$WORLD/journal
+    SIM_DIR=$WORLD/printers
+    SIM_PID_FILE=$SIM_DIR/simulator.pid
+    SIM_PORT_FILE=$SIM_DIR/port
+    MACHINE=$WORLD/machine
     SOCKET=$BASE/sock
     # A local socket path must fit in sockaddr_un; a long world path goes without one.
     if ((${#SOCKET} > 100)); then
@@ -280,36 +302,124 @@ EOF
 }
 
 create_queues() {
-    local port=$1 existing entry queue model
+    local port=$1 sim_port=$2 existing entry queue model id uri
     existing=$(CUPS_SERVER=127.0.0.1:$port "$LPSTAT" -e 2>/dev/null || true)
     for entry in "${QUEUES[@]}"; do
-        queue=${entry%%|*}
-        model=${entry#*|}
+        IFS='|' read -r queue model id _ <<<"$entry"
+        uri="plenwise://127.0.0.1:$sim_port/$id"
         if grep -qx -- "$queue" <<<"$existing"; then
+            # The simulator may listen on another port than last time.
+            CUPS_SERVER=127.0.0.1:$port "$LPADMIN" -p "$queue" -v "$uri" >/dev/null 2>&1 ||
+                die "lpadmin could not point queue $queue at $uri"
             continue
         fi
         write_ppd "$queue" "$model" "$BASE/ppd/$queue.ppd.in"
         # lpadmin warns that printer drivers are deprecated; the queue works all the same.
-        CUPS_SERVER=127.0.0.1:$port "$LPADMIN" -p "$queue" -E -v "plenwise:/$queue" \
+        CUPS_SERVER=127.0.0.1:$port "$LPADMIN" -p "$queue" -E -v "$uri" \
             -P "$BASE/ppd/$queue.ppd.in" >/dev/null 2>"$BASE/log/lpadmin.err" ||
             die "lpadmin could not create queue $queue: $(cat "$BASE/log/lpadmin.err")"
     done
 }
 
-quote() {
-    printf "'%s'" "${1//\'/\'\\\'\'}"
+# The simulator's configuration: one printer per queue. PLENWISE_SIM_PRINT_MS and
+# PLENWISE_SIM_BUSY_MS shorten the printing and cleaning times (tests set them low).
+write_sim_config() {
+    local entry queue model id extra
+    mkdir -p "$SIM_DIR/journal"
+    {
+        echo "# Written by scripts/world.sh up."
+        echo "[simulator]"
+        echo "listen = 127.0.0.1:0"
+        echo "journal = journal"
+        echo "print-ms = ${PLENWISE_SIM_PRINT_MS:-3000}"
+        echo "cleaning-ms = ${PLENWISE_SIM_BUSY_MS:-20000}"
+        echo "firmware-ms = ${PLENWISE_SIM_BUSY_MS:-30000}"
+        for entry in "${QUEUES[@]}"; do
+            IFS='|' read -r queue model id extra <<<"$entry"
+            echo
+            echo "[printer $id]"
+            [[ $extra == description* ]] || echo "description = $model"
+            echo "$extra"
+        done
+    } >"$SIM_DIR/simulator.ini"
+}
+
+sim_running() {
+    local pid
+    [[ -f $SIM_PID_FILE && -f $SIM_PORT_FILE ]] || return 1
+    pid=$(<"$SIM_PID_FILE")
+    [[ $pid =~ ^[0-9]+$ ]] && kill -0 "$pid" 2>/dev/null || return 1
+    [[ $(readlink "/proc/$pid/exe" 2>/dev/null) == "$(readlink -f "$SIMULATOR")" ]]
+}
+
+start_simulator() {
+    local pid i
+    sim_running && return 0
+    write_sim_config
+    rm -f "$SIM_PORT_FILE"
+    (
+        for fd in /proc/self/fd/*; do
+            fd=${fd##*/}
+            if ((fd > 2)); then
+                eval "exec $fd>&-" 2>/dev/null || true
+            fi
+        done
+        exec "$SIMULATOR" serve "$SIM_DIR/simulator.ini" --port-file "$SIM_PORT_FILE"
+    ) </dev/null >>"$SIM_DIR/simulator.log" 2>&1 &
+    pid=$!
+    echo "$pid" >"$SIM_PID_FILE"
+    for ((i = 0; i < 200; i++)); do
+        [[ -s $SIM_PORT_FILE ]] && return 0
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    tail -n 20 "$SIM_DIR/simulator.log" >&2 2>/dev/null || true
+    die "the printer simulator did not start (log in $SIM_DIR/simulator.log)"
+}
+
+stop_simulator() {
+    local pid i
+    if sim_running; then
+        pid=$(<"$SIM_PID_FILE")
+        kill -TERM "$pid" 2>/dev/null || true
+        for ((i = 0; i < 200; i++)); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        kill -KILL "$pid" 2>/dev/null || true
+    fi
+    rm -f "$SIM_PID_FILE" "$SIM_PORT_FILE"
+}
+
+install_driver() {
+    PLENWISE_MACHINE=$MACHINE "$INSTALLER" "${DRIVERS[@]}" ||
+        die "the driver package could not be installed into $MACHINE"
+}
+
+# Plain KEY=VALUE lines, so that programs can read the file as well as shells can source it;
+# a value with characters the shell would take apart is single-quoted.
+env_line() {
+    local name=$1 value=$2
+    if [[ $value =~ ^[A-Za-z0-9_./:@%+,=-]*$ ]]; then
+        echo "$name=$value"
+    else
+        echo "$name='${value//\'/\'\\\'\'}'"
+    fi
 }
 
 write_env() {
     local port=$1
     {
         echo "# Written by scripts/world.sh up; source it to reach this world's scheduler."
-        echo "export CUPS_SERVER=$(quote "127.0.0.1:$port")"
-        echo "export PLENWISE_WORLD=$(quote "$WORLD")"
-        echo "export PLENWISE_CUPS_PORT=$(quote "$port")"
-        echo "export PLENWISE_CUPS_ROOT=$(quote "$BASE")"
-        [[ -z $SOCKET ]] || echo "export PLENWISE_CUPS_SOCKET=$(quote "$SOCKET")"
-        echo "export PLENWISE_JOURNAL=$(quote "$JOURNAL")"
+        env_line CUPS_SERVER "127.0.0.1:$port"
+        env_line PLENWISE_WORLD "$WORLD"
+        env_line PLENWISE_CUPS_PORT "$port"
+        env_line PLENWISE_CUPS_ROOT "$BASE"
+        [[ -z $SOCKET ]] || env_line PLENWISE_CUPS_SOCKET "$SOCKET"
+        env_line PLENWISE_JOURNAL "$JOURNAL"
+        env_line PLENWISE_MACHINE "$MACHINE"
+        env_line PLENWISE_SIM_ADDRESS "127.0.0.1:$(<"$SIM_PORT_FILE")"
+        env_line PLENWISE_SIM_JOURNAL "$SIM_DIR/journal"
     } >"$WORLD/env.new"
     mv -f "$WORLD/env.new" "$WORLD/env"
 }
@@ -317,6 +427,7 @@ write_env() {
 up() {
     local port
     need_tools
+    need_programs
     mkdir -p "$WORLD"
     set_paths
     lock_world
@@ -331,9 +442,12 @@ up() {
         port=$(<"$PORT_FILE")
     fi
     check_lp_access
-    create_queues "$port"
+    start_simulator
+    install_driver
+    create_queues "$port" "$(<"$SIM_PORT_FILE")"
     write_env "$port"
-    echo "world.sh: scheduler of $WORLD listening on 127.0.0.1:$port; source $WORLD/env"
+    echo "world.sh: scheduler of $WORLD listening on 127.0.0.1:$port, printers on" \
+        "127.0.0.1:$(<"$SIM_PORT_FILE"); source $WORLD/env"
 }
 
 stop_cupsd() {
@@ -358,6 +472,7 @@ down() {
     if [[ -d $WORLD ]]; then
         lock_world
         stop_cupsd
+        stop_simulator
         rm -f "$WORLD/env"
     fi
     echo "world.sh: scheduler of $WORLD stopped"

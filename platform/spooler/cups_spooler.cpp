@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/registry/driver_registration.h"
 #include "platform/spooler/spooler.h"
 
 namespace spooler {
@@ -31,7 +32,9 @@ struct IppDelete {
 };
 using IppMessage = std::unique_ptr<ipp_t, IppDelete>;
 
-bool Succeeded(ipp_status_t status) { return status <= IPP_STATUS_OK_EVENTS_COMPLETE; }
+bool Succeeded(ipp_status_t status) {
+    return status <= IPP_STATUS_OK_EVENTS_COMPLETE;
+}
 
 bool IsRawDataType(const std::string& dataType) {
     return dataType.empty() || ::strcasecmp(dataType.c_str(), kRawDataType) == 0;
@@ -61,7 +64,7 @@ struct OpenQueue {
 };
 
 class CupsSpooler : public Spooler {
-public:
+  public:
     CupsSpooler() {
         // Forget any server chosen before, so that CUPS_SERVER (or the client configuration) as
         // it stands now decides.
@@ -106,7 +109,8 @@ public:
             if (local ? !wantLocal : !wantConnections) {
                 continue;
             }
-            printers.push_back(PrinterInfo2{dest.name, OptionOrEmpty(dest, "printer-make-and-model"),
+            printers.push_back(PrinterInfo2{dest.name,
+                                            OptionOrEmpty(dest, "printer-make-and-model"),
                                             OptionOrEmpty(dest, "device-uri")});
         }
         cupsFreeDests(count, dests);
@@ -149,7 +153,13 @@ public:
         if (!makeAndModel) {
             return false;
         }
-        driver = DriverInfo2{*makeAndModel, {}, {}, {}};
+        // The files come from the driver's registration on this machine, when it has one.
+        machine::DriverFiles files;
+        if (machine::LookUpDriver(*makeAndModel, files)) {
+            driver = DriverInfo2{*makeAndModel, files.driverFile, files.dataFile, files.configFile};
+        } else {
+            driver = DriverInfo2{*makeAndModel, {}, {}, {}};
+        }
         return true;
     }
 
@@ -225,7 +235,8 @@ public:
         if (queue == nullptr || !queue->document) {
             return false;
         }
-        const bool finished = Succeeded(cupsFinishDocument(queue->document.get(), queue->name.c_str()));
+        const bool finished =
+            Succeeded(cupsFinishDocument(queue->document.get(), queue->name.c_str()));
         queue->document.reset();
         if (!finished) {
             // A job whose document did not arrive whole must not print.
@@ -260,7 +271,7 @@ public:
         return true;
     }
 
-private:
+  private:
     Connection Connect() const {
         Connection http(httpConnect2(server_.c_str(), port_, nullptr, AF_UNSPEC, cupsEncryption(),
                                      1, kConnectTimeoutMs, nullptr));
@@ -320,6 +331,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Spooler> MakeCupsSpooler() { return std::make_unique<CupsSpooler>(); }
+std::unique_ptr<Spooler> MakeCupsSpooler() {
+    return std::make_unique<CupsSpooler>();
+}
 
 }  // namespace spooler

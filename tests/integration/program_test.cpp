@@ -51,8 +51,10 @@ class ProgramTest : public ::testing::Test {
         fs::remove_all(root_);
         fs::create_directories(root_ / "home");
         world_ = (root_ / "world").string();
-        RunResult up = Shell("PLENWISE_WORLD=" + world_ + " " + Env("PLENWISE_SOURCE") +
-                             "/scripts/world.sh up");
+        // Printers print and clean quickly here.
+        RunResult up = Shell("PLENWISE_WORLD=" + world_ +
+                             " PLENWISE_SIM_PRINT_MS=50 PLENWISE_SIM_BUSY_MS=2000 " +
+                             Env("PLENWISE_SOURCE") + "/scripts/world.sh up");
         ASSERT_EQ(up.exitCode, 0) << up.output;
         // The installed layout: every deliverable in one folder, and a plug-in that honours the
         // contract standing in for the power-cleaning function.
@@ -61,14 +63,23 @@ class ProgramTest : public ::testing::Test {
         for (const auto& entry : fs::directory_iterator(Env("PLENWISE_OUT"))) {
             std::string name = entry.path().filename().string();
             if (name == "plenwise" || name.find(".so") != std::string::npos ||
-                name == "selhub.dat") {
+                name.ends_with(".dat")) {
                 fs::copy_file(entry.path(), install_ / name, fs::copy_options::overwrite_existing);
             }
         }
         fs::remove(install_ / "util.so");
         fs::remove(install_ / "altutil.so");
         fs::remove(install_ / "fwload.so");
+        // A second layout with every real deliverable.
+        realInstall_ = root_ / "real";
+        fs::create_directories(realInstall_);
+        for (const auto& entry : fs::directory_iterator(install_)) {
+            fs::copy_file(entry.path(), realInstall_ / entry.path().filename(),
+                          fs::copy_options::overwrite_existing);
+        }
         fs::copy_file(TEST_PLUGIN, install_ / "upkeep.so", fs::copy_options::overwrite_existing);
+        fs::copy_file(fs::path(Env("PLENWISE_OUT")) / "upkeep.so", realInstall_ / "upkeep.so",
+                      fs::copy_options::overwrite_existing);
     }
 
     static void TearDownTestSuite() {
@@ -76,25 +87,33 @@ class ProgramTest : public ::testing::Test {
         fs::remove_all(root_);
     }
 
-    std::string Command(const std::string& steps, const std::string& name) {
+    std::string Command(const std::string& steps, const std::string& name,
+                        const fs::path& layout = install_) {
         std::string file = scratch_.Write(name, steps);
         // The world's env file names its scheduler.
-        return ". " + world_ + "/env && cd " + scratch_.Path().string() +
+        return "set -a && . " + world_ + "/env && set +a && cd " + scratch_.Path().string() +
                " && HOME=" + (root_ / "home").string() + " QT_QPA_PLATFORM=offscreen " +
-               (install_ / "plenwise").string() + " --steps " + file;
+               (layout / "plenwise").string() + " --steps " + file;
     }
-    RunResult RunSteps(const std::string& steps) { return Shell(Command(steps, "run.steps")); }
+    RunResult RunSteps(const std::string& steps, const fs::path& layout = install_) {
+        return Shell(Command(steps, "run.steps", layout));
+    }
+    // The simulated printers' journal of received jobs.
+    static std::string Journal(const std::string& file) {
+        return testsupport::ScratchDir::Read(world_ + "/printers/journal/" + file);
+    }
 
     testsupport::ScratchDir scratch_;
     static inline fs::path root_;
     static inline fs::path install_;
+    static inline fs::path realInstall_;
     static inline std::string world_;
 };
 
 TEST_F(ProgramTest, ListsTheQueuesOfKnownModelsAndRunsAPluginAndComesBack) {
     RunResult run = RunSteps(R"(
 wait 1000
-expect-items 1003 Wideline200 Wideline200D Wideline300 Wideline300D Wideline400C Wideline400D Wideline400U WL2000 WL3000 WL4000
+expect-items 1003 NeverReady Wideline200 Wideline200D Wideline300 Wideline300D Wideline400C Wideline400D Wideline400U WL2000 WL3000 WL4000 WrongModel
 screenshot selection.png
 select 1003 WL4000
 expect-items 1004 "Power cleaning"
@@ -186,6 +205,54 @@ click 1000
     }
     int status = pclose(running);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << firstOutput;
+}
+
+TEST_F(ProgramTest, PowerCleaningReachesThePrinterByteForByte) {
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 WL2000
+select 1004 "Power cleaning"
+click 1001
+wait 3000
+expect-text 3003 "Power cleaning of the print heads"
+click 3002
+expect-no-box
+click 1002
+wait 1000
+click 1000
+)",
+                             realInstall_);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    // The printer's journal names each job by entry number and printer.
+    std::string record;
+    std::string bytes;
+    for (const auto& entry : fs::directory_iterator(world_ + "/printers/journal")) {
+        std::string name = entry.path().filename().string();
+        if (name.find("-wl2000.txt") != std::string::npos) {
+            record = Journal(name);
+            bytes = Journal(name.substr(0, name.size() - 4) + ".bin");
+        }
+    }
+    EXPECT_NE(record.find("title: ARSU Command"), std::string::npos) << record;
+    EXPECT_EQ(bytes, std::string("\x1B\x40\x1B\x28\x52\x08\x00\x00REMOTE1CH\x02\x00\x00\x10"
+                                 "\x1B\x00\x00\x00",
+                                 25));
+}
+
+TEST_F(ProgramTest, APrinterOfAnotherModelGivesTheFailureAndTheSelection) {
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 WrongModel
+select 1004 "Power cleaning"
+answer-box 1
+click 1001
+wait 1000
+expect-box 16 "The printer is not ready or is not this queue's model.\nCheck that it is on, connected and idle, then try again."
+wait-gone 3000
+click 1000
+)",
+                             realInstall_);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
 }
 
 }  // namespace
