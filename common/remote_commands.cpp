@@ -19,15 +19,6 @@ const uint8_t kPaperWidthSecond[] = {0x50, 0x57, 0x03, 0x00, 0x01, 0x03, 0x00};
 const uint8_t kSnmpObject[] = {0x2B, 0x06, 0x01, 0x04, 0x01, 0x8C, 0x23,
                                0x01, 0x02, 0x02, 0x02, 0x01, 0x01, 0x02};
 
-ByteBlock SnmpVersionRequest() {
-    ByteBlock request = {0x30, 0x2C, 0x02, 0x01, 0x00, 0x04, 0x06, 'v',  'e',  't',
-                         'r',  'i',  'k',  0xA1, 0x1F, 0x02, 0x01, 0x01, 0x02, 0x01,
-                         0x00, 0x02, 0x01, 0x00, 0x30, 0x14, 0x30, 0x12, 0x06, 0x0E};
-    request.insert(request.end(), std::begin(kSnmpObject), std::end(kSnmpObject));
-    request.insert(request.end(), {0x05, 0x00});
-    return request;
-}
-
 // A reply is text up to its first NUL within the zeroed buffer; keys are never looked for
 // beyond it.
 std::string ReplyText(const char* buffer) {
@@ -223,7 +214,7 @@ bool PrinterQueries::PrinterFirmwareVersion(std::array<char, 6>& version, int32_
     }
     ByteBlock request = control
                             ? ByteBlock(std::begin(kFirmwareRequest), std::end(kFirmwareRequest))
-                            : SnmpVersionRequest();
+                            : SnmpFirmwareRequest();
     link_.Send(handle, request.data(), static_cast<int32_t>(request.size()));
     uint8_t buffer[kReplySize] = {};
     int32_t size = kReplySize;
@@ -251,6 +242,15 @@ bool PrinterQueries::PrinterFirmwareVersion(std::array<char, 6>& version, int32_
 }
 
 // ---- Blocks ----
+
+ByteBlock SnmpFirmwareRequest() {
+    ByteBlock request = {0x30, 0x2C, 0x02, 0x01, 0x00, 0x04, 0x06, 'v',  'e',  't',
+                         'r',  'i',  'k',  0xA1, 0x1F, 0x02, 0x01, 0x01, 0x02, 0x01,
+                         0x00, 0x02, 0x01, 0x00, 0x30, 0x14, 0x30, 0x12, 0x06, 0x0E};
+    request.insert(request.end(), std::begin(kSnmpObject), std::end(kSnmpObject));
+    request.insert(request.end(), {0x05, 0x00});
+    return request;
+}
 
 ByteBlock RemoteModeHeader() {
     return {0x1B, 0x40, 0x1B, 0x28, 0x52, 0x08, 0x00, 0x00,

@@ -51,6 +51,8 @@ class PrinterQueries {
 // ---- Remote-mode blocks ----
 
 ByteBlock RemoteModeHeader();
+// The SNMP version-1 GetNextRequest for the firmware version (46 bytes).
+ByteBlock SnmpFirmwareRequest();
 ByteBlock PowerCleaningBlock();
 ByteBlock FirmwarePreDownloadBlock();
 // util: k1 k2 = 6D 04; altutil: k2 = 03 and k1 = 39 or 23 by bit 0 of the model class code.

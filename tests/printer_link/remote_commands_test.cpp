@@ -36,6 +36,28 @@ TEST(RemoteBlocksTest, FixedBlocks) {
               kHeader + " 53 54 02 00 00 00 53 4D 02 00 00 00 1B 00 00 00");
 }
 
+TEST(RemoteBlocksTest, SnmpRequestAndValueCounts) {
+    ByteBlock snmp = SnmpFirmwareRequest();
+    ASSERT_EQ(snmp.size(), 46u);
+    EXPECT_EQ(Hex(ByteBlock(snmp.begin(), snmp.begin() + 15)),
+              "30 2C 02 01 00 04 06 76 65 74 72 69 6B A1 1F");
+    EXPECT_EQ(Hex(ByteBlock(snmp.end() - 2, snmp.end())), "05 00");
+    // Codes 253 and 254 leave the first value out: five "DA" records instead of six.
+    auto records = [](const ByteBlock& block) {
+        std::string hex = Hex(block);
+        size_t count = 0;
+        for (size_t at = hex.find("44 41 04 00"); at != std::string::npos;
+             at = hex.find("44 41 04 00", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    EXPECT_EQ(records(UtilHeadGapBlock(HeadGapBlockKind::Store, 250, 0, {})), 6u);
+    EXPECT_EQ(records(UtilHeadGapBlock(HeadGapBlockKind::Store, 253, 0, {})), 5u);
+    EXPECT_EQ(records(AltUtilHeadGapBlock(HeadGapBlockKind::Store, 250, 0, {})), 7u);
+    EXPECT_EQ(records(AltUtilHeadGapBlock(HeadGapBlockKind::Store, 253, 0, {})), 6u);
+}
+
 TEST(RemoteBlocksTest, SampleSeriesSwitchOfBothUtilities) {
     EXPECT_EQ(Hex(SampleSeriesCommandBlock(true, false, 0x10009)),
               "1B 7C 01 06 00 6D 04 E8 17 74 01");
