@@ -35,7 +35,7 @@ struct DriverInfo2 {
 struct JobInfo1 {
     uint32_t jobId = 0;
     std::string printerName;
-    std::string document;  // the document name the job was started with
+    std::string document;   // the document name the job was started with
     uint32_t position = 0;  // 1 for the job at the head of the queue
 };
 
@@ -45,7 +45,7 @@ using PrinterHandle = uintptr_t;  // 0 means no printer
 inline constexpr PrinterHandle kNoPrinter = 0;
 
 class PLENWISE_API Spooler {
-public:
+  public:
     virtual ~Spooler() = default;
 
     // Replaces printers by the queues of the kinds in flags (kEnumLocal, kEnumConnections or

@@ -88,7 +88,9 @@ void VirtualClock::Sleep(uint32_t ms) {
     Advance(ms);
 }
 
-LocalTime VirtualClock::Now() { return Split(time_); }
+LocalTime VirtualClock::Now() {
+    return Split(time_);
+}
 
 void VirtualClock::Advance(uint32_t ms) {
     tick_ += ms;  // wraps like the real tick count
@@ -101,19 +103,29 @@ void VirtualClock::Advance(uint32_t ms) {
     }
 }
 
-void VirtualClock::SetTick(uint32_t tick) { tick_ = tick; }
+void VirtualClock::SetTick(uint32_t tick) {
+    tick_ = tick;
+}
 
-void VirtualClock::SetTime(const LocalTime& time) { time_ = Join(time); }
+void VirtualClock::SetTime(const LocalTime& time) {
+    time_ = Join(time);
+}
 
-void VirtualClock::SetHook(Hook hook) { hook_ = std::move(hook); }
+void VirtualClock::SetHook(Hook hook) {
+    hook_ = std::move(hook);
+}
 
-void VirtualClock::SetAdvancePerRead(uint32_t ms) { advancePerRead_ = ms; }
+void VirtualClock::SetAdvancePerRead(uint32_t ms) {
+    advancePerRead_ = ms;
+}
 
 Clock& CurrentClock() {
     Clock* clock = installedClock.load();
     return clock != nullptr ? *clock : RealClockInstance();
 }
 
-void SetClock(Clock* clock) { installedClock.store(clock); }
+void SetClock(Clock* clock) {
+    installedClock.store(clock);
+}
 
 }  // namespace sys

@@ -27,7 +27,7 @@ struct LocalTime {
 };
 
 class PLENWISE_API Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Milliseconds since an arbitrary start, wrapping at 2^32.
     virtual uint32_t TickCount() = 0;
@@ -37,7 +37,7 @@ public:
 
 // The steady clock, real sleeps and the local time zone.
 class PLENWISE_API RealClock : public Clock {
-public:
+  public:
     uint32_t TickCount() override;
     void Sleep(uint32_t ms) override;
     LocalTime Now() override;
@@ -47,7 +47,7 @@ public:
 // hook (when set) is called with the new tick count, so that a test can change the world at
 // chosen times. Meant for one thread, as the modules use it.
 class PLENWISE_API VirtualClock : public Clock {
-public:
+  public:
     using Hook = std::function<void(uint32_t nowTick)>;
 
     // The local time is 2024-01-01 00:00:00.000 (a Monday) at the start tick unless SetTime says
@@ -71,7 +71,7 @@ public:
     // The sleeps asked for, in order.
     const std::vector<uint32_t>& Sleeps() const { return sleeps_; }
 
-private:
+  private:
     uint32_t tick_;
     uint32_t advancePerRead_ = 0;
     std::chrono::sys_time<std::chrono::milliseconds> time_;
@@ -87,7 +87,7 @@ PLENWISE_API void SetClock(Clock* clock);
 
 // Installs a clock for the lifetime of the object, then restores the real one.
 class PLENWISE_API ScopedClock {
-public:
+  public:
     explicit ScopedClock(Clock& clock) { SetClock(&clock); }
     ~ScopedClock() { SetClock(nullptr); }
     ScopedClock(const ScopedClock&) = delete;

@@ -44,12 +44,15 @@ void MemorySpooler::Fail(Step step, uint32_t skip, uint32_t times) {
     failures_[step] = Failure{skip, times};
 }
 
-void MemorySpooler::ClearFailures() { failures_.clear(); }
+void MemorySpooler::ClearFailures() {
+    failures_.clear();
+}
 
 uint32_t MemorySpooler::AddJob(const std::string& queue, const std::string& document,
                                std::optional<uint32_t> leaveAtTick) {
     const Queue* found = FindQueue(queue);
-    jobs_.push_back(Job{nextJobId_, found ? found->info.printerName : queue, document, leaveAtTick});
+    jobs_.push_back(
+        Job{nextJobId_, found ? found->info.printerName : queue, document, leaveAtTick});
     return nextJobId_++;
 }
 
@@ -128,16 +131,17 @@ uint32_t MemorySpooler::StartDocPrinter(PrinterHandle printer, const std::string
     const uint32_t jobId = nextJobId_++;
     handle->document = documents_.size();
     handle->inPage = false;
-    documents_.push_back(Document{jobId, handle->queue, documentName, dataType, 0, {}, false, false});
+    documents_.push_back(
+        Document{jobId, handle->queue, documentName, dataType, 0, {}, false, false});
     jobs_.push_back(Job{jobId, handle->queue, documentName, std::nullopt});
     return jobId;
 }
 
 bool MemorySpooler::StartPagePrinter(PrinterHandle printer) {
     Handle* handle = FindHandle(printer);
-    if (!Record("StartPagePrinter", handle ? handle->queue : "?",
-                handle != nullptr && handle->document && !handle->inPage &&
-                    !Fails(Step::kStartPage))) {
+    if (!Record(
+            "StartPagePrinter", handle ? handle->queue : "?",
+            handle != nullptr && handle->document && !handle->inPage && !Fails(Step::kStartPage))) {
         return false;
     }
     handle->inPage = true;
@@ -254,8 +258,8 @@ MemorySpooler::Handle* MemorySpooler::FindHandle(PrinterHandle printer) {
 }
 
 MemorySpooler::Job* MemorySpooler::FindJob(uint32_t jobId) {
-    const auto found =
-        std::find_if(jobs_.begin(), jobs_.end(), [jobId](const Job& job) { return job.id == jobId; });
+    const auto found = std::find_if(jobs_.begin(), jobs_.end(),
+                                    [jobId](const Job& job) { return job.id == jobId; });
     return found != jobs_.end() ? &*found : nullptr;
 }
 
@@ -270,6 +274,8 @@ ScopedMemorySpooler::ScopedMemorySpooler() {
     Install(std::move(spooler));
 }
 
-ScopedMemorySpooler::~ScopedMemorySpooler() { Install(nullptr); }
+ScopedMemorySpooler::~ScopedMemorySpooler() {
+    Install(nullptr);
+}
 
 }  // namespace spooler

@@ -17,7 +17,7 @@
 namespace spooler {
 
 class MemorySpooler : public Spooler {
-public:
+  public:
     enum class Step {
         kOpen,
         kGetDriver,
@@ -86,7 +86,7 @@ public:
     bool EnumJobs(PrinterHandle printer, uint32_t firstJob, uint32_t maxJobs,
                   std::vector<JobInfo1>& jobs) override;
 
-private:
+  private:
     struct Queue {
         PrinterInfo2 info;
         bool local = true;
@@ -130,7 +130,7 @@ private:
 // Installs a fresh MemorySpooler as the process-wide spooler for the object's lifetime, then
 // returns to the default back-end.
 class ScopedMemorySpooler {
-public:
+  public:
     ScopedMemorySpooler();
     ~ScopedMemorySpooler();
     ScopedMemorySpooler(const ScopedMemorySpooler&) = delete;
@@ -139,7 +139,7 @@ public:
     MemorySpooler& operator*() const { return *spooler_; }
     MemorySpooler* operator->() const { return spooler_; }
 
-private:
+  private:
     MemorySpooler* spooler_;
 };
 

@@ -13,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class FileAttributesTest : public ::testing::Test {
-protected:
+  protected:
     std::string MakeFile(const std::string& name) { return scratch_.Write(name, "x"); }
 
     testsupport::ScratchDir scratch_;
@@ -54,7 +54,7 @@ TEST_F(FileAttributesTest, NoWritePermissionForAnyoneIsReadOnly) {
 }
 
 class ExpandEnvironmentStringsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::setenv("PLENWISE_FOO", "toto", 1);
         ::setenv("PLENWISE_PERCENT", "%PLENWISE_FOO%", 1);

@@ -1,0 +1,390 @@
+// The CUPS back-end against a private world of its own, brought up by scripts/world.sh in a
+// fresh folder. Every job is held for a while (by the simulated printer, or by the backend where
+// no printer stands behind a queue), so that jobs can be watched in their queue; the tests poll
+// with a bound and never sleep a fixed time.
+#include <arpa/inet.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/spooler/spooler.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using spooler::JobInfo1;
+using spooler::kEnumConnections;
+using spooler::kEnumLocal;
+using spooler::kNoPrinter;
+using spooler::PrinterHandle;
+using spooler::PrinterInfo2;
+using ::testing::IsEmpty;
+
+// How long each job stays in its queue after it was sent.
+constexpr const char* kHoldMs = "1500";
+
+std::string WorldSettings() {
+    return std::string(" PLENWISE_BACKEND_HOLD_MS=") + kHoldMs +
+           " PLENWISE_SIM_PRINT_MS=" + kHoldMs;
+}
+
+struct RunResult {
+    int exitCode = -1;
+    std::string output;
+};
+
+RunResult RunShell(const std::string& command) {
+    RunResult result;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    char buffer[4096];
+    size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) {
+        result.output.append(buffer, count);
+    }
+    const int status = ::pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool Eventually(const std::function<bool()>& condition,
+                std::chrono::seconds limit = std::chrono::seconds(20)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+class CupsSpoolerTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        const char* source = std::getenv("PLENWISE_SOURCE");
+        ASSERT_NE(source, nullptr) << "PLENWISE_SOURCE names the source tree; run through ctest";
+        std::string pattern = (fs::temp_directory_path() / "plenwise-spooler-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        // As root the scheduler's backends run as lp, which must reach the world.
+        fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
+        fs::create_directories(root_ / "home");
+        // libcups reads the user's lpoptions from HOME.
+        ::setenv("HOME", (root_ / "home").c_str(), 1);
+        world_ = root_ / "world";
+        script_ = fs::path(source) / "scripts" / "world.sh";
+        const RunResult up = RunShell("PLENWISE_WORLD=" + Quoted(world_.string()) +
+                                      WorldSettings() + " " + Quoted(script_.string()) + " up");
+        upOutput_ = up.output;
+        std::ifstream env(world_ / "env");
+        for (std::string line; std::getline(env, line);) {
+            if (line.starts_with("CUPS_SERVER=")) {
+                cupsServer_ = line.substr(std::string("CUPS_SERVER=").size());
+            }
+        }
+        worldUp_ = up.exitCode == 0 && !cupsServer_.empty();
+        if (worldUp_) {
+            ::setenv("CUPS_SERVER", cupsServer_.c_str(), 1);
+        }
+    }
+
+    static void TearDownTestSuite() {
+        if (!world_.empty()) {
+            RunShell("PLENWISE_WORLD=" + Quoted(world_.string()) + " " + Quoted(script_.string()) +
+                     " down");
+        }
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    void SetUp() override {
+        // No skipping: a machine without cupsd fails here with world.sh's own message.
+        ASSERT_TRUE(worldUp_) << "scripts/world.sh up failed:\n" << upOutput_;
+        cups_ = spooler::MakeCupsSpooler();
+    }
+
+    // Runs a CUPS command-line tool against the world's scheduler.
+    static RunResult Tool(const std::string& command) {
+        return RunShell("PATH=\"$PATH:/usr/sbin:/usr/bin\" CUPS_SERVER=" + cupsServer_ + " " +
+                        command);
+    }
+
+    std::vector<JobInfo1> Jobs(PrinterHandle printer, uint32_t first = 0, uint32_t max = 16) {
+        std::vector<JobInfo1> jobs;
+        EXPECT_TRUE(cups_->EnumJobs(printer, first, max, jobs));
+        return jobs;
+    }
+
+    static bool Lists(const std::vector<JobInfo1>& jobs, uint32_t jobId) {
+        return std::any_of(jobs.begin(), jobs.end(),
+                           [jobId](const JobInfo1& job) { return job.jobId == jobId; });
+    }
+
+    uint32_t SendDocument(PrinterHandle printer, const std::string& name,
+                          const std::string& bytes) {
+        const uint32_t jobId = cups_->StartDocPrinter(printer, name, "");
+        uint32_t written = 0;
+        EXPECT_NE(jobId, 0u);
+        EXPECT_TRUE(cups_->StartPagePrinter(printer));
+        EXPECT_TRUE(cups_->WritePrinter(printer, bytes.data(), static_cast<uint32_t>(bytes.size()),
+                                        written));
+        EXPECT_EQ(written, bytes.size());
+        EXPECT_TRUE(cups_->EndPagePrinter(printer));
+        EXPECT_TRUE(cups_->EndDocPrinter(printer));
+        return jobId;
+    }
+
+    std::unique_ptr<spooler::Spooler> cups_;
+    static inline fs::path root_;
+    static inline fs::path world_;
+    static inline fs::path script_;
+    static inline std::string cupsServer_;
+    static inline std::string upOutput_;
+    static inline bool worldUp_ = false;
+};
+
+TEST_F(CupsSpoolerTest, LocalPassListsEveryQueueOfTheWorldWithItsExactDriverName) {
+    std::vector<PrinterInfo2> printers;
+    ASSERT_TRUE(cups_->EnumPrinters(kEnumLocal, printers));
+    std::map<std::string, std::string> drivers;
+    for (const PrinterInfo2& printer : printers) {
+        EXPECT_TRUE(drivers.emplace(printer.printerName, printer.driverName).second)
+            << printer.printerName << " listed twice";
+        EXPECT_TRUE(printer.portName.starts_with("plenwise:")) << printer.portName;
+    }
+    // One queue per served model and one of a model not served; the world may hold more.
+    const std::map<std::string, std::string> expected{
+        {"WL4000", "ARVEN WL-4000"},
+        {"Wideline400U", "ARVEN Wideline 400U"},
+        {"Wideline400C", "ARVEN Wideline 400C"},
+        {"Wideline400D", "ARVEN Wideline 400D"},
+        {"WL3000", "ARVEN WL-3000"},
+        {"WL2000", "ARVEN WL-2000"},
+        {"Wideline300", "ARVEN Wideline 300"},
+        {"Wideline200", "ARVEN Wideline 200"},
+        {"Wideline300D", "ARVEN Wideline 300-D"},
+        {"Wideline200D", "ARVEN Wideline 200-D"},
+        {"Plotter9", "OTHER Plotter 9"},
+    };
+    for (const auto& [queue, driver] : expected) {
+        const auto found = drivers.find(queue);
+        ASSERT_NE(found, drivers.end()) << "no queue " << queue;
+        EXPECT_EQ(found->second, driver) << queue;
+    }
+
+    const size_t local = printers.size();
+    ASSERT_TRUE(cups_->EnumPrinters(kEnumConnections, printers));
+    EXPECT_THAT(printers, IsEmpty());
+    ASSERT_TRUE(cups_->EnumPrinters(kEnumLocal | kEnumConnections, printers));
+    EXPECT_EQ(printers.size(), local);
+}
+
+TEST_F(CupsSpoolerTest, OpensOnlyExistingQueuesAndNamesTheirDriver) {
+    EXPECT_EQ(cups_->OpenPrinter("NoSuchQueue"), kNoPrinter);
+    EXPECT_EQ(cups_->OpenPrinter(""), kNoPrinter);
+    EXPECT_EQ(cups_->OpenPrinter("WL4000/instance"), kNoPrinter);
+
+    const PrinterHandle printer = cups_->OpenPrinter("Wideline300D");
+    ASSERT_NE(printer, kNoPrinter);
+    spooler::DriverInfo2 driver;
+    ASSERT_TRUE(cups_->GetPrinterDriver(printer, driver));
+    EXPECT_EQ(driver.name, "ARVEN Wideline 300-D");
+    EXPECT_EQ(driver.driverPath, "");
+    EXPECT_EQ(driver.dataFile, "");
+    EXPECT_EQ(driver.configFile, "");
+    EXPECT_TRUE(cups_->ClosePrinter(printer));
+    EXPECT_FALSE(cups_->ClosePrinter(printer));
+    EXPECT_FALSE(cups_->GetPrinterDriver(printer, driver));
+}
+
+TEST_F(CupsSpoolerTest, RawDocumentIsListedWhileTheBackendHoldsItAndArrivesUnchanged) {
+    std::string bytes;
+    for (int i = 0; i < 256; ++i) {
+        bytes += static_cast<char>(i);
+    }
+    bytes += std::string(70000, '\x1b');  // more than one write buffer of libcups
+
+    const PrinterHandle printer = cups_->OpenPrinter("WL4000");
+    ASSERT_NE(printer, kNoPrinter);
+    const uint32_t jobId = SendDocument(printer, "ARSU Command", bytes);
+    ASSERT_NE(jobId, 0u);
+
+    std::vector<JobInfo1> jobs;
+    ASSERT_TRUE(Eventually([&] {
+        jobs = Jobs(printer);
+        return Lists(jobs, jobId);
+    })) << "the job never showed in its queue";
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].document, "ARSU Command");
+    EXPECT_EQ(jobs[0].printerName, "WL4000");
+    EXPECT_EQ(jobs[0].position, 1u);
+
+    const fs::path journal = world_ / "journal";
+    const fs::path data = journal / ("job-" + std::to_string(jobId) + ".data");
+    ASSERT_TRUE(Eventually([&] { return fs::exists(data); })) << "the backend filed no job";
+    EXPECT_EQ(ReadFile(data), bytes);
+    EXPECT_EQ(ReadFile(journal / ("job-" + std::to_string(jobId) + ".title")), "ARSU Command");
+    EXPECT_EQ(ReadFile(journal / ("job-" + std::to_string(jobId) + ".queue")), "WL4000");
+
+    EXPECT_TRUE(Eventually([&] { return !Lists(Jobs(printer), jobId); }))
+        << "the job stayed after the backend ended";
+    EXPECT_TRUE(cups_->ClosePrinter(printer));
+}
+
+TEST_F(CupsSpoolerTest, ActiveJobsComeInQueueOrderFromTheFirstJobAsked) {
+    // A stopped queue keeps its jobs, so the list stands still while it is read.
+    const RunResult stop = Tool("cupsdisable WL3000");
+    ASSERT_EQ(stop.exitCode, 0) << stop.output;
+    const PrinterHandle printer = cups_->OpenPrinter("WL3000");
+    ASSERT_NE(printer, kNoPrinter);
+    const uint32_t first = SendDocument(printer, "first", "1");
+    const uint32_t second = SendDocument(printer, "second", "2");
+    const uint32_t third = SendDocument(printer, "third", "3");
+
+    const auto all = Jobs(printer);
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].jobId, first);
+    EXPECT_EQ(all[1].jobId, second);
+    EXPECT_EQ(all[2].jobId, third);
+    EXPECT_EQ(all[2].document, "third");
+    EXPECT_EQ(all[2].position, 3u);
+
+    const auto window = Jobs(printer, 1, 1);
+    ASSERT_EQ(window.size(), 1u);
+    EXPECT_EQ(window[0].document, "second");
+    EXPECT_EQ(window[0].position, 2u);
+    EXPECT_THAT(Jobs(printer, 3, 16), IsEmpty());
+
+    const RunResult start = Tool("cupsenable WL3000");
+    ASSERT_EQ(start.exitCode, 0) << start.output;
+    EXPECT_TRUE(Eventually([&] { return Jobs(printer).empty(); }, std::chrono::seconds(60)));
+    EXPECT_TRUE(cups_->ClosePrinter(printer));
+}
+
+TEST_F(CupsSpoolerTest, DocumentsKeepTheirOrderOfSteps) {
+    const PrinterHandle printer = cups_->OpenPrinter("Wideline200");
+    ASSERT_NE(printer, kNoPrinter);
+    uint32_t written = 0;
+    EXPECT_FALSE(cups_->StartPagePrinter(printer));
+    EXPECT_FALSE(cups_->WritePrinter(printer, "x", 1, written));
+    EXPECT_FALSE(cups_->EndDocPrinter(printer));
+    EXPECT_EQ(cups_->StartDocPrinter(printer, "emf", "NT EMF 1.008"), 0u);
+
+    const uint32_t jobId = cups_->StartDocPrinter(printer, "once", "RAW");
+    ASSERT_NE(jobId, 0u);
+    EXPECT_EQ(cups_->StartDocPrinter(printer, "twice", ""), 0u);
+    EXPECT_TRUE(cups_->StartPagePrinter(printer));
+    EXPECT_FALSE(cups_->StartPagePrinter(printer));
+    EXPECT_TRUE(cups_->WritePrinter(printer, "x", 1, written));
+    EXPECT_TRUE(cups_->EndDocPrinter(printer)) << "ends the open page too";
+    EXPECT_FALSE(cups_->EndPagePrinter(printer));
+    EXPECT_TRUE(Eventually([&] { return !Lists(Jobs(printer), jobId); }));
+    EXPECT_TRUE(cups_->ClosePrinter(printer));
+}
+
+TEST_F(CupsSpoolerTest, ClosingWithAnOpenDocumentCancelsItsJob) {
+    const PrinterHandle printer = cups_->OpenPrinter("Wideline200D");
+    ASSERT_NE(printer, kNoPrinter);
+    const uint32_t jobId = cups_->StartDocPrinter(printer, "abandoned", "");
+    ASSERT_NE(jobId, 0u);
+    uint32_t written = 0;
+    EXPECT_TRUE(cups_->WritePrinter(printer, "half", 4, written));
+    EXPECT_TRUE(cups_->ClosePrinter(printer));
+
+    const PrinterHandle watcher = cups_->OpenPrinter("Wideline200D");
+    ASSERT_NE(watcher, kNoPrinter);
+    EXPECT_TRUE(Eventually([&] { return !Lists(Jobs(watcher), jobId); }));
+    EXPECT_FALSE(fs::exists(world_ / "journal" / ("job-" + std::to_string(jobId) + ".data")))
+        << "a cancelled job reached the printer";
+    EXPECT_TRUE(cups_->ClosePrinter(watcher));
+}
+
+TEST_F(CupsSpoolerTest, WorldUpIsIdempotent) {
+    std::vector<PrinterInfo2> before;
+    ASSERT_TRUE(cups_->EnumPrinters(kEnumLocal, before));
+    const RunResult again = RunShell("PLENWISE_WORLD=" + Quoted(world_.string()) + WorldSettings() +
+                                     " " + Quoted(script_.string()) + " up");
+    ASSERT_EQ(again.exitCode, 0) << again.output;
+    EXPECT_NE(again.output.find(cupsServer_), std::string::npos)
+        << "the running scheduler was replaced:\n"
+        << again.output;
+    std::vector<PrinterInfo2> after;
+    ASSERT_TRUE(cups_->EnumPrinters(kEnumLocal, after));
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].printerName, before[i].printerName);
+        EXPECT_EQ(after[i].driverName, before[i].driverName);
+    }
+}
+
+// A port on loopback that nothing listens on.
+int ClosedLoopbackPort() {
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    int port = 0;
+    if (::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    ::close(probe);
+    return port;
+}
+
+TEST(CupsSpoolerUnreachableTest, CallsFailWhenTheSchedulerDoesNotAnswer) {
+    const int port = ClosedLoopbackPort();
+    ASSERT_NE(port, 0);
+    const char* previous = std::getenv("CUPS_SERVER");
+    const std::string saved = previous != nullptr ? previous : "";
+    ::setenv("CUPS_SERVER", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
+    auto cups = spooler::MakeCupsSpooler();
+    if (previous != nullptr) {
+        ::setenv("CUPS_SERVER", saved.c_str(), 1);
+    } else {
+        ::unsetenv("CUPS_SERVER");
+    }
+
+    std::vector<PrinterInfo2> printers{PrinterInfo2{"stale", "", ""}};
+    EXPECT_FALSE(cups->EnumPrinters(kEnumLocal, printers));
+    EXPECT_THAT(printers, IsEmpty());
+    EXPECT_EQ(cups->OpenPrinter("WL4000"), kNoPrinter);
+}
+
+}  // namespace
