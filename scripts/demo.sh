@@ -20,6 +20,18 @@ set -a
 source "$PLENWISE_WORLD/env"
 set +a
 
+# A few firmware files in the home folder, where the firmware page looks first: a newer and an
+# older one for the WL-4000 (version BN0105) and one of the other model class. The version
+# stands at offset 16; the rest is filler.
+firmware_file() {
+    local file=$HOME/$1 version=$2
+    [[ -e $file ]] && return 0
+    { printf 'PLENWISE-FW-1.0\n%s' "$version"; head -c 4096 /dev/zero | tr '\0' 'F'; } >"$file"
+}
+firmware_file WL4000_BN0106.bin BN0106
+firmware_file WL4000_BN0101.bin BN0101
+firmware_file WL2000_BB0300.bin BB0300
+
 if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
     "$BUILD_DIR/out/plenwise"
     exit 0
@@ -32,4 +44,4 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/plenwise-runtime.XXXX
 chmod 0700 "$XDG_RUNTIME_DIR"
 (cd "$shots" && QT_QPA_PLATFORM=offscreen "$BUILD_DIR/out/plenwise" \
     --steps "$SOURCE_DIR/scripts/demo-walkthrough.steps")
-echo "demo.sh: screenshots of every page shown are in $shots" >&2
+echo "demo.sh: screenshots of the pages shown are in $shots; the power-cleaning block the WL4000 received is in $PLENWISE_WORLD/printers/journal" >&2

@@ -17,18 +17,19 @@ WORLD=${PLENWISE_WORLD:-$SOURCE_DIR/.world}
 readonly BACKEND_SOURCE=$SOURCE_DIR/sim/driver/plenwise-backend
 
 # Every queue of the world: queue name, make and model (the driver name), and the simulated
-# printer behind it with what it reports differently from a ready printer of that model.
+# printer behind it with what it reports differently from a ready printer of that model. The
+# firmware letters put the first family's models in class 1 (N to V), the second's in class 2.
 readonly QUEUES=(
     "WL4000|ARVEN WL-4000|wl4000|firmware = BN0105"
     "Wideline400U|ARVEN Wideline 400U|wideline400u|firmware = BP0102"
     "Wideline400C|ARVEN Wideline 400C|wideline400c|firmware = BQ0103"
     "Wideline400D|ARVEN Wideline 400D|wideline400d|firmware = BR0101"
-    "WL3000|ARVEN WL-3000|wl3000|firmware = BC0210"
-    "WL2000|ARVEN WL-2000|wl2000|firmware = BD0204"
-    "Wideline300|ARVEN Wideline 300|wideline300|firmware = BE0201"
-    "Wideline200|ARVEN Wideline 200|wideline200|firmware = BF0201"
-    "Wideline300D|ARVEN Wideline 300-D|wideline300d|firmware = BG0110"
-    "Wideline200D|ARVEN Wideline 200-D|wideline200d|firmware = BH0110"
+    "WL3000|ARVEN WL-3000|wl3000|firmware = BA0210"
+    "WL2000|ARVEN WL-2000|wl2000|firmware = BB0204"
+    "Wideline300|ARVEN Wideline 300|wideline300|firmware = BC0201"
+    "Wideline200|ARVEN Wideline 200|wideline200|firmware = BD0201"
+    "Wideline300D|ARVEN Wideline 300-D|wideline300d|firmware = BE0110"
+    "Wideline200D|ARVEN Wideline 200-D|wideline200d|firmware = BW0110"
     "WrongModel|ARVEN WL-4000|wrongmodel|description = ARVEN WL-2000"
     "NeverReady|ARVEN WL-4000|neverready|status = 02"
     "Plotter9|OTHER Plotter 9|plotter9|firmware = XX0001"
