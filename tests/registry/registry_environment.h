@@ -15,36 +15,9 @@
 #include <vector>
 
 #include "platform/registry/registry.h"
+#include "tests/support/scratch.h"
 
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = getenv(name)) {
-            old_ = old;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ScopedEnvironment(const char* name, std::nullptr_t) : name_(name) {
-        if (const char* old = getenv(name)) {
-            old_ = old;
-        }
-        unsetenv(name);
-    }
-    ~ScopedEnvironment() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testsupport::ScopedEnvironment;
 
 class RegistryEnvironment : public ::testing::Test {
   protected:
