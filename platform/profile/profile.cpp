@@ -283,9 +283,9 @@ bool ProfileFile::Save(const std::string& path) const {
 std::string ProfileFile::StringValue(std::string_view section, std::string_view key,
                                      std::string_view defaultValue, std::size_t bufferSize) const {
     const std::optional<std::string> value = Value(section, key);
-    std::string text = value ? *value
-                             : std::string(defaultValue.substr(
-                                   0, defaultValue.find_last_not_of(' ') + 1));
+    std::string text =
+        value ? *value
+              : std::string(defaultValue.substr(0, defaultValue.find_last_not_of(' ') + 1));
     if (bufferSize == 0) {
         return {};
     }

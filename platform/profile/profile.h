@@ -43,6 +43,8 @@ class PLENWISE_API ProfileFile {
     bool RemoveKey(std::string_view section, std::string_view key);
     bool RemoveSection(std::string_view section);
 
+    std::size_t LineCount() const { return lines_.size(); }
+
     // Writes the profile to `path`, replacing the file atomically. Keeps a read-only file and
     // reports false, as does a missing directory or any failed write.
     bool Save(const std::string& path) const;
@@ -74,8 +76,8 @@ PLENWISE_API int32_t GetPrivateProfileInt(std::string_view section, std::string_
                                           int32_t defaultValue, const std::string& file);
 
 // Sets the key to the value. A null value removes the key, a null key the whole section (a file
-// without them is left untouched). True when the file now holds the change; false when it could not be read or written or the names
-// cannot be stored (see ProfileFile::Set).
+// without them is left untouched). True when the file now holds the change; false when it could not
+// be read or written or the names cannot be stored (see ProfileFile::Set).
 PLENWISE_API bool WritePrivateProfileString(std::string_view section, const char* key,
                                             const char* value, const std::string& file);
 

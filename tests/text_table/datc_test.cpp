@@ -187,7 +187,7 @@ TEST_F(DatcTest, ToolWritesNothingWhenASourceIsBad) {
     expected.AddSource("good.txt", "[texts]\n1 one\n");
     EXPECT_EQ(ReadBytes(out), expected.Encode());
 
-    EXPECT_EQ(run("--kind util --out " + out + " " + good), 2);
+    EXPECT_EQ(run("--kind nonsense --out " + out + " " + good), 2);
     EXPECT_EQ(run("--kind texts " + good), 2);
     EXPECT_EQ(run("--kind texts --out " + out + " " + PathOf("missing.txt")), 1);
 }

@@ -156,6 +156,17 @@ void PutCount(std::vector<std::uint8_t>& out, std::size_t count) {
     PutUInt32(out, static_cast<std::uint32_t>(count));
 }
 
+// Blank-separated fields, none empty.
+std::vector<std::string_view> SplitWords(std::string_view text) {
+    std::vector<std::string_view> words;
+    while (!(text = Trim(text)).empty()) {
+        const auto end = text.find_first_of(kWhitespace);
+        words.push_back(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end);
+    }
+    return words;
+}
+
 // The string, NUL-padded to the field's full width (CheckValue leaves room for the NUL).
 void PutField(std::vector<std::uint8_t>& out, const std::string& value, std::size_t capacity) {
     out.insert(out.end(), value.begin(), value.end());
@@ -171,6 +182,9 @@ std::optional<Kind> ParseKind(std::string_view name) {
     if (name == "texts") {
         return Kind::Texts;
     }
+    if (name == "util") {
+        return Kind::Util;
+    }
     return std::nullopt;
 }
 
@@ -179,9 +193,11 @@ DataSource::DataSource(Kind kind) : kind_(kind) {}
 bool DataSource::SectionAllowed(Section section) const {
     switch (kind_) {
         case Kind::Hub:
-            return true;
+            return section != Section::MediaTypes;
         case Kind::Texts:
             return section == Section::Texts;
+        case Kind::Util:
+            return section == Section::Texts || section == Section::MediaTypes;
     }
     return false;
 }
@@ -214,6 +230,8 @@ bool DataSource::AddSource(const std::string& name, std::string_view content) {
                 section = Section::Functions;
             } else if (header == "[printer-models]") {
                 section = Section::PrinterModels;
+            } else if (header == "[media-types]") {
+                section = Section::MediaTypes;
             } else {
                 error = "unknown section " + header;
             }
@@ -224,7 +242,9 @@ bool DataSource::AddSource(const std::string& name, std::string_view content) {
                 section = Section::None;  // its lines would only add follow-on errors
             }
         } else if (section == Section::None) {
-            error = "line outside a valid section ([texts], [functions], [printer-models])";
+            error =
+                "line outside a valid section ([texts], [functions], [printer-models], "
+                "[media-types])";
         } else {
             error = ParseLine(section, trimmed, parsed);
         }
@@ -239,6 +259,7 @@ bool DataSource::AddSource(const std::string& name, std::string_view content) {
     append(records_.texts, parsed.texts);
     append(records_.functions, parsed.functions);
     append(records_.printerModels, parsed.printerModels);
+    append(records_.mediaTypes, parsed.mediaTypes);
     return true;
 }
 
@@ -261,6 +282,8 @@ std::optional<std::string> DataSource::ParseLine(Section section, std::string_vi
             }
             into.printerModels.push_back({key, names[0]});
             return std::nullopt;
+        case Section::MediaTypes:
+            return ParseMediaType(line, into);
         case Section::None:
             break;
     }
@@ -296,6 +319,62 @@ std::optional<std::string> DataSource::ParseText(std::string_view line, Records&
     return std::nullopt;
 }
 
+// "order | media ID | file ID | HxV HxV HxV HxV | Mw Mw Mw Mw", the resolutions and "Mw" values
+// for print modes 0 to 3. The driver's media IDs are 16-bit (decimal or 0x-hex) and unique.
+std::optional<std::string> DataSource::ParseMediaType(std::string_view line, Records& into) {
+    constexpr std::string_view kLayout =
+        "order | media ID | file ID | HxV HxV HxV HxV | Mw Mw Mw Mw";
+    const auto fields = SplitFields(line);
+    if (fields.size() != 5) {
+        return "expected \"" + std::string(kLayout) + "\"";
+    }
+    MediaType media{};
+    const auto order = ParseNumber<std::int32_t>(fields[0]);
+    const bool hex = fields[1].starts_with("0x") || fields[1].starts_with("0X");
+    const auto id =
+        ParseNumber<std::uint32_t>(hex ? fields[1].substr(2) : fields[1], hex ? 16 : 10);
+    const auto fileId = ParseNumber<std::int32_t>(fields[2]);
+    if (!order || !fileId) {
+        return "order and file ID must be 32-bit numbers in \"" + std::string(kLayout) + "\"";
+    }
+    if (!id || *id > 0xFFFF) {
+        return "bad media ID \"" + std::string(fields[1]) + "\": the driver's IDs are 0 to 0xFFFF";
+    }
+    media.order = *order;
+    media.mediaId = *id;
+    media.fileId = *fileId;
+
+    const auto resolutions = SplitWords(fields[3]);
+    const auto mw = SplitWords(fields[4]);
+    if (resolutions.size() != kPrintModes || mw.size() != kPrintModes) {
+        return "expected four resolutions and four Mw values, one per print mode";
+    }
+    for (std::size_t mode = 0; mode < kPrintModes; ++mode) {
+        const auto cross = resolutions[mode].find('x');
+        const auto horizontal = ParseNumber<std::int32_t>(resolutions[mode].substr(0, cross));
+        const auto vertical = cross == std::string_view::npos
+                                  ? std::nullopt
+                                  : ParseNumber<std::int32_t>(resolutions[mode].substr(cross + 1));
+        const auto value = ParseNumber<std::int32_t>(mw[mode]);
+        if (!horizontal || !vertical) {
+            return "bad resolution \"" + std::string(resolutions[mode]) + "\": write HxV";
+        }
+        if (!value) {
+            return "bad Mw value \"" + std::string(mw[mode]) + "\"";
+        }
+        media.resolutions[mode][0] = *horizontal;
+        media.resolutions[mode][1] = *vertical;
+        media.mw[mode] = *value;
+    }
+    const auto sameId = [&](const MediaType& m) { return m.mediaId == media.mediaId; };
+    if (std::ranges::any_of(records_.mediaTypes, sameId) ||
+        std::ranges::any_of(into.mediaTypes, sameId)) {
+        return "media ID " + std::string(fields[1]) + " is defined twice";
+    }
+    into.mediaTypes.push_back(media);
+    return std::nullopt;
+}
+
 std::vector<std::uint8_t> DataSource::Encode() const {
     std::vector<std::uint8_t> out;
     PutCount(out, records_.texts.size());
@@ -316,6 +395,21 @@ std::vector<std::uint8_t> DataSource::Encode() const {
             PutUInt32(out, model.key);
             PutUInt32(out, 0);
             PutField(out, model.driver, kNameCapacity);
+        }
+    }
+    if (kind_ == Kind::Util) {
+        PutCount(out, records_.mediaTypes.size());
+        for (const auto& media : records_.mediaTypes) {
+            PutUInt32(out, static_cast<std::uint32_t>(media.order));
+            PutUInt32(out, media.mediaId);
+            PutUInt32(out, static_cast<std::uint32_t>(media.fileId));
+            for (const auto& resolution : media.resolutions) {
+                PutUInt32(out, static_cast<std::uint32_t>(resolution[0]));
+                PutUInt32(out, static_cast<std::uint32_t>(resolution[1]));
+            }
+            for (const auto value : media.mw) {
+                PutUInt32(out, static_cast<std::uint32_t>(value));
+            }
         }
     }
     return out;

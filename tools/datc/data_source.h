@@ -14,6 +14,7 @@ namespace datc {
 enum class Kind {
     Hub,    // texts, functions, printer models
     Texts,  // texts only
+    Util,   // texts, media types
 };
 
 std::optional<Kind> ParseKind(std::string_view name);
@@ -24,6 +25,8 @@ inline constexpr std::size_t kTextCapacity = 128;
 inline constexpr std::size_t kFunctionRecordSize = 520;
 inline constexpr std::size_t kPrinterModelRecordSize = 264;
 inline constexpr std::size_t kNameCapacity = 256;
+inline constexpr std::size_t kMediaTypeRecordSize = 60;
+inline constexpr std::size_t kPrintModes = 4;
 
 // Collects the records of one data file from any number of sources, then encodes the file.
 // Every problem is reported as "source:line: message"; a source with errors adds no records.
@@ -54,16 +57,25 @@ class DataSource {
         std::uint32_t key;
         std::string driver;
     };
+    struct MediaType {
+        std::int32_t order;
+        std::uint32_t mediaId;
+        std::int32_t fileId;
+        std::int32_t resolutions[kPrintModes][2];  // horizontal, vertical
+        std::int32_t mw[kPrintModes];
+    };
     struct Records {
         std::vector<Text> texts;
         std::vector<Function> functions;
         std::vector<PrinterModel> printerModels;
+        std::vector<MediaType> mediaTypes;
     };
-    enum class Section { None, Texts, Functions, PrinterModels };
+    enum class Section { None, Texts, Functions, PrinterModels, MediaTypes };
 
     bool SectionAllowed(Section section) const;
     std::optional<std::string> ParseLine(Section section, std::string_view line, Records& into);
     std::optional<std::string> ParseText(std::string_view line, Records& into);
+    std::optional<std::string> ParseMediaType(std::string_view line, Records& into);
 
     Kind kind_;
     Records records_;

@@ -1,6 +1,6 @@
 // datc: compiles the readable sources of a module's data file into the binary <module>.dat.
 //
-//   datc --kind <hub|texts> --out <file> <source>...
+//   datc --kind <hub|texts|util> --out <file> <source>...
 //
 // A source is UTF-8 text made of sections; each section is one table of the data file. Sources
 // are read in command-line order, and a section may be resumed later in the same or another
@@ -17,14 +17,18 @@
 //   [printer-models]
 //   # key | driver name
 //   1:0 | ARVEN WL-4000
+//   [media-types]
+//   # order | media ID | file ID | HxV per print mode 0-3 | Mw per print mode 0-3
+//   110 | 0x0010 | 1 | 360x720 360x360 720x720 720x1440 | 2 1 4 4
 //
 // A text line is its number (signed 32-bit, unique in the file), blanks, and the text up to the
 // end of the line; backslash-n stays the two characters the record stores. A key is
 // "family:number" (bits 16-23 and 0-15) or a plain 32-bit number (decimal or 0x-hex).
-// Kind hub writes texts, functions and printer models; kind texts writes texts only and refuses
-// the other sections. Texts may hold 127 bytes, names and files 255 (one byte is the NUL).
-// Any error is reported as "source:line: message", no output is written, and the exit status
-// is 1 (2 for a bad command line). The binary layout is described in docs/data-files.md.
+// Kind hub writes texts, functions and printer models; kind util texts and media types; kind
+// texts writes texts only. Each refuses the sections it does not write. Texts may hold 127 bytes,
+// names and files 255 (one byte is the NUL). Any error is reported as "source:line: message", no
+// output is written, and the exit status is 1 (2 for a bad command line). The binary layout is
+// described in docs/data-files.md.
 
 #include <filesystem>
 #include <fstream>
@@ -38,7 +42,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: datc --kind <hub|texts> --out <file> <source>...\n";
+constexpr const char* kUsage = "usage: datc --kind <hub|texts|util> --out <file> <source>...\n";
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::error_code error;

@@ -1,0 +1,299 @@
+// Writes the simulated driver's media configuration (docs/driver-package.md).
+//
+//   make-driver-cfg --out DIR
+//       the CFG files of every model that keeps custom media settings, ink set and configuration
+//       letter, and CFG_DAT.reg, their registry form on Windows 95/98/Me, for people to read
+//   make-driver-cfg --install MACHINE-FOLDER [--os-kind N]
+//       installs them where the driver keeps them on that kind of Windows (1: Windows 95/98/Me,
+//       in the machine hive; 2: NT before 5.0; 3: NT 5.0 and later), and makes the folders of
+//       the user configuration files; without --os-kind, for all three kinds, so that the
+//       machine works whatever version it is set to
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/registry/machine_folder.h"
+#include "platform/registry/registry.h"
+#include "platform/system/file.h"
+#include "sim/driver/media_catalog.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kTool = "make-driver-cfg";
+constexpr const char* kRegistryKey = "Software\\ARVEN\\9XPrinterDriver\\CFG_DAT\\";
+constexpr const char* kBaseName = "CFGDAT_DATA";
+// Windows 95 keeps binary values small: the data goes in chunks of this size.
+constexpr std::size_t kChunkSize = 2048;
+constexpr int kInkSets[] = {1, 2};
+
+struct Configuration {
+    int inkSet;
+    char letter;
+};
+
+// Every (ink set, letter) that a model keeping custom media settings needs.
+std::vector<Configuration> Configurations() {
+    std::set<char> letters;
+    for (const simdriver::Model& model : simdriver::Models()) {
+        if (model.customMedia) {
+            letters.insert(model.letter);
+        }
+    }
+    std::vector<Configuration> all;
+    for (char letter : letters) {
+        for (int inkSet : kInkSets) {
+            all.push_back({inkSet, letter});
+        }
+    }
+    return all;
+}
+
+std::string BaseName(int inkSet) {
+    return std::string(kBaseName) + (inkSet == 1 ? "_A" : "_B");
+}
+
+std::vector<std::vector<uint8_t>> Chunks(const std::vector<uint8_t>& data) {
+    std::vector<std::vector<uint8_t>> chunks;
+    for (std::size_t at = 0; at < data.size(); at += kChunkSize) {
+        const std::size_t end = std::min(data.size(), at + kChunkSize);
+        chunks.emplace_back(data.begin() + static_cast<std::ptrdiff_t>(at),
+                            data.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+    return chunks;
+}
+
+// The value name of chunk k (0-based): the base name, then base name 2, 3, ...
+std::string ChunkName(const std::string& base, std::size_t k) {
+    return k == 0 ? base : base + std::to_string(k + 1);
+}
+
+bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    const fs::path partial = path.string() + ".new";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        if (!out.flush()) {
+            std::fprintf(stderr, "%s: cannot write %s\n", kTool, partial.c_str());
+            return false;
+        }
+    }
+    std::error_code error;
+    fs::rename(partial, path, error);
+    if (error) {
+        std::fprintf(stderr, "%s: cannot write %s: %s\n", kTool, path.c_str(),
+                     error.message().c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string RegString(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+// The registry form in the hive text format: one key per driver name and ink set.
+std::string RegistryText() {
+    std::string text = "Windows Registry Editor Version 5.00\n";
+    for (const simdriver::Model& model : simdriver::Models()) {
+        if (!model.customMedia) {
+            continue;
+        }
+        for (int inkSet : kInkSets) {
+            const std::string base = BaseName(inkSet);
+            const auto chunks = Chunks(simdriver::BuildMediaConfiguration(inkSet, model.letter));
+            text += "\n[HKEY_LOCAL_MACHINE\\" + std::string(kRegistryKey) +
+                    std::string(model.driverName) + '\\' + base + "]\n";
+            char count[32];
+            std::snprintf(count, sizeof count, "=dword:%08zx\n", chunks.size() - 1);
+            text += RegString(base + "NUM") + count;
+            for (std::size_t k = 0; k < chunks.size(); ++k) {
+                std::string line = RegString(ChunkName(base, k)) + "=hex:";
+                for (std::size_t i = 0; i < chunks[k].size(); ++i) {
+                    char byte[4];
+                    std::snprintf(byte, sizeof byte, "%02x", chunks[k][i]);
+                    if (i > 0) {
+                        line += ',';
+                        if (i % 24 == 0) {
+                            line += "\\\n  ";
+                        }
+                    }
+                    line += byte;
+                }
+                text += line + '\n';
+            }
+        }
+    }
+    return text;
+}
+
+int WriteOut(const fs::path& directory) {
+    std::error_code error;
+    fs::create_directories(directory, error);
+    for (const Configuration& config : Configurations()) {
+        if (!WriteFile(directory / simdriver::ConfigurationFileName(config.inkSet, config.letter),
+                       simdriver::BuildMediaConfiguration(config.inkSet, config.letter))) {
+            return 1;
+        }
+    }
+    const std::string reg = RegistryText();
+    return WriteFile(directory / "CFG_DAT.reg", std::vector<uint8_t>(reg.begin(), reg.end())) ? 0
+                                                                                              : 1;
+}
+
+bool SetValue(reg::HKEY key, const std::string& name, reg::DWORD type,
+              const std::vector<uint8_t>& data) {
+    return reg::RegSetValueEx(key, name.c_str(), type, data.data(),
+                              static_cast<reg::DWORD>(data.size())) == reg::ERROR_SUCCESS;
+}
+
+bool InstallRegistryForm() {
+    for (const simdriver::Model& model : simdriver::Models()) {
+        if (!model.customMedia) {
+            continue;
+        }
+        for (int inkSet : kInkSets) {
+            const std::string base = BaseName(inkSet);
+            const std::string path =
+                std::string(kRegistryKey) + std::string(model.driverName) + '\\' + base;
+            reg::HKEY key = nullptr;
+            if (reg::RegCreateKeyEx(reg::HKEY_LOCAL_MACHINE, path.c_str(), reg::KEY_ALL_ACCESS,
+                                    &key, nullptr) != reg::ERROR_SUCCESS) {
+                std::fprintf(stderr, "%s: cannot create HKEY_LOCAL_MACHINE\\%s\n", kTool,
+                             path.c_str());
+                return false;
+            }
+            const auto chunks = Chunks(simdriver::BuildMediaConfiguration(inkSet, model.letter));
+            const auto continuations = static_cast<uint32_t>(chunks.size() - 1);
+            bool stored = SetValue(
+                key, base + "NUM", reg::REG_DWORD,
+                {static_cast<uint8_t>(continuations), static_cast<uint8_t>(continuations >> 8),
+                 static_cast<uint8_t>(continuations >> 16),
+                 static_cast<uint8_t>(continuations >> 24)});
+            for (std::size_t k = 0; stored && k < chunks.size(); ++k) {
+                stored = SetValue(key, ChunkName(base, k), reg::REG_BINARY, chunks[k]);
+            }
+            reg::RegCloseKey(key);
+            if (!stored) {
+                std::fprintf(stderr, "%s: cannot write the values of %s\n", kTool, path.c_str());
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The program files directory as the machine names it for that kind of Windows.
+std::string ProgramFiles(int osKind) {
+    reg::HKEY key = nullptr;
+    if (reg::RegOpenKeyEx(reg::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+                          reg::KEY_QUERY_VALUE, &key) != reg::ERROR_SUCCESS) {
+        return {};
+    }
+    std::vector<uint8_t> buffer(4096);
+    reg::DWORD type = 0;
+    auto size = static_cast<reg::DWORD>(buffer.size());
+    const char* name = osKind == 2 ? "ProgramFilesDir" : "ProgramFilesPath";
+    const bool read =
+        reg::RegQueryValueEx(key, name, &type, buffer.data(), &size) == reg::ERROR_SUCCESS;
+    reg::RegCloseKey(key);
+    if (!read) {
+        return {};
+    }
+    std::string directory(reinterpret_cast<const char*>(buffer.data()),
+                          strnlen(reinterpret_cast<const char*>(buffer.data()), size));
+    return osKind == 3 && type == reg::REG_EXPAND_SZ ? sys::ExpandEnvironmentStrings(directory)
+                                                     : directory;
+}
+
+bool InstallFiles(int osKind) {
+    const fs::path directory =
+        fs::path(machine::GetSystemDirectory()) / "spool/Drivers/W32x86" / std::to_string(osKind);
+    std::error_code error;
+    fs::create_directories(directory, error);
+    for (const Configuration& config : Configurations()) {
+        if (!WriteFile(directory / simdriver::ConfigurationFileName(config.inkSet, config.letter),
+                       simdriver::BuildMediaConfiguration(config.inkSet, config.letter))) {
+            return false;
+        }
+    }
+    const std::string programFiles = ProgramFiles(osKind);
+    if (programFiles.empty()) {
+        std::fprintf(stderr, "%s: the machine names no program files directory\n", kTool);
+        return false;
+    }
+    // The driver's user configuration files are made there by whoever registers a setting first.
+    for (const simdriver::Model& model : simdriver::Models()) {
+        if (model.customMedia) {
+            fs::create_directories(fs::path(programFiles) / "ARVEN" / model.driverName, error);
+            if (error) {
+                std::fprintf(stderr, "%s: cannot create the user configuration folder: %s\n", kTool,
+                             error.message().c_str());
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+int Install(const std::string& folder, int osKind) {
+    setenv("PLENWISE_MACHINE", folder.c_str(), 1);
+    if (!machine::EnsureMachineFolder()) {
+        std::fprintf(stderr, "%s: cannot set up the machine folder %s\n", kTool, folder.c_str());
+        return 1;
+    }
+    bool installed = true;
+    if (osKind == 0 || osKind == 1) {
+        installed = InstallRegistryForm() && installed;
+    }
+    for (int kind : {2, 3}) {
+        if (osKind == 0 || osKind == kind) {
+            installed = InstallFiles(kind) && installed;
+        }
+    }
+    return installed ? 0 : 1;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: %s --out DIR\n"
+                 "       %s --install MACHINE-FOLDER [--os-kind 1|2|3]\n",
+                 kTool, kTool);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 2 && args[0] == "--out") {
+        return WriteOut(args[1]);
+    }
+    if ((args.size() == 2 || args.size() == 4) && args[0] == "--install" && !args[1].empty()) {
+        int osKind = 0;
+        if (args.size() == 4) {
+            if (args[2] != "--os-kind" || args[3].size() != 1 || args[3][0] < '1' ||
+                args[3][0] > '3') {
+                return Usage();
+            }
+            osKind = args[3][0] - '0';
+        }
+        return Install(fs::absolute(args[1]).string(), osKind);
+    }
+    return Usage();
+}

@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/profile/profile.h"
+#include "platform/system/clock.h"
+#include "tests/support/scratch.h"
+#include "util/user_settings.h"
+
+namespace {
+
+constexpr const char* kDriver = "ARVEN WL-4000";
+
+std::vector<std::byte> MediaRecordBytes(uint32_t id, int32_t fileId) {
+    std::vector<std::byte> bytes;
+    auto put = [&bytes](uint32_t value) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.push_back(static_cast<std::byte>(value >> shift));
+        }
+    };
+    put(10);
+    put(id);
+    put(static_cast<uint32_t>(fileId));
+    for (uint32_t i = 0; i < 12; ++i) {
+        put(i);
+    }
+    return bytes;
+}
+
+class FakeHost : public UserSettingsHost {
+  public:
+    FakeHost() : media_(RecordTable(MediaTypeTable::kRecordSize, MediaRecordBytes(0x0302, 6))) {}
+
+    std::string DriverName() const override { return driverName; }
+    int32_t DriverInkSet() const override { return inkSet; }
+    int32_t PrintMode() const override { return printMode; }
+    int32_t ModelClass() const override { return ModelClassOf(driverName); }
+    OsKind HostOsKind() const override { return OsKind::Nt5OrLater; }
+    const MediaTypeTable& MediaTypes() const override { return media_; }
+
+    std::string driverName = kDriver;
+    int32_t inkSet = 1;
+    int32_t printMode = 1;
+
+  private:
+    MediaTypeTable media_;
+};
+
+class UserSettingsTest : public ::testing::Test {
+  protected:
+    UserSettingsTest() : settings_(host_), clock_(0) {
+        clock_.SetTime({2024, 3, 0, 7, 9, 5, 4, 0});
+        settings_.record.SetMediaId(0x0302);
+        settings_.working.SetDensity(-12);
+        settings_.working.SetForward(35);
+        settings_.working.SetDrytime(200);
+        settings_.working.SetPaperthick(15);
+        settings_.working.SetPaperdraw(45);
+        settings_.working.SetPaperCut(0);
+    }
+
+    std::string Value(const std::string& section, const char* key) const {
+        return profile::GetPrivateProfileString(section, key, "<none>", 256, path_);
+    }
+
+    FakeHost host_;
+    UserSettings settings_;
+    sys::VirtualClock clock_;
+    sys::ScopedClock scopedClock_{clock_};
+    testsupport::ScratchDir scratch_;
+    std::string path_ = scratch_ / "settings.ASU";
+};
+
+TEST(PrintModeFlag, FromModeCodeThenModeLevel) {
+    FakeHost host;
+    UserSettings settings(host);
+    struct Case {
+        uint16_t code;
+        uint16_t level;
+        int32_t flag;
+    };
+    for (const Case& c : {Case{0, 0, 1}, Case{0, 1, 1}, Case{0, 2, 2}, Case{0, 3, 1}, Case{6, 2, 4},
+                          Case{15, 0, 8}, Case{15, 2, 8}, Case{7, 2, 2}}) {
+        settings.record.SetModeCode(c.code);
+        settings.record.SetModeLevel(c.level);
+        EXPECT_EQ(settings.PrintModeFlag(), c.flag) << c.code << "/" << c.level;
+    }
+}
+
+TEST(PrintModeFlag, CorrespondsToThePrintModeIndex) {
+    EXPECT_EQ(PrintModeIndexOfFlag(1), 1);
+    EXPECT_EQ(PrintModeIndexOfFlag(2), 0);
+    EXPECT_EQ(PrintModeIndexOfFlag(4), 2);
+    EXPECT_EQ(PrintModeIndexOfFlag(8), 3);
+    EXPECT_EQ(PrintModeIndexOfFlag(3), -1);
+    EXPECT_EQ(PrintModeIndexOfFlag(0), -1);
+    for (int32_t index = 0; index < 4; ++index) {
+        EXPECT_EQ(PrintModeIndexOfFlag(PrintModeFlagOfIndex(index)), index);
+    }
+    EXPECT_EQ(PrintModeFlagOfIndex(4), 0);
+    EXPECT_EQ(PrintModeFlagOfIndex(-1), 0);
+}
+
+TEST(PaperdrawStep, RawValuesAtTheStepEdges) {
+    const std::vector<std::pair<uint8_t, int32_t>> cases = {{0, -4},  {6, -4},  {7, -3},  {10, -3},
+                                                            {11, -2}, {30, -2}, {31, -1}, {50, -1},
+                                                            {51, 0},  {100, 0}, {255, 0}};
+    for (const auto& [raw, step] : cases) {
+        EXPECT_EQ(PaperdrawStep(raw), step) << int{raw};
+    }
+}
+
+TEST_F(UserSettingsTest, NewNameInAMissingFileGivesOneSectionWithAllKeys) {
+    ASSERT_TRUE(settings_.ExportWrite(path_, "Semigloss thick", 720, 1440, 4));
+
+    EXPECT_EQ(Value("Base", "Version"), "1.00");
+    EXPECT_EQ(Value("Base", "MakeTime"), "2024/03/07 09:05:04");
+    EXPECT_EQ(Value("Base", "Model"), kDriver);
+    EXPECT_EQ(Value("Base", "MediaCount"), "1");
+    const std::vector<std::pair<const char*, std::string>> expected = {
+        {"CustomName", "Semigloss thick"},
+        {"ID", "6"},
+        {"Mode", "2"},
+        {"Hres", "720"},
+        {"Vres", "1440"},
+        {"Mw", "4"},
+        {"Density", "-12"},
+        {"Forward", "35"},
+        {"Drytime", "200"},
+        {"Paperthick", "15"},
+        {"Paperdraw", "-1"},
+        {"PaperCut", "1"},
+        {"InkMode", "1101,3202,4304,5408,6210,7320"},
+    };
+    for (const auto& [key, value] : expected) {
+        EXPECT_EQ(Value("Media01", key), value) << key;
+    }
+    // Exactly the two sections, their keys in the order written.
+    std::string file = testsupport::ScratchDir::Read(path_);
+    EXPECT_EQ(file.find("[Media02]"), std::string::npos);
+    EXPECT_LT(file.find("[Base]"), file.find("[Media01]"));
+    EXPECT_LT(file.find("CustomName="), file.find("InkMode="));
+    EXPECT_EQ(settings_.ExportFind(path_, "Semigloss thick"), 1);
+}
+
+TEST_F(UserSettingsTest, ExistingNameReplacesOnlyItsSection) {
+    scratch_.Write("settings.ASU",
+                   "; exported settings\n"
+                   "[Base]\nVersion=1.00\nModel=ARVEN WL-4000\nMediaCount=4\nOwner=lab\n"
+                   "[Media01]\nCustomName=One\nDensity=1\n"
+                   "[Media02]\nCustomName=Two\nDensity=2\n"
+                   "[Media03]\nCustomName=Three\nDensity=3\nNote=keep me\n"
+                   "[Media04]\nCustomName=Four\nDensity=4\n");
+    host_.printMode = 3;
+    host_.inkSet = 2;
+    ASSERT_EQ(settings_.ExportFind(path_, "Three"), 3);
+    ASSERT_TRUE(settings_.ExportWrite(path_, "Three", 1440, 1440, 8));
+
+    EXPECT_EQ(Value("Base", "MediaCount"), "4");
+    EXPECT_EQ(Value("Base", "Owner"), "lab");
+    EXPECT_EQ(Value("Media03", "Density"), "-12");
+    EXPECT_EQ(Value("Media03", "Mode"), "4");
+    EXPECT_EQ(Value("Media03", "InkMode"), "B101,3202,4304,5408,6210,7320");
+    EXPECT_EQ(Value("Media03", "Note"), "keep me");
+    for (const char* section : {"Media01", "Media02", "Media04"}) {
+        EXPECT_EQ(Value(section, "Mode"), "<none>") << section;
+    }
+    EXPECT_EQ(Value("Media02", "Density"), "2");
+    EXPECT_EQ(Value("Media04", "CustomName"), "Four");
+    EXPECT_EQ(Value("Media05", "CustomName"), "<none>");
+    EXPECT_TRUE(testsupport::ScratchDir::Read(path_).starts_with("; exported settings\n"));
+}
+
+TEST_F(UserSettingsTest, NewNameIsAppendedAfterTheCountedSections) {
+    ASSERT_TRUE(settings_.ExportWrite(path_, "First", 0, 0, 0));
+    ASSERT_TRUE(settings_.ExportWrite(path_, "Second", 0, 0, 0));
+    ASSERT_TRUE(settings_.ExportWrite(path_, "First", 0, 0, 0));
+    EXPECT_EQ(Value("Base", "MediaCount"), "2");
+    EXPECT_EQ(settings_.ExportFind(path_, "First"), 1);
+    EXPECT_EQ(settings_.ExportFind(path_, "Second"), 2);
+    EXPECT_EQ(settings_.ExportFind(path_, "first"), 0);
+    EXPECT_EQ(settings_.ExportFind(path_, "Third"), 0);
+}
+
+TEST_F(UserSettingsTest, LongNameIsStoredAsItsFirst16Characters) {
+    const std::string name = "Premium Luster 260g";  // 19 characters
+    const std::string twenty = name + "X";
+    ASSERT_TRUE(settings_.ExportWrite(path_, twenty, 0, 0, 0));
+    EXPECT_EQ(Value("Media01", "CustomName"), "Premium Luster 2");
+    EXPECT_EQ(settings_.ExportFind(path_, twenty), 0);
+    EXPECT_EQ(settings_.ExportFind(path_, "Premium Luster 2"), 1);
+    // The same long name again is not found, so it becomes a further section.
+    ASSERT_TRUE(settings_.ExportWrite(path_, twenty, 0, 0, 0));
+    EXPECT_EQ(Value("Base", "MediaCount"), "2");
+}
+
+TEST_F(UserSettingsTest, PaperdrawAndPaperCutAreExportedMapped) {
+    const std::vector<std::pair<uint8_t, std::string>> cases = {{6, "-4"},  {7, "-3"},  {10, "-3"},
+                                                                {11, "-2"}, {30, "-2"}, {31, "-1"},
+                                                                {50, "-1"}, {51, "0"}};
+    for (const auto& [raw, exported] : cases) {
+        settings_.working.SetPaperdraw(raw);
+        ASSERT_TRUE(settings_.ExportWrite(path_, "Draw", 0, 0, 0));
+        EXPECT_EQ(Value("Media01", "Paperdraw"), exported) << int{raw};
+    }
+    settings_.working.SetPaperCut(2);
+    ASSERT_TRUE(settings_.ExportWrite(path_, "Draw", 0, 0, 0));
+    EXPECT_EQ(Value("Media01", "PaperCut"), "3");
+}
+
+TEST_F(UserSettingsTest, MediaUnknownToTheTableExportsIdMinusOne) {
+    settings_.record.SetMediaId(0x0801);
+    ASSERT_TRUE(settings_.ExportWrite(path_, "Proof", 0, 0, 0));
+    EXPECT_EQ(Value("Media01", "ID"), "-1");
+    EXPECT_EQ(Value("Media01", "Hres"), "0");
+}
+
+TEST_F(UserSettingsTest, SectionNamesGrowPastTwoDigits) {
+    EXPECT_EQ(UserSettings::MediaSectionName(1), "Media01");
+    EXPECT_EQ(UserSettings::MediaSectionName(99), "Media99");
+    EXPECT_EQ(UserSettings::MediaSectionName(100), "Media100");
+    std::string file = "[Base]\nModel=ARVEN WL-4000\nMediaCount=100\n";
+    for (int i = 1; i <= 100; ++i) {
+        file +=
+            "[" + UserSettings::MediaSectionName(i) + "]\nCustomName=S" + std::to_string(i) + "\n";
+    }
+    scratch_.Write("settings.ASU", file);
+    EXPECT_EQ(settings_.ExportFind(path_, "S100"), 100);
+    ASSERT_TRUE(settings_.ExportWrite(path_, "New", 0, 0, 0));
+    EXPECT_EQ(Value("Media101", "CustomName"), "New");
+    EXPECT_EQ(Value("Base", "MediaCount"), "101");
+}
+
+TEST_F(UserSettingsTest, CorruptCountsAreReadSafely) {
+    scratch_.Write("settings.ASU", "[Base]\nMediaCount=2147483647\n[Media01]\nCustomName=Only\n");
+    EXPECT_EQ(settings_.ExportFind(path_, "Only"), 1);
+    EXPECT_EQ(settings_.ExportFind(path_, "Other"), 0);  // at once, not after 2^31 sections
+    EXPECT_TRUE(settings_.ExportWrite(path_, "Only", 0, 0, 0));
+    EXPECT_FALSE(settings_.ExportWrite(path_, "Other", 0, 0, 0));  // the count cannot grow
+    EXPECT_EQ(Value("Base", "MediaCount"), "2147483647");
+
+    scratch_.Write("settings.ASU", "[Base]\nMediaCount=-5\n");
+    ASSERT_TRUE(settings_.ExportWrite(path_, "New", 0, 0, 0));
+    EXPECT_EQ(Value("Base", "MediaCount"), "1");
+    EXPECT_EQ(Value("Media01", "CustomName"), "New");
+}
+
+TEST_F(UserSettingsTest, ModelMatchesOnlyTheExactDriverName) {
+    EXPECT_FALSE(settings_.ExportModelMatches(path_));  // no file
+    scratch_.Write("settings.ASU", "[base]\nmodel = ARVEN WL-4000 \n");
+    EXPECT_TRUE(settings_.ExportModelMatches(path_));
+    scratch_.Write("settings.ASU", "[Base]\nModel=ARVEN wl-4000\n");
+    EXPECT_FALSE(settings_.ExportModelMatches(path_));
+    scratch_.Write("settings.ASU", "[Base]\nModel=ARVEN Wideline 400U\n");
+    EXPECT_FALSE(settings_.ExportModelMatches(path_));
+}
+
+TEST_F(UserSettingsTest, WriteFailureIsReportedAndLeavesTheFileAsItWas) {
+    const std::filesystem::path folder = scratch_.Path() / "locked";
+    std::filesystem::create_directories(folder);
+    const std::string locked = (folder / "settings.ASU").string();
+    const std::string before = "[Base]\nModel=ARVEN WL-4000\nMediaCount=0\n";
+    scratch_.Write("locked/settings.ASU", before);
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    EXPECT_FALSE(settings_.ExportWrite(locked, "Name", 0, 0, 0));
+    chmod(folder.c_str(), 0755);
+    EXPECT_EQ(testsupport::ScratchDir::Read(locked), before);
+
+    EXPECT_FALSE(settings_.ExportWrite(scratch_ / "missing/settings.ASU", "Name", 0, 0, 0));
+    EXPECT_FALSE(std::filesystem::exists(scratch_.Path() / "missing"));
+
+    // A path that is not a file cannot be read, so nothing is written over it.
+    std::filesystem::create_directories(scratch_.Path() / "folder.ASU");
+    EXPECT_FALSE(settings_.ExportWrite(scratch_ / "folder.ASU", "Name", 0, 0, 0));
+}
+
+TEST_F(UserSettingsTest, ReadOnlyFileIsNotReplaced) {
+    const std::string before = "[Base]\nModel=ARVEN WL-4000\n";
+    scratch_.Write("settings.ASU", before);
+    ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
+    EXPECT_FALSE(settings_.ExportWrite(path_, "Name", 0, 0, 0));
+    EXPECT_EQ(testsupport::ScratchDir::Read(path_), before);
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+#include "util/user_settings.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <limits>
+
+#include "platform/profile/profile.h"
+#include "platform/system/clock.h"
+#include "util/text_cut.h"
+
+namespace {
+
+constexpr const char* kBaseSection = "Base";
+constexpr const char* kExportVersion = "1.00";
+constexpr const char* kInkModeOfInkSet1 = "1101,3202,4304,5408,6210,7320";
+constexpr const char* kInkModeOfInkSet2 = "B101,3202,4304,5408,6210,7320";
+// Buffer sizes of the lookups, terminating NUL included.
+constexpr std::size_t kCustomNameBuffer = 64;
+constexpr std::size_t kModelBuffer = 256;
+
+constexpr uint16_t kModeCodeFlag4 = 6;
+constexpr uint16_t kModeCodeFlag8 = 15;
+constexpr uint16_t kModeLevelFlag2 = 2;
+
+// Print mode index -> flag.
+constexpr std::array<int32_t, kPrintModeCount> kFlagOfIndex{2, 1, 4, 8};
+
+// A negative count, which no writer produces, counts as no sections.
+int32_t MediaCount(const profile::ProfileFile& file) {
+    return std::max(file.IntValue(kBaseSection, "MediaCount", 0), 0);
+}
+
+int32_t FindSection(const profile::ProfileFile& file, std::string_view name) {
+    // Every section takes a line of the file, so an inflated count ends with the lines.
+    const auto count = static_cast<int64_t>(
+        std::min<uint64_t>(static_cast<uint64_t>(MediaCount(file)), file.LineCount()));
+    for (int32_t i = 1; i <= count; ++i) {
+        if (file.StringValue(UserSettings::MediaSectionName(i), "CustomName", "",
+                             kCustomNameBuffer) == name) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+std::string MakeTime() {
+    const sys::LocalTime now = sys::CurrentClock().Now();
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", now.year, now.month, now.day,
+                  now.hour, now.minute, now.second);
+    return text;
+}
+
+}  // namespace
+
+int32_t PrintModeIndexOfFlag(int32_t flag) {
+    for (std::size_t index = 0; index < kFlagOfIndex.size(); ++index) {
+        if (kFlagOfIndex[index] == flag) {
+            return static_cast<int32_t>(index);
+        }
+    }
+    return -1;
+}
+
+int32_t PrintModeFlagOfIndex(int32_t index) {
+    return index >= 0 && index < static_cast<int32_t>(kFlagOfIndex.size())
+               ? kFlagOfIndex[static_cast<std::size_t>(index)]
+               : 0;
+}
+
+int32_t PaperdrawStep(uint8_t raw) {
+    if (raw <= 6) {
+        return -4;
+    }
+    if (raw <= 10) {
+        return -3;
+    }
+    if (raw <= 30) {
+        return -2;
+    }
+    if (raw <= 50) {
+        return -1;
+    }
+    return 0;
+}
+
+std::string UserSettings::MediaSectionName(int32_t index) {
+    char name[24];
+    std::snprintf(name, sizeof name, "Media%02d", index);
+    return name;
+}
+
+int32_t UserSettings::PrintModeFlag() const {
+    if (record.ModeCode() == kModeCodeFlag4) {
+        return 4;
+    }
+    if (record.ModeCode() == kModeCodeFlag8) {
+        return 8;
+    }
+    return record.ModeLevel() == kModeLevelFlag2 ? 2 : 1;
+}
+
+bool UserSettings::ExportWrite(const std::string& path, std::string_view name, int32_t hres,
+                               int32_t vres, int32_t mw) const {
+    profile::ProfileFile file;
+    if (!file.Load(path)) {
+        return false;
+    }
+    int32_t count = MediaCount(file);
+    int32_t index = FindSection(file, name);
+    if (index == 0) {
+        if (count == std::numeric_limits<int32_t>::max()) {
+            return false;  // no further section can be counted
+        }
+        index = ++count;
+    }
+
+    const std::string driverName = host_.DriverName();
+    const std::string countText = std::to_string(count);
+    const std::string media = MediaSectionName(index);
+    const std::string customName(FirstCharacters(name, kExportNameCharacters));
+    auto number = [](int32_t value) { return std::to_string(value); };
+    const std::array<std::pair<const char*, std::string>, 13> values{{
+        {"CustomName", customName},
+        {"ID", number(host_.MediaTypes().FileIdOf(record.MediaId()))},
+        {"Mode", number(host_.PrintMode() + 1)},
+        {"Hres", number(hres)},
+        {"Vres", number(vres)},
+        {"Mw", number(mw)},
+        {"Density", number(working.Density())},
+        {"Forward", number(working.Forward())},
+        {"Drytime", number(working.Drytime())},
+        {"Paperthick", number(working.Paperthick())},
+        {"Paperdraw", number(PaperdrawStep(working.Paperdraw()))},
+        {"PaperCut", number(working.PaperCut() + 1)},
+        {"InkMode", host_.DriverInkSet() == 2 ? kInkModeOfInkSet2 : kInkModeOfInkSet1},
+    }};
+
+    bool stored = file.Set(kBaseSection, "Version", kExportVersion) &&
+                  file.Set(kBaseSection, "MakeTime", MakeTime()) &&
+                  file.Set(kBaseSection, "Model", driverName) &&
+                  file.Set(kBaseSection, "MediaCount", countText);
+    for (const auto& [key, value] : values) {
+        stored = stored && file.Set(media, key, value);
+    }
+    return stored && file.Save(path);
+}
+
+int32_t UserSettings::ExportFind(const std::string& path, std::string_view name) const {
+    profile::ProfileFile file;
+    return file.Load(path) ? FindSection(file, name) : 0;
+}
+
+bool UserSettings::ExportModelMatches(const std::string& path) const {
+    return profile::GetPrivateProfileString(kBaseSection, "Model", "", kModelBuffer, path) ==
+           host_.DriverName();
+}
