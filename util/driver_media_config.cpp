@@ -1,0 +1,544 @@
+#include "util/driver_media_config.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+#include "platform/registry/machine_folder.h"
+#include "platform/registry/registry.h"
+#include "platform/system/file.h"
+#include "util/text_cut.h"
+
+namespace {
+
+// A file descriptor closed on every path. Files are opened without blocking, so that a FIFO or
+// device standing where a configuration file should be cannot stall the wizard; only regular
+// files are read.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now, so that a failing close is seen.
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+// Up to `length` bytes from `offset` of a regular file, fewer where it ends or cannot be read.
+std::vector<uint8_t> ReadAt(int fd, uint64_t offset, std::size_t length) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<uint64_t>(info.st_size) <= offset) {
+        return {};
+    }
+    length = static_cast<std::size_t>(
+        std::min<uint64_t>(length, static_cast<uint64_t>(info.st_size) - offset));
+    std::vector<uint8_t> bytes(length);
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got =
+            ::pread(fd, bytes.data() + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+bool WriteAt(int fd, uint64_t offset, const uint8_t* bytes, std::size_t length) {
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t put =
+            ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace drivercfg {
+
+const std::array<uint8_t, kExtraRecordSize> kExtraRecordTemplate{
+    0x00, 0x03, 0xA0, 0x0B, 0x00, 0x00, 0x71, 0x10, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x03,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x01, 0x00, 0x0F, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x03, 0x00, 0x00, 0x08, 0xC7, 0x53,
+    0x02, 0x00, 0xEF, 0x66, 0x1D, 0x85, 0xCF, 0xCF, 0x67, 0x65, 0x46, 0x08, 0xC7, 0x53,
+    0x00, 0x00, 0x32, 0x85, 0x7F, 0x4D, 0x02, 0x00, 0xEF, 0x66, 0x37, 0x85, 0x0E, 0x2D,
+};
+
+namespace {
+
+constexpr const char* kCurrentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion";
+constexpr uint16_t kModeCodeFlag4 = 6;
+constexpr uint16_t kModeCodeFlag8 = 15;
+constexpr uint16_t kModeLevelFlag2 = 2;
+constexpr uint16_t kModeLevelHighestFlag1 = 1;
+
+uint16_t UInt16At(const std::vector<uint8_t>& data, std::size_t offset) {
+    return static_cast<uint16_t>(data[offset] | data[offset + 1] << 8);
+}
+
+uint32_t UInt32At(const uint8_t* bytes) {
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+// A string value of the machine's CurrentVersion key, expanded when asked and stored as
+// REG_EXPAND_SZ; "" when it cannot be read or does not fit a path.
+std::string ProgramFilesDirectory(const char* valueName, bool expand) {
+    reg::HKEY key = nullptr;
+    if (reg::RegOpenKeyEx(reg::HKEY_LOCAL_MACHINE, kCurrentVersionKey, reg::KEY_QUERY_VALUE,
+                          &key) != reg::ERROR_SUCCESS) {
+        return {};
+    }
+    std::vector<uint8_t> buffer(PATH_MAX);
+    reg::DWORD type = reg::REG_NONE;
+    auto size = static_cast<reg::DWORD>(buffer.size());
+    const reg::LSTATUS status = reg::RegQueryValueEx(key, valueName, &type, buffer.data(), &size);
+    reg::RegCloseKey(key);
+    if (status != reg::ERROR_SUCCESS || (type != reg::REG_SZ && type != reg::REG_EXPAND_SZ)) {
+        return {};
+    }
+    const auto end = std::find(buffer.begin(), buffer.begin() + size, uint8_t{0});
+    std::string directory(buffer.begin(), end);
+    if (expand && type == reg::REG_EXPAND_SZ) {
+        directory = sys::ExpandEnvironmentStrings(directory);
+    }
+    return directory.size() < PATH_MAX ? directory : std::string();
+}
+
+// The driver name becomes one folder name of the UCF path.
+bool IsFolderName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
+}
+
+std::string ConfigFileName(int32_t inkSet, char letter, const char* extension) {
+    return "A_DD" + std::to_string(inkSet) + "48" + letter + extension;
+}
+
+// Appends one chunk value when it exists and fits below the bound; false once the bound is hit.
+bool AppendChunk(reg::HKEY key, const std::string& name, std::vector<uint8_t>& data) {
+    reg::DWORD size = 0;
+    if (reg::RegQueryValueEx(key, name.c_str(), nullptr, nullptr, &size) != reg::ERROR_SUCCESS ||
+        size == 0) {
+        return true;
+    }
+    if (size > kMaxConfigBytes - data.size()) {
+        return false;
+    }
+    std::vector<uint8_t> chunk(size);
+    // A value that changed size since it was measured counts as missing.
+    if (reg::RegQueryValueEx(key, name.c_str(), nullptr, chunk.data(), &size) ==
+        reg::ERROR_SUCCESS) {
+        data.insert(data.end(), chunk.begin(), chunk.begin() + size);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string RegistryBaseName(int32_t inkSet) {
+    std::string name = kRegistryBaseName;
+    if (inkSet == 1) {
+        name += "_A";
+    } else if (inkSet == 2) {
+        name += "_B";
+    }
+    return name;
+}
+
+std::string RegistryKeyPath(std::string_view driverName) {
+    return std::string(kRegistryKey) + std::string(driverName);
+}
+
+std::string CfgFilePath(OsKind kind, int32_t inkSet, char letter) {
+    const char* version = kind == OsKind::NtBefore5    ? "2"
+                          : kind == OsKind::Nt5OrLater ? "3"
+                                                       : nullptr;
+    if (version == nullptr) {
+        return {};
+    }
+    return machine::GetSystemDirectory() + "/spool/Drivers/W32x86/" + version + '/' +
+           ConfigFileName(inkSet, letter, ".CFG");
+}
+
+std::string UcfFilePath(OsKind kind, int32_t inkSet, char letter, std::string_view driverName) {
+    switch (kind) {
+        case OsKind::Windows9x:
+            return machine::GetWindowsDirectory() + "/Ariui" + letter + "78.UC" +
+                   std::to_string(inkSet - 1);
+        case OsKind::NtBefore5:
+        case OsKind::Nt5OrLater: {
+            const std::string directory = kind == OsKind::NtBefore5
+                                              ? ProgramFilesDirectory("ProgramFilesDir", false)
+                                              : ProgramFilesDirectory("ProgramFilesPath", true);
+            // An unreadable directory leaves no location rather than one at the file system's
+            // root.
+            if (directory.empty() || directory.front() != '/' || !IsFolderName(driverName)) {
+                return {};
+            }
+            std::string path = directory + "/ARVEN/" + std::string(driverName) + '/' +
+                               ConfigFileName(inkSet, letter, ".UCF");
+            return path.size() < PATH_MAX ? path : std::string();
+        }
+        case OsKind::Other:
+            break;
+    }
+    return {};
+}
+
+std::vector<uint8_t> ReadCfgFile(const std::string& path) {
+    if (path.empty()) {
+        return {};
+    }
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.valid()) {
+        return {};
+    }
+    return ReadAt(file.get(), 0, kMaxConfigBytes);
+}
+
+std::vector<uint8_t> ReadCfgRegistry(std::string_view driverName, int32_t inkSet) {
+    const std::string base = RegistryBaseName(inkSet);
+    const std::string keyPath = RegistryKeyPath(driverName) + '\\' + base;
+    reg::HKEY key = nullptr;
+    if (reg::RegOpenKeyEx(reg::HKEY_LOCAL_MACHINE, keyPath.c_str(), reg::KEY_QUERY_VALUE, &key) !=
+        reg::ERROR_SUCCESS) {
+        return {};
+    }
+    uint8_t countBytes[4] = {};
+    reg::DWORD countSize = sizeof countBytes;
+    uint32_t continuations = 0;
+    if (reg::RegQueryValueEx(key, (base + kChunkCountSuffix).c_str(), nullptr, countBytes,
+                             &countSize) == reg::ERROR_SUCCESS &&
+        countSize == sizeof countBytes) {
+        continuations = std::min(UInt32At(countBytes), kMaxContinuationChunks);
+    }
+    std::vector<uint8_t> data;
+    bool room = AppendChunk(key, base, data);
+    for (uint32_t chunk = 2; room && chunk <= continuations + 1; ++chunk) {
+        room = AppendChunk(key, base + std::to_string(chunk), data);
+    }
+    reg::RegCloseKey(key);
+    return data;
+}
+
+MediaConfiguration MediaConfiguration::Parse(const std::vector<uint8_t>& data) {
+    MediaConfiguration config;
+    if (data.size() < kHeaderSize) {
+        return config;
+    }
+    const uint64_t directory = UInt32At(data.data() + kDirectoryOffsetField);
+    if (directory + kDirectorySize > data.size()) {
+        return config;
+    }
+    const auto at = static_cast<std::size_t>(directory);
+    config.hasDirectory = true;
+    config.userSlotCount = UInt16At(data, at + kUserSlotCountField);
+    config.extraRecordCount = UInt16At(data, at + kExtraRecordCountField);
+    const std::size_t declared = std::size_t{UInt16At(data, at + kFirstPartCountField)} +
+                                 UInt16At(data, at + kSecondPartCountField);
+    const std::size_t first = at + kDirectorySize;
+    const std::size_t present = (data.size() - first) / UserMediaRecord::kSize;
+    const std::size_t count = std::min(declared, present);
+    config.records.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(first + i * UserMediaRecord::kSize),
+                    UserMediaRecord::kSize, config.records[i].bytes.begin());
+    }
+    return config;
+}
+
+bool RecordMatchesFlag(const UserMediaRecord& record, int32_t modeFlag) {
+    switch (modeFlag) {
+        case 1:
+            return record.ModeLevel() <= kModeLevelHighestFlag1;
+        case 2:
+            return record.ModeLevel() == kModeLevelFlag2;
+        case 4:
+            return record.ModeCode() == kModeCodeFlag4;
+        case 8:
+            return record.ModeCode() == kModeCodeFlag8;
+        default:
+            return false;
+    }
+}
+
+int32_t ModeFlagsOf(const UserMediaRecord& record) {
+    int32_t flags = 0;
+    if (record.ModeLevel() == kModeLevelFlag2) {
+        flags |= 2;
+    } else if (record.ModeLevel() <= kModeLevelHighestFlag1) {
+        flags |= 1;
+    }
+    if (record.ModeCode() == kModeCodeFlag4) {
+        flags |= 4;
+    } else if (record.ModeCode() == kModeCodeFlag8) {
+        flags |= 8;
+    }
+    return flags;
+}
+
+}  // namespace drivercfg
+
+namespace {
+
+bool IsInUseRecordOf(const UserMediaRecord& record, uint32_t mediaId) {
+    return record.MediaId() == mediaId && record.InUse() == UserMediaRecord::kInUse;
+}
+
+bool HasName(const UserMediaRecord& slot, std::string_view name) {
+    return slot.Name() == PrefixFittingBytes(name, UserMediaRecord::kNameCapacity);
+}
+
+std::size_t SlotOffset(std::size_t slot) {
+    return drivercfg::kUcfHeaderSize + slot * UserMediaRecord::kSize;
+}
+
+// A new UCF: the header, the slots (all zero but `slot`, which holds the record) and the extra
+// records made from the template.
+std::vector<uint8_t> NewUserFile(std::size_t slots, std::size_t extras, std::size_t slot,
+                                 const UserMediaRecord& record) {
+    using namespace drivercfg;
+    std::vector<uint8_t> bytes(SlotOffset(slots) + extras * kExtraRecordSize, 0);
+    bytes[0] = static_cast<uint8_t>(kNewUcfHeader & 0xFF);
+    bytes[1] = static_cast<uint8_t>(kNewUcfHeader >> 8);
+    std::copy(record.bytes.begin(), record.bytes.end(),
+              bytes.begin() + static_cast<std::ptrdiff_t>(SlotOffset(slot)));
+    for (std::size_t i = 0; i < extras; ++i) {
+        auto at =
+            bytes.begin() + static_cast<std::ptrdiff_t>(SlotOffset(slots) + i * kExtraRecordSize);
+        std::copy(kExtraRecordTemplate.begin(), kExtraRecordTemplate.end(), at);
+        *at = static_cast<uint8_t>(i & 0xFF);
+    }
+    return bytes;
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+// The UCF's slots as far as the file holds them, up to the store's slot count.
+struct DriverMediaConfig::Slots {
+    bool opened = false;
+    std::vector<UserMediaRecord> records;
+
+    // The slots in use come first: the in-use prefix.
+    std::size_t InUseCount() const {
+        std::size_t count = 0;
+        while (count < records.size() &&
+               records[count].EntryType() == UserMediaRecord::kUserEntry) {
+            ++count;
+        }
+        return count;
+    }
+};
+
+std::string DriverMediaConfig::CfgPath() const {
+    const UserSettingsHost& host = store_.Host();
+    return drivercfg::CfgFilePath(host.HostOsKind(), host.DriverInkSet(),
+                                  ConfigurationLetter(host.ModelClass()));
+}
+
+std::string DriverMediaConfig::UcfPath() const {
+    const UserSettingsHost& host = store_.Host();
+    return drivercfg::UcfFilePath(host.HostOsKind(), host.DriverInkSet(),
+                                  ConfigurationLetter(host.ModelClass()), host.DriverName());
+}
+
+drivercfg::MediaConfiguration DriverMediaConfig::ReadConfiguration() const {
+    const UserSettingsHost& host = store_.Host();
+    if (host.HostOsKind() == OsKind::Windows9x) {
+        return drivercfg::MediaConfiguration::Parse(
+            drivercfg::ReadCfgRegistry(host.DriverName(), host.DriverInkSet()));
+    }
+    return drivercfg::MediaConfiguration::Parse(drivercfg::ReadCfgFile(CfgPath()));
+}
+
+bool DriverMediaConfig::LoadBase(uint32_t mediaId, int32_t modeFlag) {
+    for (const UserMediaRecord& record : ReadConfiguration().records) {
+        if (IsInUseRecordOf(record, mediaId) && drivercfg::RecordMatchesFlag(record, modeFlag)) {
+            store_.record = record;
+            return true;
+        }
+    }
+    return false;
+}
+
+int32_t DriverMediaConfig::ModesOf(uint32_t mediaId) const {
+    int32_t flags = 0;
+    for (const UserMediaRecord& record : ReadConfiguration().records) {
+        if (IsInUseRecordOf(record, mediaId)) {
+            flags |= drivercfg::ModeFlagsOf(record);
+        }
+    }
+    return flags;
+}
+
+bool DriverMediaConfig::ReadSlotCounts() {
+    const drivercfg::MediaConfiguration config = ReadConfiguration();
+    if (!config.hasDirectory) {
+        return false;
+    }
+    store_.userSlotCount = config.userSlotCount;
+    store_.extraRecordCount = config.extraRecordCount;
+    return true;
+}
+
+DriverMediaConfig::Slots DriverMediaConfig::ReadUserSlots() const {
+    Slots slots;
+    const std::string path = UcfPath();
+    if (path.empty()) {
+        return slots;
+    }
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.valid()) {
+        return slots;
+    }
+    slots.opened = true;
+    const auto count = static_cast<std::size_t>(std::max(store_.userSlotCount, int32_t{0}));
+    const std::vector<uint8_t> bytes =
+        ReadAt(file.get(), drivercfg::kUcfHeaderSize, count * UserMediaRecord::kSize);
+    slots.records.resize(bytes.size() / UserMediaRecord::kSize);
+    for (std::size_t i = 0; i < slots.records.size(); ++i) {
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * UserMediaRecord::kSize),
+                    UserMediaRecord::kSize, slots.records[i].bytes.begin());
+    }
+    return slots;
+}
+
+int32_t DriverMediaConfig::ListUserNames(int32_t max, std::vector<std::string>& names) const {
+    names.clear();
+    if (UcfPath().empty()) {
+        return 0;
+    }
+    const Slots slots = ReadUserSlots();
+    if (!slots.opened) {
+        return kNoUserFile;
+    }
+    const std::size_t limit = static_cast<std::size_t>(std::max(max, int32_t{0}));
+    const std::size_t inUse = slots.InUseCount();
+    for (std::size_t i = 0; i < inUse && names.size() < limit; ++i) {
+        names.push_back(slots.records[i].Name());
+    }
+    return static_cast<int32_t>(names.size());
+}
+
+bool DriverMediaConfig::FindUser(std::string_view name, UserMediaRecord* found) const {
+    const Slots slots = ReadUserSlots();
+    const std::size_t inUse = slots.InUseCount();
+    for (std::size_t i = 0; i < inUse; ++i) {
+        if (HasName(slots.records[i], name)) {
+            if (found != nullptr) {
+                *found = slots.records[i];
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DriverMediaConfig::LoadUser(std::string_view name) {
+    UserMediaRecord found;
+    if (!FindUser(name, &found)) {
+        return false;
+    }
+    store_.record = found;
+    store_.working.TakeFrom(found);
+    return true;
+}
+
+uint32_t DriverMediaConfig::UserMediaId(std::string_view name) const {
+    UserMediaRecord found;
+    return FindUser(name, &found) ? found.MediaId() : 0;
+}
+
+bool DriverMediaConfig::UserExists(std::string_view name) const {
+    return FindUser(name, nullptr);
+}
+
+int32_t DriverMediaConfig::SaveUser(std::string_view name) {
+    const auto slotCount = static_cast<std::size_t>(std::max(store_.userSlotCount, int32_t{0}));
+    const auto extraCount = static_cast<std::size_t>(std::max(store_.extraRecordCount, int32_t{0}));
+    // A configuration without slots has no room for any entry.
+    if (slotCount == 0) {
+        return kSaveFailed;
+    }
+    const Slots slots = ReadUserSlots();
+    std::size_t slot = 0;
+    if (slots.opened) {
+        const std::size_t inUse = slots.InUseCount();
+        slot = inUse;
+        for (std::size_t i = 0; i < inUse; ++i) {
+            if (HasName(slots.records[i], name)) {
+                slot = i;
+                break;
+            }
+        }
+        if (slot >= slotCount) {
+            return kSaveFailed;
+        }
+    }
+
+    UserMediaRecord& record = store_.record;
+    TakeAdjustments(record, store_.working);
+    record.SetName(name);
+    record.SetEntryType(UserMediaRecord::kUserEntry);
+
+    const std::string path = UcfPath();
+    if (path.empty()) {
+        return kSaveFailed;
+    }
+    if (Exists(path)) {
+        Descriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+        const bool written = file.valid() && WriteAt(file.get(), SlotOffset(slot),
+                                                     record.bytes.data(), record.bytes.size());
+        return written && file.Close() ? 0 : kSaveFailed;
+    }
+    const std::vector<uint8_t> content = NewUserFile(slotCount, extraCount, slot, record);
+    Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!file.valid()) {
+        return kSaveFailed;
+    }
+    // A half-written file would pass for an existing one at the next try: remove it.
+    if (!WriteAt(file.get(), 0, content.data(), content.size()) || !file.Close()) {
+        ::unlink(path.c_str());
+        return kSaveFailed;
+    }
+    return 0;
+}
