@@ -19,10 +19,10 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/spooler/spooler.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -73,23 +73,9 @@ std::string Quoted(const std::string& text) {
 }
 
 std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return testsupport::ScratchDir::Read(path.string());
 }
-
-bool Eventually(const std::function<bool()>& condition,
-                std::chrono::seconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
+using testsupport::WaitUntil;
 
 class CupsSpoolerTest : public ::testing::Test {
   protected:
@@ -245,7 +231,7 @@ TEST_F(CupsSpoolerTest, RawDocumentIsListedWhileTheBackendHoldsItAndArrivesUncha
     ASSERT_NE(jobId, 0u);
 
     std::vector<JobInfo1> jobs;
-    ASSERT_TRUE(Eventually([&] {
+    ASSERT_TRUE(WaitUntil([&] {
         jobs = Jobs(printer);
         return Lists(jobs, jobId);
     })) << "the job never showed in its queue";
@@ -256,12 +242,12 @@ TEST_F(CupsSpoolerTest, RawDocumentIsListedWhileTheBackendHoldsItAndArrivesUncha
 
     const fs::path journal = world_ / "journal";
     const fs::path data = journal / ("job-" + std::to_string(jobId) + ".data");
-    ASSERT_TRUE(Eventually([&] { return fs::exists(data); })) << "the backend filed no job";
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(data); })) << "the backend filed no job";
     EXPECT_EQ(ReadFile(data), bytes);
     EXPECT_EQ(ReadFile(journal / ("job-" + std::to_string(jobId) + ".title")), "ARSU Command");
     EXPECT_EQ(ReadFile(journal / ("job-" + std::to_string(jobId) + ".queue")), "WL4000");
 
-    EXPECT_TRUE(Eventually([&] { return !Lists(Jobs(printer), jobId); }))
+    EXPECT_TRUE(WaitUntil([&] { return !Lists(Jobs(printer), jobId); }))
         << "the job stayed after the backend ended";
     EXPECT_TRUE(cups_->ClosePrinter(printer));
 }
@@ -292,7 +278,7 @@ TEST_F(CupsSpoolerTest, ActiveJobsComeInQueueOrderFromTheFirstJobAsked) {
 
     const RunResult start = Tool("cupsenable WL3000");
     ASSERT_EQ(start.exitCode, 0) << start.output;
-    EXPECT_TRUE(Eventually([&] { return Jobs(printer).empty(); }, std::chrono::seconds(60)));
+    EXPECT_TRUE(WaitUntil([&] { return Jobs(printer).empty(); }, std::chrono::seconds(60)));
     EXPECT_TRUE(cups_->ClosePrinter(printer));
 }
 
@@ -313,7 +299,7 @@ TEST_F(CupsSpoolerTest, DocumentsKeepTheirOrderOfSteps) {
     EXPECT_TRUE(cups_->WritePrinter(printer, "x", 1, written));
     EXPECT_TRUE(cups_->EndDocPrinter(printer)) << "ends the open page too";
     EXPECT_FALSE(cups_->EndPagePrinter(printer));
-    EXPECT_TRUE(Eventually([&] { return !Lists(Jobs(printer), jobId); }));
+    EXPECT_TRUE(WaitUntil([&] { return !Lists(Jobs(printer), jobId); }));
     EXPECT_TRUE(cups_->ClosePrinter(printer));
 }
 
@@ -328,7 +314,7 @@ TEST_F(CupsSpoolerTest, ClosingWithAnOpenDocumentCancelsItsJob) {
 
     const PrinterHandle watcher = cups_->OpenPrinter("Wideline200D");
     ASSERT_NE(watcher, kNoPrinter);
-    EXPECT_TRUE(Eventually([&] { return !Lists(Jobs(watcher), jobId); }));
+    EXPECT_TRUE(WaitUntil([&] { return !Lists(Jobs(watcher), jobId); }));
     EXPECT_FALSE(fs::exists(world_ / "journal" / ("job-" + std::to_string(jobId) + ".data")))
         << "a cancelled job reached the printer";
     EXPECT_TRUE(cups_->ClosePrinter(watcher));
