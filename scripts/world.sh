@@ -40,7 +40,7 @@ readonly DRIVERS=(
     "ARVEN WL-3000" "ARVEN WL-2000" "ARVEN Wideline 300" "ARVEN Wideline 200"
     "ARVEN Wideline 300-D" "ARVEN Wideline 200-D"
 )
-# The built programs: the simulator and the driver installer.
+# The built programs: the simulator and the driver package (installers and queue definitions).
 OUT_DIR=${PLENWISE_OUT:-$SOURCE_DIR/build/out}
 
 die() {
@@ -71,11 +71,15 @@ need_tools() {
         die "/usr/lib/cups/daemon/cups-exec not found: install the Debian package cups-daemon"
     SIMULATOR=$OUT_DIR/plenwise-printer-sim
     INSTALLER=$OUT_DIR/plenwise-install-driver
+    CFG_INSTALLER=$OUT_DIR/make-driver-cfg
+    PPD_DIR=$OUT_DIR/driver/ppd
 }
 
 need_programs() {
-    [[ -x $SIMULATOR && -x $INSTALLER ]] ||
-        die "$SIMULATOR or $INSTALLER not found: build Plenwise first (scripts/build.sh)"
+    local program
+    for program in "$SIMULATOR" "$INSTALLER" "$CFG_INSTALLER"; do
+        [[ -x $program ]] || die "$program not found: build Plenwise first (scripts/build.sh)"
+    done
 }
 
 set_paths() {
@@ -261,49 +265,8 @@ start_cupsd() {
     die "cupsd found no free port to listen on"
 }
 
-write_ppd() {
-    local queue=$1 model=$2 file=$3
-    cat >"$file" <<EOF
-*PPD-Adobe: "4.3"
-*FormatVersion: "4.3"
-*FileVersion: "1.0"
-*LanguageVersion: English
-*LanguageEncoding: ISOLatin1
-*PCFileName: "$queue.ppd"
-*Manufacturer: "${model%% *}"
-*Product: "($model)"
-*ModelName: "$model"
-*ShortNickName: "$model"
-*NickName: "$model"
-*PSVersion: "(3010.000) 0"
-*LanguageLevel: "3"
-*ColorDevice: True
-*DefaultColorSpace: RGB
-*FileSystem: False
-*Throughput: "1"
-*LandscapeOrientation: Plus90
-*TTRasterizer: Type42
-*cupsVersion: 2.4
-*cupsFilter2: "application/vnd.cups-raw application/octet-stream 0 -"
-*OpenUI *PageSize/Media Size: PickOne
-*OrderDependency: 10 AnySetup *PageSize
-*DefaultPageSize: A4
-*PageSize A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
-*CloseUI: *PageSize
-*OpenUI *PageRegion: PickOne
-*OrderDependency: 10 AnySetup *PageRegion
-*DefaultPageRegion: A4
-*PageRegion A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
-*CloseUI: *PageRegion
-*DefaultImageableArea: A4
-*ImageableArea A4/A4: "0 0 595 842"
-*DefaultPaperDimension: A4
-*PaperDimension A4/A4: "595 842"
-EOF
-}
-
 create_queues() {
-    local port=$1 sim_port=$2 existing entry queue model id uri
+    local port=$1 sim_port=$2 existing entry queue model id uri ppd
     existing=$(CUPS_SERVER=127.0.0.1:$port "$LPSTAT" -e 2>/dev/null || true)
     for entry in "${QUEUES[@]}"; do
         IFS='|' read -r queue model id _ <<<"$entry"
@@ -314,10 +277,12 @@ create_queues() {
                 die "lpadmin could not point queue $queue at $uri"
             continue
         fi
-        write_ppd "$queue" "$model" "$BASE/ppd/$queue.ppd.in"
+        # The driver package's queue definition of the model.
+        ppd=$PPD_DIR/${model// /-}.ppd
+        [[ -f $ppd ]] || die "$ppd not found: build Plenwise first (scripts/build.sh)"
         # lpadmin warns that printer drivers are deprecated; the queue works all the same.
         CUPS_SERVER=127.0.0.1:$port "$LPADMIN" -p "$queue" -E -v "$uri" \
-            -P "$BASE/ppd/$queue.ppd.in" >/dev/null 2>"$BASE/log/lpadmin.err" ||
+            -P "$ppd" >/dev/null 2>"$BASE/log/lpadmin.err" ||
             die "lpadmin could not create queue $queue: $(cat "$BASE/log/lpadmin.err")"
     done
 }
@@ -395,6 +360,8 @@ stop_simulator() {
 install_driver() {
     PLENWISE_MACHINE=$MACHINE "$INSTALLER" "${DRIVERS[@]}" ||
         die "the driver package could not be installed into $MACHINE"
+    "$CFG_INSTALLER" --install "$MACHINE" ||
+        die "the driver's media configuration could not be installed into $MACHINE"
 }
 
 # Plain KEY=VALUE lines, so that programs can read the file as well as shells can source it;
@@ -411,7 +378,7 @@ env_line() {
 write_env() {
     local port=$1
     {
-        echo "# Written by scripts/world.sh up; source it to reach this world's scheduler."
+        echo "# Written by scripts/world.sh up; in a shell, 'set -a; . env; set +a' reaches this world."
         env_line CUPS_SERVER "127.0.0.1:$port"
         env_line PLENWISE_WORLD "$WORLD"
         env_line PLENWISE_CUPS_PORT "$port"
@@ -448,7 +415,7 @@ up() {
     create_queues "$port" "$(<"$SIM_PORT_FILE")"
     write_env "$port"
     echo "world.sh: scheduler of $WORLD listening on 127.0.0.1:$port, printers on" \
-        "127.0.0.1:$(<"$SIM_PORT_FILE"); source $WORLD/env"
+        "127.0.0.1:$(<"$SIM_PORT_FILE"); set -a; . $WORLD/env; set +a"
 }
 
 stop_cupsd() {

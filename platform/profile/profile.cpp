@@ -307,7 +307,7 @@ int32_t ProfileFile::IntValue(std::string_view section, std::string_view key,
         negative = text[i] == '-';
         ++i;
     }
-    // Accumulated like the unsigned 32-bit result of the original, which wraps on overflow.
+    // Accumulated like the unsigned 32-bit result of the Windows call, which wraps on overflow.
     uint32_t magnitude = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         magnitude = magnitude * 10 + static_cast<uint32_t>(text[i] - '0');

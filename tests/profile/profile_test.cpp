@@ -67,7 +67,7 @@ TEST_F(ProfileTest, StringsAreCutToTheBufferSize) {
     EXPECT_EQ(Get("S", "missing", 4), "<de");
 }
 
-TEST_F(ProfileTest, IntegersReadLikeTheOriginal) {
+TEST_F(ProfileTest, IntegersReadLikeWindowsReadsThem) {
     Put("[N]\na=12ab\nb=ab\nc=-7\nd= +5\ne=\nf=4294967297\ng=" + std::string(29, '0') + "5\n");
     EXPECT_EQ(GetPrivateProfileInt("N", "a", 9, path_), 12);
     EXPECT_EQ(GetPrivateProfileInt("N", "b", 9, path_), 0);

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "common/raw_job.h"
+#include "common/remote_commands.h"
 #include "platform/spooler/spooler.h"
 #include "tests/support/scratch.h"
 
@@ -249,6 +251,91 @@ TEST_F(CupsSpoolerTest, RawDocumentIsListedWhileTheBackendHoldsItAndArrivesUncha
 
     EXPECT_TRUE(WaitUntil([&] { return !Lists(Jobs(printer), jobId); }))
         << "the job stayed after the backend ended";
+    EXPECT_TRUE(cups_->ClosePrinter(printer));
+}
+
+TEST_F(CupsSpoolerTest, TheWorldsMachineHoldsTheInstalledDriverPackage) {
+    const fs::path machineFolder = world_ / "machine";
+    const testsupport::ScopedEnvironment machine("PLENWISE_MACHINE", machineFolder.string());
+    const fs::path directory = machineFolder / "Windows/System32/spool/Drivers/W32x86/3";
+
+    const PrinterHandle printer = cups_->OpenPrinter("WL4000");
+    ASSERT_NE(printer, kNoPrinter);
+    spooler::DriverInfo2 driver;
+    ASSERT_TRUE(cups_->GetPrinterDriver(printer, driver));
+    EXPECT_TRUE(cups_->ClosePrinter(printer));
+    EXPECT_EQ(driver.name, "ARVEN WL-4000");
+    ASSERT_FALSE(driver.driverPath.empty());
+    EXPECT_TRUE(fs::equivalent(driver.driverPath, directory / "ARSET32.so")) << driver.driverPath;
+    EXPECT_TRUE(fs::exists(directory / "ABAPI.so"));
+    ASSERT_FALSE(driver.dataFile.empty());
+    const std::string data = ReadFile(driver.dataFile);
+    EXPECT_NE(data.find("[User Mode Printer Driver Information]"), std::string::npos) << data;
+    EXPECT_NE(data.find("ABAPII=ABAPI.so"), std::string::npos) << data;
+
+    // The media configuration of both ink sets, and the folder of the user configuration.
+    EXPECT_TRUE(fs::is_regular_file(directory / "A_DD148J.CFG"));
+    EXPECT_TRUE(fs::is_regular_file(directory / "A_DD248J.CFG"));
+    EXPECT_TRUE(fs::is_directory(machineFolder / "Program Files/ARVEN/ARVEN WL-4000"));
+    // Queues are made from the package's definitions, named after the driver.
+    EXPECT_NE(ReadFile(fs::path(std::getenv("PLENWISE_OUT")) / "driver/ppd/ARVEN-WL-4000.ppd")
+                  .find("*NickName: \"ARVEN WL-4000\""),
+              std::string::npos);
+}
+
+// The simulated printer's record of the job with this CUPS job id ("" while it has none).
+std::string PrinterRecordOf(const fs::path& journal, uint32_t jobId) {
+    std::error_code ignored;
+    for (const auto& file : fs::directory_iterator(journal, ignored)) {
+        if (file.path().extension() != ".txt") {
+            continue;
+        }
+        const std::string record = ReadFile(file.path());
+        if (record.find("\ncups-job: " + std::to_string(jobId) + "\n") != std::string::npos) {
+            return record;
+        }
+    }
+    return {};
+}
+
+bool Says(const std::string& record, const std::string& line) {
+    return record.find("\n" + line + "\n") != std::string::npos;
+}
+
+TEST_F(CupsSpoolerTest, RawCommandJobReachesItsPrinterAndStaysListedWhileItPrints) {
+    const ByteBlock cleaning = PowerCleaningBlock();
+    ASSERT_TRUE(
+        SendRawCommandJob("WL2000", cleaning.data(), static_cast<uint32_t>(cleaning.size())));
+
+    const PrinterHandle printer = cups_->OpenPrinter("WL2000");
+    ASSERT_NE(printer, kNoPrinter);
+    std::vector<JobInfo1> jobs;
+    ASSERT_TRUE(WaitUntil([&] {
+        jobs = Jobs(printer);
+        return !jobs.empty();
+    })) << "the job never showed in its queue";
+    EXPECT_EQ(jobs[0].document, kRawJobDocument);
+    const uint32_t jobId = jobs[0].jobId;
+
+    // Listed between two readings of the printer's record that both say it is printing.
+    const fs::path journal = world_ / "printers" / "journal";
+    std::string record;
+    EXPECT_TRUE(WaitUntil([&] {
+        if (!Says(PrinterRecordOf(journal, jobId), "state: printing")) {
+            return false;
+        }
+        const bool listed = Lists(Jobs(printer), jobId);
+        record = PrinterRecordOf(journal, jobId);
+        return listed && Says(record, "state: printing");
+    })) << "the job was not seen listed while the printer printed it";
+    EXPECT_TRUE(Says(record, "queue: WL2000")) << record;
+    EXPECT_TRUE(Says(record, "title: ARSU Command")) << record;
+    EXPECT_NE(record.find("\n  CH "), std::string::npos) << record;
+
+    EXPECT_TRUE(WaitUntil([&] { return Says(PrinterRecordOf(journal, jobId), "state: done"); }))
+        << "the printer never finished the job";
+    EXPECT_TRUE(WaitUntil([&] { return !Lists(Jobs(printer), jobId); }))
+        << "the job stayed after the printer had printed it";
     EXPECT_TRUE(cups_->ClosePrinter(printer));
 }
 
