@@ -14,26 +14,34 @@ constexpr uint32_t kPollMs = 1000;
 }  // namespace
 
 bool SendRawCommandJob(const std::string& printerName, const void* bytes, uint32_t length) {
+    return WriteRawDocument(printerName, bytes, length).has_value();
+}
+
+std::optional<bool> WriteRawDocument(const std::string& printerName, const void* bytes,
+                                     uint32_t length) {
     spooler::Spooler& spool = spooler::Current();
     spooler::PrinterHandle printer = spool.OpenPrinter(printerName);
     if (printer == spooler::kNoPrinter) {
-        return false;
+        return std::nullopt;
     }
     if (spool.StartDocPrinter(printer, kRawJobDocument, "") == 0) {
         spool.ClosePrinter(printer);
-        return false;
+        return std::nullopt;
     }
     if (!spool.StartPagePrinter(printer)) {
         spool.EndDocPrinter(printer);
         spool.ClosePrinter(printer);
-        return false;
+        return std::nullopt;
     }
-    uint32_t written = 0;
-    spool.WritePrinter(printer, bytes, length, written);
+    bool complete = true;
+    if (length > 0) {
+        uint32_t written = 0;
+        complete = spool.WritePrinter(printer, bytes, length, written) && written == length;
+    }
     spool.EndPagePrinter(printer);
     spool.EndDocPrinter(printer);
     spool.ClosePrinter(printer);
-    return true;
+    return complete;
 }
 
 void WaitForQueuedJob(const std::string& printerName, const std::string& documentName) {

@@ -60,6 +60,8 @@ Qt::WindowFlags FlagsOf(DialogKind kind) {
             return Qt::Dialog | Qt::CustomizeWindowHint;
         case DialogKind::NoticePopup:
             return Qt::Tool | Qt::CustomizeWindowHint;
+        case DialogKind::CaptionBox:
+            return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
         case DialogKind::Main:
             break;
     }

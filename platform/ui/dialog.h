@@ -58,6 +58,7 @@ struct ControlTemplate {
 enum class DialogKind {
     Child,        // page inside another window: no caption, no border
     Popup,        // modal box with a thin border and no caption bar
+    CaptionBox,   // box with a caption bar (its window text) and no system menu
     NoticePopup,  // small tool window without caption, thin border, not on the task bar
     Main,         // caption, system menu, modal frame, shown on the task bar
 };

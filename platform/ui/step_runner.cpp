@@ -288,6 +288,22 @@ StepRunner::Outcome StepRunner::Execute(const Step& step, std::string& error) {
         target_ = dialog;
         return Outcome::Done;
     }
+    if (verb == "wait-file") {
+        // Another program's part: waits until the file holds the text (the first 16 MiB count).
+        if (!needArgs(2)) {
+            return Outcome::Failed;
+        }
+        constexpr std::streamsize kLargestRead = 16 << 20;
+        std::ifstream in(args[0], std::ios::binary);
+        std::string content(static_cast<size_t>(kLargestRead), '\0');
+        in.read(content.data(), kLargestRead);
+        content.resize(static_cast<size_t>(in.gcount()));
+        if (content.find(args[1]) == std::string::npos) {
+            error = Quote(args[0]) + " does not hold " + Quote(args[1]);
+            return Outcome::Retry;
+        }
+        return Outcome::Done;
+    }
     if (verb == "answer-box") {
         long answer = 0;
         if (!needArgs(1) || !ParseNumber(args[0], answer)) {

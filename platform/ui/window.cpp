@@ -180,7 +180,20 @@ bool EnableWindow(WindowHandle window, bool enable) {
         return false;
     }
     bool wasDisabled = !widget->isEnabled();
+    // Qt disables every child widget, windows included; a disabled Windows window still lets
+    // the windows it owns (a progress box, a message box) take input, so they are enabled again.
+    std::vector<QWidget*> ownedWindows;
+    if (!enable) {
+        for (QWidget* child : widget->findChildren<QWidget*>()) {
+            if (child->isWindow() && child->isEnabled()) {
+                ownedWindows.push_back(child);
+            }
+        }
+    }
     widget->setEnabled(enable);
+    for (QWidget* owned : ownedWindows) {
+        owned->setEnabled(true);
+    }
     return wasDisabled;
 }
 

@@ -116,6 +116,23 @@ TEST_F(PageFrameTest, PagesAreDestroyedInSlotOrderAndTwiceIsHarmless) {
     EXPECT_FALSE(link_.Unbind());  // releasing an unbound link again is harmless
 }
 
+TEST(OwnedWindowTest, DisablingTheMainWindowLeavesTheBoxesItOwnsUsable) {
+    FakeHub hub;
+    ui::Dialog page(Template(7001, ui::DialogKind::Child));
+    ASSERT_TRUE(page.Create(hub.main.Handle()));
+    ui::Dialog box(Template(7002, ui::DialogKind::CaptionBox));
+    ASSERT_TRUE(box.Create(page.Handle()));
+
+    EXPECT_FALSE(ui::EnableWindow(hub.main.Handle(), false));
+    EXPECT_FALSE(ui::IsWindowEnabled(hub.main.Handle()));
+    EXPECT_FALSE(ui::IsWindowEnabled(page.Handle()));
+    EXPECT_TRUE(ui::IsWindowEnabled(box.Handle()));
+
+    EXPECT_TRUE(ui::EnableWindow(hub.main.Handle(), true));
+    EXPECT_TRUE(ui::IsWindowEnabled(page.Handle()));
+    EXPECT_TRUE(ui::IsWindowEnabled(box.Handle()));
+}
+
 TEST(QueueWaitTest, OnlyPaintIsDispatchedWhileWaiting) {
     auto owned = std::make_unique<spooler::MemorySpooler>();
     owned->AddQueue("P", "ARVEN WL-4000", "");
