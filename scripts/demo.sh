@@ -28,9 +28,9 @@ firmware_file() {
     [[ -e $file ]] && return 0
     { printf 'PLENWISE-FW-1.0\n%s' "$version"; head -c 4096 /dev/zero | tr '\0' 'F'; } >"$file"
 }
-firmware_file WL4000_BN0106.bin BN0106
-firmware_file WL4000_BN0101.bin BN0101
-firmware_file WL2000_BB0300.bin BB0300
+firmware_file WL4000_BN0106.upg BN0106
+firmware_file WL4000_BN0101.upg BN0101
+firmware_file WL2000_BB0300.upg BB0300
 
 if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
     "$BUILD_DIR/out/plenwise"
@@ -42,6 +42,9 @@ mkdir -p "$shots"
 echo "demo.sh: no display here; walking Plenwise through its pages offscreen." >&2
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/plenwise-runtime.XXXXXX)}
 chmod 0700 "$XDG_RUNTIME_DIR"
-(cd "$shots" && QT_QPA_PLATFORM=offscreen "$BUILD_DIR/out/plenwise" \
-    --steps "$SOURCE_DIR/scripts/demo-walkthrough.steps")
-echo "demo.sh: screenshots of the pages shown are in $shots; the power-cleaning block the WL4000 received is in $PLENWISE_WORLD/printers/journal" >&2
+# The walkthrough picks a firmware file from the home folder.
+steps=$(mktemp /tmp/plenwise-demo-steps.XXXXXX)
+trap 'rm -f -- "$steps"; "$SOURCE_DIR/scripts/world.sh" down' EXIT
+sed "s|@HOME@|$HOME|g" "$SOURCE_DIR/scripts/demo-walkthrough.steps" >"$steps"
+(cd "$shots" && QT_QPA_PLATFORM=offscreen "$BUILD_DIR/out/plenwise" --steps "$steps")
+echo "demo.sh: screenshots of the pages shown are in $shots; the power-cleaning block the WL4000 received is in $PLENWISE_WORLD/printers/journal; firmware files to try are in $HOME" >&2

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/scratch.h"
 
@@ -78,8 +81,10 @@ class ProgramTest : public ::testing::Test {
                           fs::copy_options::overwrite_existing);
         }
         fs::copy_file(TEST_PLUGIN, install_ / "upkeep.so", fs::copy_options::overwrite_existing);
-        fs::copy_file(fs::path(Env("PLENWISE_OUT")) / "upkeep.so", realInstall_ / "upkeep.so",
-                      fs::copy_options::overwrite_existing);
+        for (const char* plugin : {"upkeep.so", "fwload.so"}) {
+            fs::copy_file(fs::path(Env("PLENWISE_OUT")) / plugin, realInstall_ / plugin,
+                          fs::copy_options::overwrite_existing);
+        }
     }
 
     static void TearDownTestSuite() {
@@ -271,6 +276,148 @@ click 1000
 )",
                              realInstall_);
     EXPECT_EQ(run.exitCode, 0) << run.output;
+}
+
+// A firmware file as the printer maker ships it: the version at offset 16.
+std::string FirmwareFile(const std::string& version) {
+    std::string bytes = "ARVEN FIRMWARE\r\n" + version + std::string(3, '\0');
+    for (int i = 0; i < 5000; ++i) {
+        bytes += static_cast<char>(i % 251);
+    }
+    return bytes;
+}
+
+// The journal record and bytes of every job the printer received, in order.
+std::vector<std::pair<std::string, std::string>> JobsOf(const std::string& journal,
+                                                        const std::string& printer) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(journal)) {
+        const std::string name = entry.path().filename().string();
+        if (name.ends_with("-" + printer + ".txt")) {
+            names.push_back(name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::pair<std::string, std::string>> jobs;
+    for (const std::string& name : names) {
+        const std::string stem = journal + "/" + name.substr(0, name.size() - 4);
+        jobs.emplace_back(testsupport::ScratchDir::Read(stem + ".txt"),
+                          testsupport::ScratchDir::Read(stem + ".bin"));
+    }
+    return jobs;
+}
+
+TEST_F(ProgramTest, FirmwareDownloadSendsTheFileAndTheVersionIsReadAgain) {
+    const std::string file = FirmwareFile("BN0106");
+    const std::string path = scratch_.Write("WL4000_BN0106.upg", file);
+    // Once the printer has taken the file, Cancel ends the wait; the version is read again.
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 WL4000
+select 1004 "Firmware download"
+click 1001
+wait 1003
+expect-enabled 1019 no
+click 1008
+wait 1001
+expect-text 1013 BN0105
+expect-text 1014 ""
+click 1
+wait-gone 1001
+wait 1003
+answer-file )" + path + R"(
+click 1007
+expect-text 1010 WL4000_BN0106.upg
+expect-enabled 1019 yes
+answer-box 1
+click 1019
+wait 1004
+wait-file )" + world_ + R"(/printers/journal/journal.log "firmware accepted"
+click 2
+wait-gone 1004
+wait 1003
+expect-box 64 "The printer now runs the new firmware."
+click 1008
+wait 1001
+expect-text 1013 BN0106
+expect-text 1014 BN0106
+click 1
+wait-gone 1001
+wait 1003
+answer-box 2
+click 1000
+expect-box 65 "A firmware file has been chosen. Close Plenwise anyway?"
+expect-visible 1019 yes
+answer-box 1
+click 1000
+)",
+                             realInstall_);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+
+    // The pre-download block, then one job: the lead-in, the class-1 header and the file.
+    const auto jobs = JobsOf(world_ + "/printers/journal", "wl4000");
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].second.size(), 60u);
+    const std::string& job = jobs[1].second;
+    ASSERT_EQ(job.size(), 16394 + file.size());
+    EXPECT_EQ(job.find_first_not_of('\x11'), 16384u);
+    EXPECT_EQ(job.substr(16384, 10), std::string("\x1B\x7D\x01\x05\x00\x23\x03\x70\x8F\x38", 10));
+    EXPECT_EQ(job.substr(16394), file);
+    EXPECT_NE(jobs[1].first.find("title: ARSU Command"), std::string::npos) << jobs[1].first;
+}
+
+TEST_F(ProgramTest, FirmwareThatDoesNotFitIsRefusedAndNothingIsSent) {
+    const std::string older = scratch_.Write("old.upg", FirmwareFile("BN0101"));
+    const std::string other = scratch_.Write("other.upg", FirmwareFile("BB0300"));
+    const std::string tooShort = scratch_.Write("short.upg", "BN0199");
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 Wideline400U
+select 1004 "Firmware download"
+click 1001
+wait 1003
+click 1001
+wait 1000
+expect-no-box
+select 1004 "Firmware download"
+click 1001
+wait 1003
+answer-file )" + older + R"(
+click 1007
+answer-box 1
+click 1019
+expect-box 16 "This firmware is older than the firmware in the printer.\nChoose a file of the same or a newer version."
+answer-file )" + other + R"(
+click 1007
+answer-box 1
+click 1019
+expect-box 16 "This firmware file is for another printer model. Choose the file made for this printer."
+answer-file )" + tooShort + R"(
+click 1007
+answer-box 1
+click 1019
+expect-box 16 "This firmware file is for another printer model. Choose the file made for this printer."
+answer-file cancel
+click 1007
+expect-text 1010 short.upg
+answer-box 2
+click 1001
+expect-box 65 "A firmware file has been chosen. Leave the firmware download anyway?"
+click 1002
+wait 1000
+expect-no-box
+select 1003 WrongModel
+select 1004 "Firmware download"
+answer-box 1
+click 1001
+wait 1000
+expect-box 16 "The printer is not ready or is not this queue's model.\nCheck that it is on, connected and idle, then try again."
+click 1000
+)",
+                             realInstall_);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(JobsOf(world_ + "/printers/journal", "wideline400u").empty());
+    EXPECT_TRUE(JobsOf(world_ + "/printers/journal", "wrongmodel").empty());
 }
 
 }  // namespace
