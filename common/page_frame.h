@@ -12,6 +12,11 @@
 #include "platform/ui/dialog.h"
 #include "platform/ui/window.h"
 
+// The buttons every page of the hub and the plug-ins has, by control identifier.
+inline constexpr int kExitButton = 1000;
+inline constexpr int kNextButton = 1001;
+inline constexpr int kBackButton = 1002;
+
 class PageFrame {
   public:
     // slotCount: 16 or 32; slot 0 is never filled.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "common/page_frame.h"
 #include "common/plugin_entry.h"
 #include "common/raw_job.h"
 #include "common/remote_commands.h"
@@ -20,9 +21,6 @@ namespace fwload {
 
 namespace {
 
-constexpr int kExit = 1000;
-constexpr int kNext = 1001;
-constexpr int kBack = 1002;
 constexpr int kRefer = 1007;
 constexpr int kCheckVersion = 1008;
 constexpr int kFileName = 1010;
@@ -56,16 +54,17 @@ DownloadPage::DownloadPage() : ui::Dialog(DownloadTemplate()) {
     Bind(kRefer, ui::Notify::Clicked, [this]() { OnRefer(); });
     Bind(kCheckVersion, ui::Notify::Clicked, [this]() { OnCheckVersion(); });
     Bind(kDownload, ui::Notify::Clicked, [this]() { OnDownload(); });
-    Bind(kNext, ui::Notify::Clicked, [this]() { OnNext(); });
-    Bind(kBack, ui::Notify::Clicked, []() { Host().Frame().HandBack(kNotifyBackToSelection); });
-    Bind(kExit, ui::Notify::Clicked, [this]() { OnExit(); });
+    Bind(kNextButton, ui::Notify::Clicked, [this]() { OnNext(); });
+    Bind(kBackButton, ui::Notify::Clicked,
+         []() { Host().Frame().HandBack(kNotifyBackToSelection); });
+    Bind(kExitButton, ui::Notify::Clicked, [this]() { OnExit(); });
 }
 
 bool DownloadPage::OnInitDialog() {
     FirmwareHost& host = Host();
-    SetItemText(kNext, host.GetText(99));
-    SetItemText(kBack, host.GetText(101));
-    SetItemText(kExit, host.GetText(102));
+    SetItemText(kNextButton, host.GetText(99));
+    SetItemText(kBackButton, host.GetText(101));
+    SetItemText(kExitButton, host.GetText(102));
     SetItemText(kLabel, host.GetText(110));
     SetItemText(kRefer, host.GetText(111));
     SetItemText(kCheckVersion, host.GetText(112));

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/page_frame.h"
 #include "common/plugin_entry.h"
 #include "platform/spooler/spooler.h"
 #include "platform/system/file.h"
@@ -15,9 +16,6 @@ namespace selhub {
 
 namespace {
 
-constexpr int kExitButton = 1000;
-constexpr int kNextButton = 1001;
-constexpr int kBackButton = 1002;
 constexpr int kPrinterList = 1003;
 constexpr int kFunctionList = 1004;
 constexpr int kPrinterLabel = 1005;

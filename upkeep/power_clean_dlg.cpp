@@ -1,5 +1,6 @@
 #include "upkeep/power_clean_dlg.h"
 
+#include "common/page_frame.h"
 #include "common/ui_text_table.h"
 #include "platform/ui/message_box.h"
 #include "resources/upkeep/templates.h"
@@ -8,9 +9,6 @@
 namespace upkeep {
 
 namespace {
-constexpr int kExit = 1000;
-constexpr int kNext = 1001;
-constexpr int kBack = 1002;
 constexpr int kStart = 3002;
 constexpr int kTitle = 3003;
 constexpr int kPane = 3031;
@@ -18,18 +16,18 @@ constexpr int kPane = 3031;
 
 PowerCleanDlg::PowerCleanDlg() : ui::Dialog(PowerCleanTemplate()) {
     Bind(kStart, ui::Notify::Clicked, [this]() { OnStart(); });
-    Bind(kNext, ui::Notify::Clicked, []() { Host().Frame().Next(); });
-    Bind(kBack, ui::Notify::Clicked, []() { Host().Frame().Back(); });
-    Bind(kExit, ui::Notify::Clicked, []() { Host().Frame().Exit(); });
+    Bind(kNextButton, ui::Notify::Clicked, []() { Host().Frame().Next(); });
+    Bind(kBackButton, ui::Notify::Clicked, []() { Host().Frame().Back(); });
+    Bind(kExitButton, ui::Notify::Clicked, []() { Host().Frame().Exit(); });
 }
 
 bool PowerCleanDlg::OnInitDialog() {
     UpkeepHost& host = Host();
     SetItemText(kTitle, host.GetText(120));
     SetItemText(kStart, host.GetText(106));
-    SetItemText(kNext, host.GetText(99));
-    SetItemText(kBack, host.GetText(101));
-    SetItemText(kExit, host.GetText(102));
+    SetItemText(kNextButton, host.GetText(99));
+    SetItemText(kBackButton, host.GetText(101));
+    SetItemText(kExitButton, host.GetText(102));
     std::string pane;
     for (int32_t number = 505; number <= 509; ++number) {
         pane += host.GetText(number);
