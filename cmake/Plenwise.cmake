@@ -4,6 +4,10 @@
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version_note.c.in ${CMAKE_BINARY_DIR}/version_note.c @ONLY)
 set(PLENWISE_VERSION_NOTE ${CMAKE_BINARY_DIR}/version_note.c)
 
+# Installed, every deliverable lies in one folder, as in the output directory, so that each module
+# still finds its neighbours beside itself; bin/plenwise links to the program there.
+set(PLENWISE_INSTALL_DIR lib/plenwise)
+
 # plenwise_module(<name> SOURCES ... [LIBS ...])
 # A plug-in or hub library: <name>.so in the output directory, only its extern "C" entry exported,
 # undefined symbols refused at link time so that a missing piece fails the build, not the dlopen.
@@ -13,6 +17,7 @@ function(plenwise_module name)
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".so")
   target_link_libraries(${name} PRIVATE plenwise_common plenwise_platform ${ARG_LIBS})
   target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  install(TARGETS ${name} LIBRARY DESTINATION ${PLENWISE_INSTALL_DIR})
 endfunction()
 
 # plenwise_data_file(<module> SOURCES <text file>...)
@@ -29,6 +34,7 @@ function(plenwise_data_file module)
     DEPENDS datc ${inputs}
     COMMENT "Compiling ${module}.dat")
   add_custom_target(${module}_dat ALL DEPENDS ${out})
+  install(FILES ${out} DESTINATION ${PLENWISE_INSTALL_DIR})
 endfunction()
 
 # plenwise_test(<name> SOURCES ... [LIBS ...] [ENV ...])

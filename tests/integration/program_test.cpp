@@ -420,4 +420,25 @@ click 1000
     EXPECT_TRUE(JobsOf(world_ + "/printers/journal", "wrongmodel").empty());
 }
 
+TEST_F(ProgramTest, TheInstalledProgramRunsFromItsLinkWithItsModulesBesideIt) {
+    const fs::path prefix = scratch_.Path() / "prefix";
+    const RunResult install =
+        Shell(std::string(CMAKE_TOOL) + " --install " + BUILD_DIR + " --prefix " + prefix.string());
+    ASSERT_EQ(install.exitCode, 0) << install.output;
+    ASSERT_TRUE(fs::is_symlink(prefix / "bin/plenwise"));
+    EXPECT_EQ(fs::read_symlink(prefix / "bin/plenwise"), "../lib/plenwise/plenwise");
+
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 WL4000
+select 1004 "Firmware download"
+click 1001
+wait 1003
+expect-text 1019 Download
+click 1000
+)",
+                             prefix / "bin");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+}
+
 }  // namespace
