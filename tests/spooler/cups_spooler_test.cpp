@@ -17,12 +17,15 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/raw_job.h"
 #include "common/remote_commands.h"
+#include "platform/gdi/devmode.h"
+#include "platform/gdi/gdi.h"
 #include "platform/spooler/spooler.h"
 #include "tests/support/scratch.h"
 
@@ -337,6 +340,44 @@ TEST_F(CupsSpoolerTest, RawCommandJobReachesItsPrinterAndStaysListedWhileItPrint
     EXPECT_TRUE(WaitUntil([&] { return !Lists(Jobs(printer), jobId); }))
         << "the job stayed after the printer had printed it";
     EXPECT_TRUE(cups_->ClosePrinter(printer));
+}
+
+TEST_F(CupsSpoolerTest, APageDrawnOnADeviceContextReachesThePrinterAsAPdf) {
+    spooler::Install(std::move(cups_));
+    gdi::DevMode mode;
+    mode.fields = gdi::kDevModePaperWidth | gdi::kDevModePaperLength | gdi::kDevModePrintQuality |
+                  gdi::kDevModeYResolution;
+    mode.paperWidth = 2100;
+    mode.paperLength = 2970;
+    mode.printQuality = 360;
+    mode.yResolution = 360;
+    const gdi::DeviceContext dc = gdi::CreateDC("ARVEN WL-3000", "WL3000", &mode, sizeof mode);
+    ASSERT_NE(dc, gdi::kNoDeviceContext);
+    const int job = gdi::StartDoc(dc, "Print mode: Fine");
+    ASSERT_GT(job, 0);
+    ASSERT_GT(gdi::StartPage(dc), 0);
+    EXPECT_GT(gdi::DrawText(dc, "Print mode: Fine", {0, 0, 2976, 4209}), 0);
+    gdi::BitmapInfoHeader info;
+    info.width = 8;
+    info.height = 8;
+    const std::vector<uint8_t> pixels(gdi::RowStride24(8) * 8, 0x40);
+    EXPECT_EQ(gdi::StretchDIBits(dc, 0, 200, 8, 8, 0, 0, 8, 8, pixels.data(), pixels.size(), info),
+              8);
+    ASSERT_GT(gdi::EndPage(dc), 0);
+    ASSERT_GT(gdi::EndDoc(dc), 0);
+    EXPECT_TRUE(gdi::DeleteDC(dc));
+    spooler::Install(nullptr);
+
+    const fs::path journal = world_ / "printers" / "journal";
+    std::string record;
+    ASSERT_TRUE(WaitUntil([&] {
+        record = PrinterRecordOf(journal, static_cast<uint32_t>(job));
+        return Says(record, "state: done");
+    })) << "the printer never printed the page";
+    EXPECT_TRUE(Says(record, "title: Print mode: Fine")) << record;
+    std::smatch pdf;
+    ASSERT_TRUE(std::regex_search(record, pdf, std::regex(R"(\S+-wl3000-1\.pdf)"))) << record;
+    EXPECT_TRUE(ReadFile(journal / pdf.str()).starts_with("%PDF-"));
 }
 
 TEST_F(CupsSpoolerTest, ActiveJobsComeInQueueOrderFromTheFirstJobAsked) {
