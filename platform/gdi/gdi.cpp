@@ -24,6 +24,9 @@ namespace {
 
 constexpr double kPointsPerInch = 72.0;
 constexpr double kTenthMillimetresPerInch = 254.0;
+// Beyond any printer: a device mode that claims more describes no paper (0.1 mm, dots per inch).
+constexpr int32_t kLargestPaper = 200000;
+constexpr int32_t kLargestResolution = 9600;
 
 thread_local uint32_t lastError = kErrorNone;
 
@@ -179,7 +182,9 @@ void CancelDocument(DeviceContextRecord& record) {
 DeviceContext CreateDC(const std::string& /*driverName*/, const std::string& printerName,
                        const void* devMode, std::size_t length) {
     DevMode mode;
-    if (!ReadDevMode(devMode, length, mode)) {
+    if (!ReadDevMode(devMode, length, mode) || mode.paperWidth > kLargestPaper ||
+        mode.paperLength > kLargestPaper || mode.printQuality > kLargestResolution ||
+        mode.yResolution > kLargestResolution) {
         return Fail(kErrorInvalidParameter, kNoDeviceContext);
     }
     spooler::Spooler& spool = spooler::Current();

@@ -118,6 +118,13 @@ TEST_F(GdiTest, ContextsNeedAReadableDevModeAndAnExistingQueue) {
     EXPECT_EQ(gdi::CreateDC("ARVEN WL-4000", "WL4000", &noResolution, sizeof noResolution),
               gdi::kNoDeviceContext);
     EXPECT_EQ(gdi::LastError(), gdi::kErrorInvalidParameter);
+    // Sizes no paper has would overflow the dot counts.
+    gdi::DevMode huge = mode_;
+    huge.paperLength = 0x7FFFFFFF;
+    EXPECT_EQ(gdi::CreateDC("ARVEN WL-4000", "WL4000", &huge, sizeof huge), gdi::kNoDeviceContext);
+    huge = mode_;
+    huge.yResolution = 1 << 20;
+    EXPECT_EQ(gdi::CreateDC("ARVEN WL-4000", "WL4000", &huge, sizeof huge), gdi::kNoDeviceContext);
     EXPECT_FALSE(gdi::DeleteDC(gdi::kNoDeviceContext));
 }
 
