@@ -1,16 +1,12 @@
 #include "fwload/firmware_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "common/raw_job.h"
+#include "platform/system/file.h"
 
 namespace {
 
@@ -49,53 +45,6 @@ int HexDigit(char c) {
     return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
 }
 
-// An open descriptor of an existing regular file; -1 otherwise. Opening does not block on a
-// FIFO or device that someone named as a firmware file.
-class ReadOnlyFile {
-  public:
-    explicit ReadOnlyFile(const std::string& path)
-        : fd_(path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
-        struct stat info {};
-        if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-        if (fd_ >= 0) {
-            size_ = static_cast<uint64_t>(info.st_size);
-        }
-    }
-    ~ReadOnlyFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-
-    bool IsOpen() const { return fd_ >= 0; }
-    uint64_t Size() const { return size_; }
-
-    // Reads until `length` bytes are in or the file ends; the count read.
-    size_t Read(uint8_t* buffer, size_t length) {
-        size_t total = 0;
-        while (total < length) {
-            const ssize_t got = ::read(fd_, buffer + total, length - total);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                break;
-            }
-            total += static_cast<size_t>(got);
-        }
-        return total;
-    }
-
-  private:
-    int fd_;
-    uint64_t size_ = 0;
-};
-
 }  // namespace
 
 std::string FirmwareVersionText(const FirmwareVersion& version) {
@@ -122,12 +71,12 @@ uint32_t FirmwareNumber(const FirmwareVersion& version) {
 }
 
 bool ReadFileVersion(const std::string& path, FirmwareVersion& version) {
-    ReadOnlyFile file(path);
+    sys::InputFile file(path);
     if (!file.IsOpen()) {
         return false;
     }
     std::array<uint8_t, kVersionBytesRead> head{};
-    const size_t got = file.Read(head.data(), head.size());
+    const size_t got = file.ReadAt(0, head.data(), head.size());
     version.fill(0);
     if (got >= kVersionOffset + kFirmwareVersionLength) {
         std::copy_n(head.begin() + kVersionOffset, kFirmwareVersionLength, version.begin());
@@ -164,7 +113,7 @@ bool SendFirmwareJob(const std::string& printerName, const std::string& firmware
     // names no model class, the printer gets an empty document.
     std::vector<uint8_t> job;
     bool complete = false;
-    ReadOnlyFile file(firmwarePath);
+    sys::InputFile file(firmwarePath);
     const auto header = FirmwareModelHeader(printerVersion);
     if (file.IsOpen() && file.Size() <= kLargestFirmwareFile) {
         const auto length = static_cast<size_t>(file.Size());
@@ -174,7 +123,8 @@ bool SendFirmwareJob(const std::string& printerName, const std::string& firmware
             if (header) {
                 std::copy(header->begin(), header->end(), job.begin() + kFirmwareLeadInLength);
             }
-            complete = header && file.Read(job.data() + kFirmwareJobOverhead, length) == length;
+            complete =
+                header && file.ReadAt(0, job.data() + kFirmwareJobOverhead, length) == length;
         } catch (const std::bad_alloc&) {
             complete = false;
         }

@@ -1,17 +1,13 @@
 #include "util/sample_print.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "common/raw_job.h"
 #include "common/remote_commands.h"
+#include "platform/system/file.h"
 #include "platform/ui/message_box.h"
 
 namespace {
@@ -38,55 +34,13 @@ uint32_t Le32(const uint8_t* bytes) {
            uint32_t{bytes[3]} << 24;
 }
 
-// An image file open for reading; opening never blocks on a FIFO or device named as the image.
-class ImageFile {
-  public:
-    explicit ImageFile(const std::string& path)
-        : fd_(path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
-        struct stat info {};
-        if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~ImageFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    ImageFile(const ImageFile&) = delete;
-    ImageFile& operator=(const ImageFile&) = delete;
-
-    bool IsOpen() const { return fd_ >= 0; }
-
-    // Reads from `offset` until `length` bytes are in or the file ends; the count read.
-    size_t ReadAt(uint64_t offset, uint8_t* buffer, size_t length) {
-        size_t total = 0;
-        while (total < length) {
-            const ssize_t got =
-                ::pread(fd_, buffer + total, length - total, static_cast<off_t>(offset + total));
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                break;
-            }
-            total += static_cast<size_t>(got);
-        }
-        return total;
-    }
-
-  private:
-    int fd_;
-};
-
 // The bitmap information of an image file: the header that follows the file header, with the
 // pixel data's offset. Nothing when the file is too short or its offset leaves no room for it.
 struct BitmapInformation {
     uint32_t pixelOffset = 0;
     gdi::BitmapInfoHeader header;
 };
-std::optional<BitmapInformation> ReadBitmapInformation(ImageFile& file) {
+std::optional<BitmapInformation> ReadBitmapInformation(const sys::InputFile& file) {
     uint8_t head[kFileHeaderSize + kInfoHeaderSize] = {};
     if (file.ReadAt(0, head, kFileHeaderSize) != kFileHeaderSize) {
         return std::nullopt;
@@ -308,7 +262,7 @@ std::vector<int> FeedCandidates(int first, int second) {
 }
 
 bool CheckUserBitmap(const std::string& path) {
-    ImageFile file(path);
+    sys::InputFile file(path);
     if (!file.IsOpen()) {
         return false;
     }
@@ -328,7 +282,7 @@ int PrintSamplePage(gdi::DeviceContext dc, const std::string& imagePath,
     const int fontHeight = MulDiv(10, dotsPerInch, 72);
     SelectedFont font(dc, fontHeight);
 
-    ImageFile file(imagePath);
+    sys::InputFile file(imagePath);
     if (!file.IsOpen()) {
         return 1;
     }

@@ -1,7 +1,12 @@
 #include "platform/system/file.h"
 
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 
 #include <optional>
 #include <string_view>
@@ -74,6 +79,54 @@ std::string ExpandEnvironmentStrings(const std::string& text) {
     }
     result.append(text, position, std::string::npos);
     return result;
+}
+
+InputFile::InputFile(const std::string& path) {
+    if (path.empty()) {
+        return;
+    }
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (fd_ >= 0) {
+        size_ = static_cast<uint64_t>(info.st_size);
+    }
+}
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+std::size_t InputFile::ReadAt(uint64_t offset, void* buffer, std::size_t length) const {
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < length) {
+        const ssize_t got =
+            ::pread(fd_, bytes + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+std::vector<uint8_t> InputFile::ReadAt(uint64_t offset, std::size_t length) const {
+    if (offset >= size_) {
+        return {};
+    }
+    std::vector<uint8_t> bytes(
+        static_cast<std::size_t>(std::min<uint64_t>(length, size_ - offset)));
+    bytes.resize(ReadAt(offset, bytes.data(), bytes.size()));
+    return bytes;
 }
 
 }  // namespace sys

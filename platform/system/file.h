@@ -2,8 +2,10 @@
 // were designed for.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/export.h"
 
@@ -25,5 +27,27 @@ PLENWISE_API uint32_t GetFileAttributes(const std::string& path);
 // its closing '%'; a '%' without a closing one is kept with the rest of the text. Names match
 // exactly first, then ignoring ASCII case, as they do on the system the modules come from.
 PLENWISE_API std::string ExpandEnvironmentStrings(const std::string& text);
+
+// A file opened for reading, only when it is an existing regular file: opening never blocks on a
+// FIFO or device named in its place, and a directory is no file.
+class PLENWISE_API InputFile {
+  public:
+    explicit InputFile(const std::string& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // The size when it was opened.
+    uint64_t Size() const { return size_; }
+    // Reads from `offset` until `length` bytes are in or the file ends; the count read.
+    std::size_t ReadAt(uint64_t offset, void* buffer, std::size_t length) const;
+    // Up to `length` bytes from `offset`, fewer where the file ends.
+    std::vector<uint8_t> ReadAt(uint64_t offset, std::size_t length) const;
+
+  private:
+    int fd_ = -1;
+    uint64_t size_ = 0;
+};
 
 }  // namespace sys

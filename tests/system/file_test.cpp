@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -105,6 +106,28 @@ TEST_F(ExpandEnvironmentStringsTest, NamesMatchExactlyFirstThenIgnoringCase) {
     EXPECT_EQ(sys::ExpandEnvironmentStrings("%PLENWISE_Mixed%"), "mixed");
     EXPECT_EQ(sys::ExpandEnvironmentStrings("%PLENWISE_MIXED%"), "upper");
     EXPECT_EQ(sys::ExpandEnvironmentStrings("%plenwise_foo%"), "toto");
+}
+
+TEST_F(FileAttributesTest, InputFilesAreRegularFilesReadWithinTheirSize) {
+    const sys::InputFile file(scratch_.Write("data", "0123456789"));
+    ASSERT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.Size(), 10u);
+    char buffer[8] = {};
+    EXPECT_EQ(file.ReadAt(6, buffer, sizeof buffer), 4u);
+    EXPECT_EQ(std::string(buffer, 4), "6789");
+    EXPECT_EQ(file.ReadAt(2, 3), (std::vector<uint8_t>{'2', '3', '4'}));
+    EXPECT_TRUE(file.ReadAt(10, 5).empty());
+    EXPECT_TRUE(file.ReadAt(~uint64_t{0}, 5).empty());
+
+    EXPECT_FALSE(sys::InputFile("").IsOpen());
+    EXPECT_FALSE(sys::InputFile(scratch_ / "missing").IsOpen());
+    EXPECT_FALSE(sys::InputFile(scratch_.Path().string()).IsOpen());
+    // Opening a FIFO that nobody writes would block; it is no input file.
+    const std::string fifo = scratch_ / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const sys::InputFile pipe(fifo);
+    EXPECT_FALSE(pipe.IsOpen());
+    EXPECT_EQ(pipe.ReadAt(0, buffer, sizeof buffer), 0u);
 }
 
 }  // namespace
