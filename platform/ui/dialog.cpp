@@ -16,6 +16,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -175,6 +178,40 @@ void DialogWidget::closeEvent(QCloseEvent* event) {
 void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
     if (impl_ != nullptr && impl_->template_.kind == DialogKind::Main) {
         impl_->ShowSystemMenu(event->globalPos());
+    }
+}
+
+void DialogWidget::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (impl_ != nullptr) {
+        QPainter qt(this);
+        Painter painter(qt);
+        impl_->OnPaint(painter);
+    }
+}
+
+namespace {
+Point ClientPoint(const QMouseEvent* event) {
+    const QPoint point = event->position().toPoint();
+    return {point.x(), point.y()};
+}
+}  // namespace
+
+void DialogWidget::mousePressEvent(QMouseEvent* event) {
+    if (impl_ != nullptr && event->button() == Qt::LeftButton) {
+        impl_->OnMouse(MouseAction::LeftDown, ClientPoint(event));
+    }
+}
+
+void DialogWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (impl_ != nullptr) {
+        impl_->OnMouse(MouseAction::Move, ClientPoint(event));
+    }
+}
+
+void DialogWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (impl_ != nullptr && event->button() == Qt::LeftButton) {
+        impl_->OnMouse(MouseAction::LeftUp, ClientPoint(event));
     }
 }
 
@@ -607,6 +644,34 @@ void Dialog::SetIcon(const char* const* xpm) {
                 label->setPixmap(impl_->icon_);
             }
         }
+    }
+}
+
+Rect Dialog::ItemRect(int id) const {
+    QWidget* control = detail::WidgetOf(Item(id));
+    if (control == nullptr || impl_->widget_.isNull()) {
+        return {};
+    }
+    const QPoint topLeft = control->mapTo(impl_->widget_.data(), QPoint(0, 0));
+    return {topLeft.x(), topLeft.y(), topLeft.x() + control->width(),
+            topLeft.y() + control->height()};
+}
+
+void Dialog::Invalidate() {
+    if (!impl_->widget_.isNull()) {
+        impl_->widget_->update();
+    }
+}
+
+void Dialog::SetCapture() {
+    if (!impl_->widget_.isNull()) {
+        impl_->widget_->grabMouse();
+    }
+}
+
+void Dialog::ReleaseCapture() {
+    if (!impl_->widget_.isNull()) {
+        impl_->widget_->releaseMouse();
     }
 }
 

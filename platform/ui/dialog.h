@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/export.h"
+#include "platform/ui/paint.h"
 #include "platform/ui/window.h"
 
 namespace ui {
@@ -133,8 +134,23 @@ class PLENWISE_API Dialog {
     void ClientSize(int& width, int& height) const;
     void WindowSize(int& width, int& height) const;
 
+    // A control's window rectangle in this dialog's client pixels (empty for an unknown id).
+    Rect ItemRect(int id) const;
+    // Asks for the dialog's surface to be painted again (OnPaint runs from the loop).
+    void Invalidate();
+    // Mouse moves and the release reach this dialog wherever the mouse goes, until released.
+    void SetCapture();
+    void ReleaseCapture();
+
   protected:
     virtual bool OnInitDialog() { return true; }
+    // The dialog's own surface is painted, beneath its controls.
+    virtual void OnPaint(Painter& painter) { (void)painter; }
+    // The left mouse button and moves on the dialog's own surface, in client pixels.
+    virtual void OnMouse(MouseAction action, Point point) {
+        (void)action;
+        (void)point;
+    }
     // Enter with no focused push button, and Escape or closing: modal dialogs end with kIdOk or
     // kIdCancel; modeless ones do nothing unless a page says otherwise.
     virtual void OnOK();

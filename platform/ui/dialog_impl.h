@@ -41,6 +41,8 @@ class DialogImpl {
     void OnOK() { owner_.OnOK(); }
     void OnCancel() { owner_.OnCancel(); }
     void OnSysCommand(uint32_t id) { owner_.OnSysCommand(id); }
+    void OnPaint(Painter& painter) { owner_.OnPaint(painter); }
+    void OnMouse(MouseAction action, Point point) { owner_.OnMouse(action, point); }
     void ShowSystemMenu(const QPoint& globalPosition);
 
     int PixelsX(int dialogUnits) const;
@@ -80,6 +82,10 @@ class DialogWidget : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void accept() override;
     void reject() override;
 

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QSlider>
 
@@ -196,6 +197,24 @@ Result PressKey(int virtualKey, bool shift, WindowHandle fallback, std::string& 
     }
     QKeyEvent press(QEvent::KeyPress, key, shift ? Qt::ShiftModifier : Qt::NoModifier);
     QApplication::sendEvent(receiver, &press);
+    return Result::Done;
+}
+
+Result Mouse(WindowHandle dialog, MouseAction action, Point point, std::string& error) {
+    Result result;
+    QWidget* widget = Usable(dialog, result, error);
+    if (widget == nullptr) {
+        return result;
+    }
+    const QPointF local(point.x, point.y);
+    const QPointF global = widget->mapToGlobal(local);
+    const QEvent::Type type = action == MouseAction::LeftDown ? QEvent::MouseButtonPress
+                              : action == MouseAction::LeftUp ? QEvent::MouseButtonRelease
+                                                              : QEvent::MouseMove;
+    const Qt::MouseButton button = action == MouseAction::Move ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held = action == MouseAction::LeftUp ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, local, global, button, held, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
     return Result::Done;
 }
 

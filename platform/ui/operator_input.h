@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/export.h"
+#include "platform/ui/paint.h"
 #include "platform/ui/window.h"
 
 namespace ui::input {
@@ -29,5 +30,9 @@ PLENWISE_API Result Leave(WindowHandle control, std::string& error);
 // Presses a key (9 Tab, 13 Enter, 27 Escape) on the focused control, or on the fallback window
 // when nothing has the focus.
 PLENWISE_API Result PressKey(int virtualKey, bool shift, WindowHandle fallback, std::string& error);
+
+// The left mouse button or a move on a dialog's own surface at a point of its client area; a
+// move goes with the button held.
+PLENWISE_API Result Mouse(WindowHandle dialog, MouseAction action, Point point, std::string& error);
 
 }  // namespace ui::input

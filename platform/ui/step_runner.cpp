@@ -460,6 +460,26 @@ StepRunner::Outcome StepRunner::Execute(const Step& step, std::string& error) {
         }
         return Act(input::PressKey(key->second.first, key->second.second, target_, error));
     }
+    if (verb == "mouse") {
+        // mouse down|move|up X Y: the left button on the targeted dialog's own surface.
+        static const std::map<std::string, MouseAction> actions = {{"down", MouseAction::LeftDown},
+                                                                   {"move", MouseAction::Move},
+                                                                   {"up", MouseAction::LeftUp}};
+        long x = 0;
+        long y = 0;
+        if (!needArgs(3) || !ParseNumber(args[1], x) || !ParseNumber(args[2], y)) {
+            error = error.empty() ? "expected down, move or up and a point" : error;
+            return Outcome::Failed;
+        }
+        const auto action = actions.find(args[0]);
+        if (action == actions.end() || target_ == nullptr) {
+            error =
+                target_ == nullptr ? "no dialog is targeted" : "unknown mouse action " + args[0];
+            return Outcome::Failed;
+        }
+        return Act(input::Mouse(target_, action->second, {static_cast<int>(x), static_cast<int>(y)},
+                                error));
+    }
     if (verb == "expect-focus") {
         WindowHandle control = FindControl(step, 0, error);
         if (control == nullptr) {
