@@ -13,6 +13,7 @@
 #include "platform/gdi/devmode.h"
 #include "platform/system/clock.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/paint.h"
 #include "sim/driver/media_catalog.h"
 #include "tests/driver_settings/driver_fixture.h"
 #include "util/sample_print.h"
@@ -196,6 +197,26 @@ TEST_F(SamplePageTest, AJobTheQueueRefusesIsReportedWithTheSystemsReason) {
     EXPECT_EQ(responder_.Boxes()[0].text, "StartDoc() ret = 0, err = 1804");
     EXPECT_EQ(responder_.Boxes()[0].flags, ui::kMbOk);
     EXPECT_EQ(spool_->OpenHandles(), 0u);
+}
+
+// The pictures the build draws beside the modules.
+std::string Built(const std::string& name) {
+    const char* out = std::getenv("PLENWISE_OUT");
+    return std::string(out ? out : ".") + "/" + name;
+}
+
+TEST_F(SamplePageTest, TheStandardImageHasTheUserBitmapsSizeAndPrintsAcrossThePage) {
+    ASSERT_TRUE(CheckUserBitmap(Built("Sample.bmp")));
+    // 44 inches at 254 dots per inch: copies at 0, 4080 and 8160.
+    ASSERT_EQ(PrintSamplePage(Device(44 * 254), Built("Sample.bmp"), "Standard"), 0);
+    EXPECT_EQ(ImagePlacements(LastPdf()).size(), 3u);
+}
+
+TEST(HeadGapStripsTest, EachStripHoldsSixPatternsOnWhite) {
+    for (const char* name : {"HeadGap2016.bmp", "HeadGap2017.bmp"}) {
+        ui::ImageList list(250, 30);
+        EXPECT_EQ(list.AddMasked(Built(name), ui::Rgb(255, 255, 255)), 6) << name;
+    }
 }
 
 // The real ARSET32.so on a private machine with the WL-4000 and a printer it does not serve.
