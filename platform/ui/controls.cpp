@@ -142,6 +142,17 @@ void Edit::SetLimit(int characters) {
     }
 }
 
+void Edit::SelectAll() {
+    if (auto* edit = As<QLineEdit>(handle_)) {
+        edit->selectAll();
+    }
+}
+
+std::string Edit::SelectedText() const {
+    auto* edit = As<QLineEdit>(handle_);
+    return edit != nullptr ? edit->selectedText().toStdString() : std::string();
+}
+
 // ---- Trackbar ----
 
 void Trackbar::SetRange(int minimum, int maximum) {

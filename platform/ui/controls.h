@@ -45,6 +45,10 @@ class PLENWISE_API Edit : public Control {
   public:
     using Control::Control;
     void SetLimit(int characters);
+    // Selects the whole text, as a click into a field about to be retyped does.
+    void SelectAll();
+    // The selected part of the text, "" when none.
+    std::string SelectedText() const;
 };
 
 class PLENWISE_API Trackbar : public Control {

@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QShowEvent>
 #include <QSlider>
 
 #include "platform/ui/dialog_impl.h"
@@ -178,6 +180,20 @@ void DialogWidget::closeEvent(QCloseEvent* event) {
 void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
     if (impl_ != nullptr && impl_->template_.kind == DialogKind::Main) {
         impl_->ShowSystemMenu(event->globalPos());
+    }
+}
+
+void DialogWidget::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (impl_ != nullptr && !impl_->dying_ && !event->spontaneous()) {
+        impl_->OnShowWindow(true);
+    }
+}
+
+void DialogWidget::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (impl_ != nullptr && !impl_->dying_ && !event->spontaneous()) {
+        impl_->OnShowWindow(false);
     }
 }
 

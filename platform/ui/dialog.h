@@ -144,6 +144,8 @@ class PLENWISE_API Dialog {
 
   protected:
     virtual bool OnInitDialog() { return true; }
+    // The window was shown or hidden (by any show command, or with its parent).
+    virtual void OnShowWindow(bool shown) { (void)shown; }
     // The dialog's own surface is painted, beneath its controls.
     virtual void OnPaint(Painter& painter) { (void)painter; }
     // The left mouse button and moves on the dialog's own surface, in client pixels.

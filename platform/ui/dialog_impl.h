@@ -42,6 +42,7 @@ class DialogImpl {
     void OnCancel() { owner_.OnCancel(); }
     void OnSysCommand(uint32_t id) { owner_.OnSysCommand(id); }
     void OnPaint(Painter& painter) { owner_.OnPaint(painter); }
+    void OnShowWindow(bool shown) { owner_.OnShowWindow(shown); }
     void OnMouse(MouseAction action, Point point) { owner_.OnMouse(action, point); }
     void ShowSystemMenu(const QPoint& globalPosition);
 
@@ -83,6 +84,8 @@ class DialogWidget : public QDialog {
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

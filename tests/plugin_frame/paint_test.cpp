@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/operator_input.h"
 #include "platform/ui/paint.h"
@@ -123,6 +124,41 @@ TEST(PaintTest, TheMouseOnTheSurfaceAndControlRectanglesAreInClientPixels) {
     EXPECT_EQ(canvas.mouse[2].first, ui::MouseAction::LeftUp);
     EXPECT_EQ(canvas.mouse[2].second.y, 7);
     canvas.DestroyWindow();
+}
+
+class Watched : public ui::Dialog {
+  public:
+    Watched()
+        : ui::Dialog({7200,
+                      ui::DialogKind::Child,
+                      100,
+                      40,
+                      {{ui::ControlKind::Edit, 7201, 4, 4, 40, 12}}}) {}
+    std::vector<bool> shown;
+
+  protected:
+    void OnShowWindow(bool visible) override { shown.push_back(visible); }
+};
+
+TEST(PaintTest, PagesHearWhenTheyAreShownOrHiddenAndEditsSelectTheirText) {
+    ui::Dialog parent({7300, ui::DialogKind::Popup, 120, 60, {}});
+    ASSERT_TRUE(parent.Create(nullptr));
+    Watched page;
+    ASSERT_TRUE(page.Create(parent.Handle()));
+    ui::ShowWindow(parent.Handle(), ui::kShow);
+    EXPECT_TRUE(page.shown.empty()) << "created hidden";
+    ui::ShowWindow(page.Handle(), ui::kShow);
+    ui::ShowWindow(page.Handle(), ui::kHide);
+    ui::ShowWindow(page.Handle(), ui::kShowNoActivate);
+    EXPECT_EQ(page.shown, (std::vector<bool>{true, false, true}));
+
+    page.SetItemText(7201, "12");
+    ui::Edit edit(page.Item(7201));
+    EXPECT_EQ(edit.SelectedText(), "");
+    edit.SelectAll();
+    EXPECT_EQ(edit.SelectedText(), "12");
+    page.DestroyWindow();
+    parent.DestroyWindow();
 }
 
 }  // namespace
