@@ -1,10 +1,6 @@
 #include "fwload/download_page.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 
 #include "common/page_frame.h"
 #include "common/plugin_entry.h"
@@ -14,6 +10,7 @@
 #include "fwload/progress_box.h"
 #include "fwload/version_box.h"
 #include "platform/system/clock.h"
+#include "platform/system/file.h"
 #include "platform/ui/message_box.h"
 #include "resources/fwload/templates.h"
 
@@ -33,15 +30,6 @@ constexpr int32_t kVersionTimeoutMs = 10000;
 constexpr uint32_t kUpdateMs = 85000;
 // Between two passes of the progress loop: the box stays responsive without a busy core.
 constexpr uint32_t kProgressPollMs = 50;
-
-// Where the file dialog opens: the user's home folder.
-std::string HomeDirectory() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return home;
-    }
-    const passwd* entry = getpwuid(getuid());
-    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "/";
-}
 
 void ShowTexts(int32_t first, int32_t second, uint32_t icon) {
     FirmwareHost& host = Host();
@@ -106,7 +94,8 @@ void DownloadPage::OnRefer() {
     request.owner = Handle();
     request.filter = host.GetText(105);
     request.defaultExtension = "UPG";
-    request.initialDirectory = HomeDirectory();
+    // The home folder stands for the "C:\" root of the system the page was made for.
+    request.initialDirectory = sys::HomeDirectory();
     std::string path;
     if (!ui::GetOpenFileName(request, path)) {
         return;

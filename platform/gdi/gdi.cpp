@@ -55,8 +55,6 @@ struct Document {
 struct DeviceContextRecord {
     std::string printerName;
     DevMode devMode;
-    int horzRes = 0;
-    int vertRes = 0;
     Font font = kNoFont;
     std::unique_ptr<Document> document;
 };
@@ -196,8 +194,6 @@ DeviceContext CreateDC(const std::string& /*driverName*/, const std::string& pri
     auto record = std::make_unique<DeviceContextRecord>();
     record->printerName = printerName;
     record->devMode = mode;
-    record->horzRes = Dots(mode.paperWidth, mode.printQuality);
-    record->vertRes = Dots(mode.paperLength, mode.yResolution);
     record->font = StockFont();
     const DeviceContext handle = nextHandle++;
     Contexts().emplace(handle, std::move(record));
@@ -221,9 +217,9 @@ int GetDeviceCaps(DeviceContext dc, int index) {
     }
     switch (index) {
         case kHorzRes:
-            return record->horzRes;
+            return Dots(record->devMode.paperWidth, record->devMode.printQuality);
         case kVertRes:
-            return record->vertRes;
+            return Dots(record->devMode.paperLength, record->devMode.yResolution);
         case kLogPixelsX:
             return record->devMode.printQuality;
         case kLogPixelsY:

@@ -1,7 +1,6 @@
 #include "platform/registry/hive.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include <utility>
 
 #include "platform/registry/registry.h"
+#include "platform/system/file.h"
 
 namespace reg::hive {
 
@@ -342,22 +342,6 @@ void AppendKey(std::string& out, const Key& key, const std::string& path) {
     for (const auto& [folded, subkey] : key.subkeys) {
         AppendKey(out, *subkey, path + '\\' + subkey->name);
     }
-}
-
-std::string HomeDirectory() {
-    const char* home = std::getenv("HOME");
-    if (home && home[0] != '\0') {
-        return home;
-    }
-    long bufferSize = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(bufferSize > 0 ? static_cast<std::size_t>(bufferSize) : 16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-        found->pw_dir) {
-        return found->pw_dir;
-    }
-    return "/";
 }
 
 // The lock file beside a hive; closing the descriptor releases the lock.
@@ -771,7 +755,7 @@ std::string XdgBaseDirectory(const char* variable, const char* fallback) {
     if (value && value[0] == '/') {
         return value;
     }
-    return HomeDirectory() + '/' + fallback;
+    return sys::HomeDirectory() + '/' + fallback;
 }
 
 }  // namespace reg::hive

@@ -1,12 +1,14 @@
 #include "platform/system/file.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 
 #include <optional>
 #include <string_view>
@@ -79,6 +81,22 @@ std::string ExpandEnvironmentStrings(const std::string& text) {
     }
     result.append(text, position, std::string::npos);
     return result;
+}
+
+std::string HomeDirectory() {
+    const char* home = std::getenv("HOME");
+    if (home && home[0] != '\0') {
+        return home;
+    }
+    const long bufferSize = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(bufferSize > 0 ? static_cast<std::size_t>(bufferSize) : 16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir) {
+        return found->pw_dir;
+    }
+    return "/";
 }
 
 InputFile::InputFile(const std::string& path) {

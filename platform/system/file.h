@@ -28,6 +28,9 @@ PLENWISE_API uint32_t GetFileAttributes(const std::string& path);
 // exactly first, then ignoring ASCII case, as they do on the system the modules come from.
 PLENWISE_API std::string ExpandEnvironmentStrings(const std::string& text);
 
+// The user's home folder: $HOME, else the password database's entry, else "/".
+PLENWISE_API std::string HomeDirectory();
+
 // A file opened for reading, only when it is an existing regular file: opening never blocks on a
 // FIFO or device named in its place, and a directory is no file.
 class PLENWISE_API InputFile {

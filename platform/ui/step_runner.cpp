@@ -11,6 +11,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/system/file.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/operator_input.h"
@@ -293,11 +294,10 @@ StepRunner::Outcome StepRunner::Execute(const Step& step, std::string& error) {
         if (!needArgs(2)) {
             return Outcome::Failed;
         }
-        constexpr std::streamsize kLargestRead = 16 << 20;
-        std::ifstream in(args[0], std::ios::binary);
-        std::string content(static_cast<size_t>(kLargestRead), '\0');
-        in.read(content.data(), kLargestRead);
-        content.resize(static_cast<size_t>(in.gcount()));
+        constexpr std::size_t kLargestRead = 16 << 20;
+        const sys::InputFile file(args[0]);
+        const std::vector<uint8_t> bytes = file.ReadAt(0, kLargestRead);
+        const std::string content(bytes.begin(), bytes.end());
         if (content.find(args[1]) == std::string::npos) {
             error = Quote(args[0]) + " does not hold " + Quote(args[1]);
             return Outcome::Retry;

@@ -265,7 +265,7 @@ TEST_F(AbapiTest, ReceiveCancelEndsAWaitingReceive) {
         return ab.receive(handle, buffer, &size, 60000);
     });
     // Only a cancel that arrives during the wait counts, so keep cancelling until it ends.
-    bool ended = Eventually([&] {
+    bool ended = testsupport::WaitUntil([&] {
         ab.receiveCancel(handle);
         return waiting.wait_for(std::chrono::milliseconds(1)) == std::future_status::ready;
     });

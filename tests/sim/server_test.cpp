@@ -72,7 +72,7 @@ TEST(Intake, TheAnswerWaitsForThePrintTime) {
     World world("[printer p]\nprint-ms = 3000\n", true);
     int fd = SendJob(world, "printer: p\n", PowerCleaning());
     EXPECT_EQ(ReadLine(fd), "RECEIVED 000001");
-    ASSERT_TRUE(Eventually([&] { return world.clock.Waiters() == 1; }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return world.clock.Waiters() == 1; }));
     EXPECT_EQ(simwire::WaitReadable(fd, 0), simwire::IoResult::kTimeout);
     world.clock.Advance(3000);
     EXPECT_EQ(ReadLine(fd), "DONE 000001");

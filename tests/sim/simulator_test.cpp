@@ -84,7 +84,7 @@ TEST(Journal, AJobStaysPrintingForItsPrintTime) {
                                     [&](uint64_t entry) { received = entry; });
         done = true;
     });
-    ASSERT_TRUE(Eventually([&] { return world.clock.Waiters() == 1; }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return world.clock.Waiters() == 1; }));
     EXPECT_EQ(received, 1u);
     EXPECT_FALSE(done);
     EXPECT_NE(world.Journal("000001-slow.txt").find("state: printing\n"), std::string::npos);

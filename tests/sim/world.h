@@ -5,17 +5,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
 
 #include "sim/printer/server.h"
 #include "sim/printer/simulator.h"
+#include "tests/support/scratch.h"
 
 namespace simtest {
 
@@ -37,22 +33,7 @@ class TempDir {
 };
 
 inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Polls a condition for up to five seconds; the tests never sleep a fixed time.
-inline bool Eventually(const std::function<bool()>& condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::yield();
-    }
-    return true;
+    return testsupport::ScratchDir::Read(path);
 }
 
 struct World {

@@ -84,8 +84,9 @@ class ScopedEnvironment {
     std::optional<std::string> old_;
 };
 
-// Polls until the condition holds or the time is up; for what another process does, which no
-// virtual clock can reach. Returns whether the condition held.
+// Polls until the condition holds or the time is up; for what another process or thread does,
+// which no virtual clock can reach. It never sleeps: between polls it yields the processor.
+// Returns whether the condition held.
 inline bool WaitUntil(const std::function<bool()>& condition,
                       std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     auto deadline = std::chrono::steady_clock::now() + limit;
@@ -93,7 +94,7 @@ inline bool WaitUntil(const std::function<bool()>& condition,
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::yield();
     }
     return true;
 }
