@@ -51,6 +51,9 @@ class PageFrame {
     ui::WindowHandle NotifyWindow() const { return notifyWindow_; }
     uint32_t NotifyMessage() const { return notifyMessage_; }
     size_t Current() const { return current_; }
+    // For hosts that step by rules of their own: the slot now shown.
+    void SetCurrent(size_t slot) { current_ = slot; }
+    size_t SlotCount() const { return pages_.size(); }
 
   private:
     void Step(int direction);

@@ -22,22 +22,22 @@ inline constexpr intptr_t kNotifyEndProgram = 0;
 #define PLENWISE_EXPORT extern "C" __attribute__((visibility("default")))
 
 // A plug-in module's host and entry, in one place for every plug-in: in namespace `ns`, the
-// host object of class `HostClass` (made from the module's own path when the library is loaded,
-// deleted when it is freed) and its accessor `Host()`; and the exported StartWizard, which hands
-// over to the host. Use once, in the module's entry file, which includes "platform/system/module.h"
-// and <memory>.
-#define PLENWISE_PLUGIN_ENTRY(ns, HostClass)                                              \
-    namespace ns {                                                                        \
-    namespace {                                                                           \
-    int moduleAnchor;                                                                     \
-    std::unique_ptr<HostClass> moduleHost =                                               \
-        std::make_unique<HostClass>(sys::ModulePath(&moduleAnchor));                      \
-    }                                                                                     \
-    HostClass& Host() {                                                                   \
-        return *moduleHost;                                                               \
-    }                                                                                     \
-    }                                                                                     \
-    PLENWISE_EXPORT ui::WindowHandle StartWizard(                                         \
-        const char* printerName, ui::WindowHandle notifyWindow, uint32_t notifyMessage) { \
-        return ns::Host().StartWizard(printerName, notifyWindow, notifyMessage);          \
+// host object of class `HostClass` (made from the module's own path, and any further
+// constructor arguments, when the library is loaded; deleted when it is freed) and its accessor
+// `Host()`; and the exported StartWizard, which hands over to the host. Use once, in the
+// module's entry file, which includes "platform/system/module.h" and <memory>.
+#define PLENWISE_PLUGIN_ENTRY(ns, HostClass, ...)                                               \
+    namespace ns {                                                                              \
+    namespace {                                                                                 \
+    int moduleAnchor;                                                                           \
+    std::unique_ptr<HostClass> moduleHost =                                                     \
+        std::make_unique<HostClass>(sys::ModulePath(&moduleAnchor) __VA_OPT__(, ) __VA_ARGS__); \
+    }                                                                                           \
+    HostClass& Host() {                                                                         \
+        return *moduleHost;                                                                     \
+    }                                                                                           \
+    }                                                                                           \
+    PLENWISE_EXPORT ui::WindowHandle StartWizard(                                               \
+        const char* printerName, ui::WindowHandle notifyWindow, uint32_t notifyMessage) {       \
+        return ns::Host().StartWizard(printerName, notifyWindow, notifyMessage);                \
     }

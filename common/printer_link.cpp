@@ -147,17 +147,9 @@ int32_t PrinterLink::SelectChannel(const std::string& printerName) {
 }
 
 void PrinterLink::RememberDriverName(const std::string& printerName) {
-    for (uint32_t pass : {spooler::kEnumLocal, spooler::kEnumConnections}) {
-        std::vector<spooler::PrinterInfo2> printers;
-        if (!spooler::Current().EnumPrinters(pass, printers)) {
-            continue;
-        }
-        for (const spooler::PrinterInfo2& printer : printers) {
-            if (printer.printerName == printerName) {
-                DriverName = printer.driverName;
-                break;
-            }
-        }
+    spooler::PrinterInfo2 printer;
+    if (spooler::FindPrinter(printerName, printer)) {
+        DriverName = printer.driverName;
     }
 }
 

@@ -24,4 +24,22 @@ void Install(std::unique_ptr<Spooler> replacement) {
     backend = std::move(replacement);
 }
 
+bool FindPrinter(const std::string& printerName, PrinterInfo2& found) {
+    bool matched = false;
+    for (uint32_t pass : {kEnumLocal, kEnumConnections}) {
+        std::vector<PrinterInfo2> printers;
+        if (!Current().EnumPrinters(pass, printers)) {
+            continue;
+        }
+        for (const PrinterInfo2& printer : printers) {
+            if (printer.printerName == printerName) {
+                found = printer;
+                matched = true;
+                break;
+            }
+        }
+    }
+    return matched;
+}
+
 }  // namespace spooler

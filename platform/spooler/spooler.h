@@ -77,6 +77,10 @@ class PLENWISE_API Spooler {
                           std::vector<JobInfo1>& jobs) = 0;
 };
 
+// The queue of exactly that name as the local printers list it, replaced by a connection of the
+// same name when the connections list one too. False when neither pass finds it (or both fail).
+PLENWISE_API bool FindPrinter(const std::string& printerName, PrinterInfo2& found);
+
 // The process-wide back-end. Install(nullptr) returns to the CUPS back-end.
 PLENWISE_API Spooler& Current();
 PLENWISE_API void Install(std::unique_ptr<Spooler> backend);

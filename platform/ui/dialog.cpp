@@ -315,6 +315,9 @@ void DialogImpl::CreateControls() {
             widget->setEnabled(false);
         }
         widget->setVisible((control.styles & style::kHidden) == 0);
+        if (!control.text.empty()) {
+            SetWindowText(handle, control.text);
+        }
         if (widget->focusPolicy() != Qt::NoFocus) {
             widget->installEventFilter(watcher);
         }

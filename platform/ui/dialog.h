@@ -53,7 +53,8 @@ struct ControlTemplate {
     int id;                   // -1 for controls that are never addressed
     int x, y, width, height;  // dialog units
     uint32_t styles = 0;
-    int textLimit = 0;  // edits: maximum characters, 0 for no limit
+    int textLimit = 0;   // edits: maximum characters, 0 for no limit
+    std::string text{};  // the text the control is made with; most controls get theirs later
 };
 
 enum class DialogKind {

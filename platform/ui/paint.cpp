@@ -33,6 +33,8 @@ Colour SystemColour(int index) {
             return FromQt(palette.color(QPalette::Button));
         case kColourButtonShadow:
             return FromQt(palette.color(QPalette::Dark));
+        case kColourGrayText:
+            return FromQt(palette.color(QPalette::Disabled, QPalette::WindowText));
         case kColourButtonHighlight:
             return FromQt(palette.color(QPalette::Light));
         case kColour3dDarkShadow:
@@ -112,6 +114,15 @@ bool Painter::DrawImage(const ImageList& list, int index, Point topLeft) {
     painter_.drawImage(QPoint(topLeft.x, topLeft.y),
                        list.Content().images[static_cast<size_t>(index)]);
     return true;
+}
+
+void Painter::Text(const Rect& rect, const std::string& text, Colour colour) {
+    const QRect area(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    painter_.save();
+    painter_.setClipRect(area);
+    painter_.setPen(QtColour(colour));
+    painter_.drawText(area, Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(text));
+    painter_.restore();
 }
 
 }  // namespace ui

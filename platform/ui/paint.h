@@ -38,6 +38,7 @@ constexpr Colour Rgb(uint8_t red, uint8_t green, uint8_t blue) {
 // System colours by their index.
 inline constexpr int kColourButtonFace = 15;
 inline constexpr int kColourButtonShadow = 16;  // 3-D shadow
+inline constexpr int kColourGrayText = 17;      // text of disabled items
 inline constexpr int kColourButtonHighlight = 20;
 inline constexpr int kColour3dDarkShadow = 21;
 inline constexpr int kColour3dLight = 22;
@@ -81,6 +82,9 @@ class PLENWISE_API Painter {
     void Polygon(const std::vector<Point>& points, Colour outline, Colour fill);
     // False for an index the list does not have.
     bool DrawImage(const ImageList& list, int index, Point topLeft);
+    // Text in the dialog's font, from the rectangle's top left, wrapped at its width at line
+    // breaks only and clipped to it.
+    void Text(const Rect& rect, const std::string& text, Colour colour);
 
   private:
     QPainter& painter_;

@@ -81,7 +81,7 @@ class ProgramTest : public ::testing::Test {
                           fs::copy_options::overwrite_existing);
         }
         fs::copy_file(TEST_PLUGIN, install_ / "upkeep.so", fs::copy_options::overwrite_existing);
-        for (const char* plugin : {"upkeep.so", "fwload.so"}) {
+        for (const char* plugin : {"upkeep.so", "fwload.so", "util.so"}) {
             fs::copy_file(fs::path(Env("PLENWISE_OUT")) / plugin, realInstall_ / plugin,
                           fs::copy_options::overwrite_existing);
         }
@@ -106,6 +106,10 @@ class ProgramTest : public ::testing::Test {
     // The simulated printers' journal of received jobs.
     static std::string Journal(const std::string& file) {
         return testsupport::ScratchDir::Read(world_ + "/printers/journal/" + file);
+    }
+    // A command run against the world: its scheduler and its simulator.
+    static RunResult InWorld(const std::string& command) {
+        return Shell("set -a && . " + world_ + "/env && set +a && " + command);
     }
 
     testsupport::ScratchDir scratch_;
@@ -442,3 +446,130 @@ click 1000
 }
 
 }  // namespace
+
+namespace {
+
+// Remote-mode framing, written out here as the printer expects it.
+const std::string kRemoteHeader("\x1B\x40\x1B\x28\x52\x08\x00\x00REMOTE1", 15);
+const std::string kHeadGapPrefix = kRemoteHeader + std::string("PH\x02\x00\x00\x01", 6);
+const std::string kLeaveRemote("\x1B\x00\x00\x00", 4);
+
+std::string PlatenGap(char value) {
+    return std::string("SN\x03\x00\x00\x01", 6) + value;
+}
+std::string Adjustment(char mode, char code, char value) {
+    return std::string("DA\x04\x00\x00", 5) + mode + code + value;
+}
+
+}  // namespace
+
+TEST_F(ProgramTest, HeadGapPatternsAndTheRegisteredValuesReachThePrinter) {
+    const std::string journal = world_ + "/printers/journal";
+    const size_t before = JobsOf(journal, "wl4000").size();
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 WL4000
+select 1004 "Head gap adjustment"
+click 1001
+wait 3001
+check 3005 on
+click 2001
+wait 3003
+check 3028 on
+check 3030 on
+check 3029 on
+click 2001
+wait 3002
+expect-text 3004 253
+type 3015 3
+type 3016 4
+type 3017 5
+type 3018 6
+type 3019 7
+click 3013
+expect-text 3019 8
+click 2001
+wait 3002
+expect-text 3004 250
+type 3012 9
+click 3013
+select-index 3030 1
+type 3012 2
+type 3016 11
+click 2076
+answer-box 1
+click 2001
+expect-box 0x41 "All chosen steps are done.\nFinish and return to the function selection?"
+wait 1000
+click 1000
+)",
+                             realInstall_);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::vector<std::pair<std::string, std::string>> jobs;
+    testsupport::WaitUntil([&]() {
+        jobs = JobsOf(journal, "wl4000");
+        return jobs.size() >= before + 5 &&
+               jobs.back().first.find("state: done") != std::string::npos;
+    });
+    ASSERT_EQ(jobs.size(), before + 5);
+    const std::string tail("\x0D\x0A\x0C\x1B\x40", 5);
+    const std::string leave = kRemoteHeader + std::string("LD\x00\x00", 4) + kLeaveRemote;
+    // Unidirectional S: no black value, codes 12 to 16 in mode 10, pattern 10.
+    EXPECT_EQ(jobs[before].second,
+              kHeadGapPrefix + PlatenGap('\x03') + Adjustment('\x10', '\x12', 3) +
+                  Adjustment('\x10', '\x13', 4) + Adjustment('\x10', '\x14', 5) +
+                  Adjustment('\x10', '\x15', 6) + Adjustment('\x10', '\x16', 7) +
+                  std::string("DT\x03\x00\x00\x10\x1F", 7) + kLeaveRemote + tail);
+    EXPECT_EQ(jobs[before + 1].second, leave);
+    // Bidirectional S: the black value first, codes 11 to 16 in mode 00.
+    EXPECT_EQ(jobs[before + 2].second,
+              kHeadGapPrefix + PlatenGap('\x03') + Adjustment('\x00', '\x11', 9) +
+                  Adjustment('\x00', '\x12', 8) + Adjustment('\x00', '\x13', 8) +
+                  Adjustment('\x00', '\x14', 8) + Adjustment('\x00', '\x15', 8) +
+                  Adjustment('\x00', '\x16', 8) + std::string("DT\x03\x00\x00\x00\x1F", 7) +
+                  kLeaveRemote + tail);
+    EXPECT_EQ(jobs[before + 3].second,
+              kHeadGapPrefix + PlatenGap('\x01') + Adjustment('\x00', '\x11', 2) +
+                  Adjustment('\x00', '\x12', 8) + Adjustment('\x00', '\x13', 11) +
+                  Adjustment('\x00', '\x14', 8) + Adjustment('\x00', '\x15', 8) +
+                  Adjustment('\x00', '\x16', 8) + std::string("SV\x00\x00", 4) + kLeaveRemote);
+    EXPECT_EQ(jobs[before + 4].second, leave);  // Next from the last gap page
+    RunResult gaps = InWorld(Env("PLENWISE_OUT") + "/plenwise-printer-sim ctl gaps wl4000");
+    EXPECT_NE(gaps.output.find("platen-gap = 01\nm=00 c=11 v=2\nm=00 c=12 v=8\nm=00 c=13 v=11\n"),
+              std::string::npos)
+        << gaps.output;
+}
+
+TEST_F(ProgramTest, AHeadGapJobTheQueueRefusesIsReportedAndRegisteringAsksToRetry) {
+    ASSERT_EQ(InWorld("cupsreject Wideline400U").exitCode, 0);
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 Wideline400U
+select 1004 "Head gap adjustment"
+click 1001
+wait 3001
+check 3005 on
+click 2001
+wait 3003
+check 3030 on
+check 3031 on
+click 2001
+wait 3002
+type 3015 4
+answer-box 1
+click 3013
+expect-text 3015 4
+expect-box 0x30 "The printer does not answer or is not ready.\nSwitch it on, load paper, clear any error on its panel, then try again."
+answer-box 1
+answer-box 2
+click 2076
+expect-box 0x41 "The values could not be stored.\nCheck the printer, the file and its folder, then try again."
+expect-box 0x41 "The values could not be stored.\nCheck the printer, the file and its folder, then try again."
+expect-text 3015 4
+answer-box 1
+click 2002
+)",
+                             realInstall_);
+    InWorld("cupsaccept Wideline400U");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+}

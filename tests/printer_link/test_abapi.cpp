@@ -53,6 +53,9 @@ TEST_EXPORT void StageDeviceId(const char* text) {
 TEST_EXPORT void StageStatus(const char* text) {
     state.statuses.emplace_back(text);
 }
+TEST_EXPORT void StageClearStatuses() {
+    state.statuses.clear();
+}
 TEST_EXPORT void StageReply(const char* bytes, int32_t length) {
     state.replies.emplace_back(bytes, static_cast<size_t>(length));
 }

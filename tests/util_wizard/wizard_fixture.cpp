@@ -1,0 +1,161 @@
+#include "tests/util_wizard/wizard_fixture.h"
+
+#include <cstdlib>
+
+namespace wizardtest {
+
+namespace {
+
+ui::DialogTemplate Template(int id, ui::DialogKind kind) {
+    return {id, kind, 360, 260, {}};
+}
+
+template <typename Fn>
+Fn Export(void* library, const char* name) {
+    return reinterpret_cast<Fn>(dlsym(library, name));
+}
+
+std::string ModulePath() {
+    const char* out = std::getenv("PLENWISE_OUT");
+    return std::string(out != nullptr ? out : ".") + "/util.so";
+}
+
+}  // namespace
+
+FakeHub::FakeHub()
+    : main(Template(102, ui::DialogKind::Main)), selection(Template(1000, ui::DialogKind::Child)) {
+    main.Create(nullptr);
+    selection.Create(main.Handle());
+    selection.BindMessage(kNotifyMessage,
+                          [this](uintptr_t, intptr_t lParam) { handBacks.push_back(lParam); });
+    ui::ShowWindow(main.Handle(), ui::kShow);
+}
+
+WizardFixture::WizardFixture() {
+    InstallLibrary();
+    ui::SetResponder(&responder_);
+    abapi_ = dlopen(TEST_ABAPI, RTLD_NOW | RTLD_LOCAL);
+    EXPECT_NE(abapi_, nullptr) << dlerror();
+    if (abapi_ != nullptr) {
+        Export<void (*)()>(abapi_, "StageReset")();
+        Export<void (*)(uint32_t, uint32_t)>(abapi_, "StageChannel")(0x10010003, 1);
+    }
+}
+
+WizardFixture::~WizardFixture() {
+    host_.reset();
+    ui::PumpWaitingMessages();
+    ui::SetResponder(nullptr);
+    if (abapi_ != nullptr) {
+        dlclose(abapi_);
+    }
+}
+
+void WizardFixture::AddPrinter(const std::string& queue, const std::string& driver) {
+    AddQueue(queue, driver);
+    StageDeviceId("MFG:ARVEN;DES:" + driver + ";");
+    StageStatuses({kReadyStatus});
+}
+
+void WizardFixture::StageDeviceId(const std::string& text) {
+    Export<void (*)(const char*)>(abapi_, "StageDeviceId")(text.c_str());
+}
+
+void WizardFixture::StageStatuses(const std::vector<std::string>& statuses) {
+    Export<void (*)()>(abapi_, "StageClearStatuses")();
+    for (const std::string& status : statuses) {
+        Export<void (*)(const char*)>(abapi_, "StageStatus")(status.c_str());
+    }
+}
+
+void WizardFixture::Start(const std::string& queue, const util::Variant& variant) {
+    host_ = std::make_unique<util::WizardHost>(ModulePath(), variant);
+    started_ = host_->StartWizard(queue.c_str(), hub_.selection.Handle(), kNotifyMessage);
+    ui::PumpWaitingMessages();
+}
+
+ui::Dialog* WizardFixture::Page(size_t slot) const {
+    return host_ ? host_->Frame().Page(slot) : nullptr;
+}
+
+ui::Dialog* WizardFixture::Shown() const {
+    for (size_t slot = 1; host_ && slot < util::kPageSlots; ++slot) {
+        ui::Dialog* page = Page(slot);
+        if (page != nullptr && ui::IsWindowVisible(page->Handle())) {
+            return page;
+        }
+    }
+    return nullptr;
+}
+
+int WizardFixture::ShownTemplate() const {
+    ui::Dialog* page = Shown();
+    return page != nullptr ? page->TemplateId() : 0;
+}
+
+namespace {
+ui::WindowHandle ControlOf(ui::Dialog* page, int control) {
+    EXPECT_NE(page, nullptr) << "no page is shown";
+    return page != nullptr ? page->Item(control) : nullptr;
+}
+}  // namespace
+
+void WizardFixture::Click(int control) {
+    std::string error;
+    EXPECT_EQ(ui::input::Click(ControlOf(Shown(), control), error), ui::input::Result::Done)
+        << control << ": " << error;
+    ui::PumpWaitingMessages();
+}
+
+void WizardFixture::Type(int control, const std::string& text) {
+    std::string error;
+    EXPECT_EQ(ui::input::Type(ControlOf(Shown(), control), text, error), ui::input::Result::Done)
+        << control << ": " << error;
+}
+
+void WizardFixture::Leave(int control) {
+    std::string error;
+    ui::input::Focus(ControlOf(Shown(), control), error);
+    EXPECT_EQ(ui::input::Leave(ControlOf(Shown(), control), error), ui::input::Result::Done)
+        << control << ": " << error;
+}
+
+void WizardFixture::Check(int control, bool ticked) {
+    ui::WindowHandle box = ControlOf(Shown(), control);
+    if (ui::Button(box).IsChecked() != ticked) {
+        Click(control);
+    }
+}
+
+std::string WizardFixture::Text(int control) const {
+    return ui::GetWindowText(ControlOf(Shown(), control));
+}
+
+bool WizardFixture::Enabled(int control) const {
+    return ui::IsWindowEnabled(ControlOf(Shown(), control));
+}
+
+const std::vector<intptr_t>& WizardFixture::HandBacks() {
+    ui::PumpWaitingMessages();
+    return hub_.handBacks;
+}
+
+std::vector<std::string> WizardFixture::Boxes() const {
+    std::vector<std::string> boxes;
+    for (const ui::MessageBoxRecord& box : responder_.Boxes()) {
+        boxes.push_back(std::to_string(box.flags) + ":" + box.text);
+    }
+    return boxes;
+}
+
+std::vector<std::string> WizardFixture::RawJobs(const std::string& queue) const {
+    std::vector<std::string> jobs;
+    for (const auto& document : spool_->Documents()) {
+        if (document.printer == queue) {
+            jobs.push_back(document.bytes);
+        }
+    }
+    return jobs;
+}
+
+}  // namespace wizardtest

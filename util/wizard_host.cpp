@@ -1,0 +1,253 @@
+#include "util/wizard_host.h"
+
+#include <utility>
+
+#include "common/plugin_entry.h"
+#include "platform/spooler/spooler.h"
+#include "platform/ui/message_box.h"
+#include "resources/util/templates.h"
+#include "util/direction_mode_page.h"
+#include "util/gap_page.h"
+#include "util/head_gap.h"
+#include "util/service_menu_page.h"
+#include "util/wizard_page.h"
+
+namespace util {
+
+namespace {
+
+constexpr int32_t kNextText = 100;
+constexpr int32_t kFinishText = 99;
+constexpr int32_t kNotAnsweringText = 303;
+constexpr int32_t kOtherInkSetText = 304;
+constexpr int32_t kConfirmExitText = 307;
+constexpr int32_t kConfirmFinishText = 308;
+
+constexpr int kStartUpRounds = 3;
+constexpr int kImageWidth = 250;
+constexpr int kImageHeight = 30;
+constexpr ui::Colour kImageMask = 0xFFFFFF;
+
+}  // namespace
+
+std::string ModuleDirectory(const std::string& modulePath) {
+    const size_t slash = modulePath.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string()
+                                                    : modulePath.substr(0, slash + 1);
+}
+
+WizardHost::WizardHost(std::string modulePath, const Variant& variant)
+    : modulePath_(std::move(modulePath)),
+      variant_(variant),
+      link_(variant.link),
+      settings_(*this),
+      mediaConfig_(settings_),
+      frame_(kPageSlots, link_) {
+    // Slots 0 and 1 take part at first, the head-gap slots only once chosen, the setting values
+    // (but the density) unless the selection page says otherwise.
+    for (size_t slot = 2; slot <= kSettingSelectionSlot; ++slot) {
+        frame_.SetEnabled(slot, false);
+    }
+    frame_.SetEnabled(16, false);
+}
+
+WizardHost::~WizardHost() {
+    driverLibrary_.Release();
+    link_.Unbind();
+    frame_.DestroyPages();
+}
+
+ui::WindowHandle WizardHost::StartWizard(const char* printerName, ui::WindowHandle notifyWindow,
+                                         uint32_t notifyMessage) {
+    frame_.Start(printerName != nullptr ? printerName : "", notifyWindow, notifyMessage);
+    Load(DataFilePath(modulePath_));
+    const std::string directory = ModuleDirectory(modulePath_);
+    standardSampleBitmap_ = directory.empty() ? modulePath_ : directory + "Sample.bmp";
+    osKind_ = CurrentOsKind();
+    FindDriverAndPort();
+    modelClass_ = variant_.modelClassOf(driverName_);
+    const std::string& printer = frame_.PrinterName();
+    driverLibrary_.Bind(printer);
+    channel_ = link_.StartUp(printer);
+    ReadDriverInkSet();
+    const bool settingPages = variant_.hasSettingPages(modelClass_);
+    if (settingPages) {
+        mediaConfig_.ReadSlotCounts();
+    }
+    CreateImageLists();
+    CreatePages();
+
+    const size_t first = settingPages ? kServiceMenuSlot : kDirectionModeSlot;
+    if (!settingPages) {
+        frame_.SetEnabled(kServiceMenuSlot, false);
+    }
+    frame_.SetCurrent(first);
+    if (PrinterReady(kStartUpRounds)) {
+        ShowSlot(first, ui::kShowNormal);
+    } else {
+        ui::AppMessageBox(GetText(kNotAnsweringText), ui::kMbIconStop);
+        Back();
+    }
+    printMode_ = 1;
+    ui::Dialog* menu = frame_.Page(kServiceMenuSlot);
+    return menu != nullptr ? menu->Handle() : nullptr;
+}
+
+void WizardHost::FindDriverAndPort() {
+    spooler::PrinterInfo2 queue;
+    if (spooler::FindPrinter(frame_.PrinterName(), queue)) {
+        driverName_ = queue.driverName;
+        portName_ = queue.portName;
+    }
+}
+
+void WizardHost::ReadDriverInkSet() {
+    driverInkSet_ = 1;
+    int32_t handle = 0;
+    if (driverLibrary_.Open(frame_.PrinterName(), portName_, &handle) != 0) {
+        return;
+    }
+    driverlib::InkSetQuery answer;
+    driverLibrary_.GetData(handle, driverlib::kItemInkSet, &answer);
+    driverInkSet_ = variant_.driverInkSetOf(answer);
+    driverLibrary_.Close(handle);
+}
+
+void WizardHost::CreateImageLists() {
+    const std::string directory = ModuleDirectory(modulePath_);
+    unidirectionalImages_ = std::make_unique<ui::ImageList>(kImageWidth, kImageHeight);
+    unidirectionalImages_->AddMasked(directory + "HeadGap2017.bmp", kImageMask);
+    bidirectionalImages_ = std::make_unique<ui::ImageList>(kImageWidth, kImageHeight);
+    bidirectionalImages_->AddMasked(directory + "HeadGap2016.bmp", kImageMask);
+}
+
+void WizardHost::CreatePages() {
+    frame_.CreatePage(kServiceMenuSlot, std::make_unique<ServiceMenuPage>(*this));
+    frame_.CreatePage(kDirectionModeSlot, std::make_unique<DirectionModePage>(*this));
+    for (const GapPattern& pattern : kGapPatterns) {
+        frame_.CreatePage(pattern.slot, std::make_unique<GapPage>(*this, pattern.code));
+    }
+    for (size_t slot = 1; slot < kPageSlots; ++slot) {
+        if (WizardPage* page = PageAt(slot)) {
+            page->ShowChoices(frame_);
+        }
+    }
+}
+
+WizardPage* WizardHost::PageAt(size_t slot) const {
+    return dynamic_cast<WizardPage*>(frame_.Page(slot));
+}
+
+size_t WizardHost::NextEnabledSlot(size_t slot) const {
+    do {
+        ++slot;
+    } while (slot < kPageSlots && !frame_.IsEnabled(slot));
+    return slot;
+}
+
+void WizardHost::ShowSlot(size_t slot, int command) {
+    if (ui::Dialog* page = frame_.Page(slot)) {
+        ui::ShowWindow(page->Handle(), command);
+    }
+}
+
+void WizardHost::Next() {
+    const size_t from = frame_.Current();
+    if (WizardPage* page = PageAt(from)) {
+        page->TakeChoices(frame_);
+    }
+    const size_t to = NextEnabledSlot(from);
+    if (frame_.Page(to) == nullptr) {
+        if (ui::AppMessageBox(GetText(kConfirmFinishText),
+                              ui::kMbOkCancel | ui::kMbIconInformation) != ui::kIdOkResult) {
+            return;
+        }
+        ShowSlot(from, ui::kHide);
+        driverLibrary_.Release();
+        frame_.HandBack(kNotifyBackToSelection);
+        return;
+    }
+    ShowSlot(from, ui::kHide);
+    frame_.SetCurrent(to);
+    const bool last = frame_.Page(NextEnabledSlot(to)) == nullptr;
+    frame_.Page(to)->SetItemText(kPageNextButton, GetText(last ? kFinishText : kNextText));
+    if (to == kSettingSelectionSlot) {
+        const int printerInkSet = PrinterInkSet();
+        if (printerInkSet != driverInkSet_) {
+            ui::AppMessageBox(GetText(printerInkSet == -1 ? kNotAnsweringText : kOtherInkSetText),
+                              ui::kMbIconStop);
+            frame_.SetCurrent(kServiceMenuSlot);
+        }
+    }
+    ShowSlot(frame_.Current(), ui::kShowNoActivate);
+}
+
+void WizardHost::Back() {
+    size_t slot = frame_.Current();
+    ShowSlot(slot, ui::kHide);
+    while (slot > 0) {
+        --slot;
+        if (frame_.IsEnabled(slot)) {
+            break;
+        }
+    }
+    frame_.SetCurrent(slot);
+    if (frame_.Page(slot) != nullptr) {
+        ShowSlot(slot, ui::kShowNoActivate);
+        return;
+    }
+    link_.Unbind();
+    driverLibrary_.Release();
+    frame_.HandBack(kNotifyBackToSelection);
+}
+
+void WizardHost::Exit() {
+    if (ui::AppMessageBox(GetText(kConfirmExitText), ui::kMbOkCancel | ui::kMbIconInformation) !=
+        ui::kIdOkResult) {
+        return;
+    }
+    driverLibrary_.Release();
+    frame_.HandBack(kNotifyEndProgram);
+}
+
+PrinterQueries WizardHost::Queries() {
+    return PrinterQueries(link_, frame_.PrinterName(), channel_, driverName_);
+}
+
+bool WizardHost::PrinterReady(int rounds) {
+    return Queries().PrinterReady(rounds);
+}
+
+int WizardHost::PrinterInkSet() {
+    return Queries().PrinterInkSet(variant_.printerInkSets);
+}
+
+std::string WizardHost::PaneText(const TextRanges& ranges) const {
+    std::string text;
+    for (const auto& [first, last] : ranges) {
+        for (int32_t number = first; number <= last; ++number) {
+            text += GetText(number);
+        }
+    }
+    return ToCrLf(text);
+}
+
+const ui::ImageList* WizardHost::ImageListOf(int key) const {
+    switch (key) {
+        case kUnidirectionalImages:
+            return unidirectionalImages_.get();
+        case kBidirectionalImages:
+            return bidirectionalImages_.get();
+        default:
+            return nullptr;
+    }
+}
+
+void WizardHost::ReleaseOnMenuDestroyed() {
+    link_.Unbind();
+    driverLibrary_.Release();
+    unidirectionalImages_.reset();
+    bidirectionalImages_.reset();
+}
+
+}  // namespace util

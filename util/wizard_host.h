@@ -1,0 +1,133 @@
+// The one object of a media-settings module: it lives as long as the library, finds the
+// printer's driver and port, classifies the model, binds the printer link and the driver's
+// settings library, checks that the printer answers and is ready, creates every wizard page at
+// once, and moves the operator from page to page until it hands control back to the hub.
+// Pages are given the host when they are made and reach everything through it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/page_frame.h"
+#include "common/printer_link.h"
+#include "common/remote_commands.h"
+#include "platform/ui/paint.h"
+#include "platform/ui/window.h"
+#include "util/driver_media_config.h"
+#include "util/driver_settings_library.h"
+#include "util/media_type_table.h"
+#include "util/model_class.h"
+#include "util/user_settings.h"
+#include "util/variant.h"
+
+namespace util {
+
+class WizardPage;
+
+// The page table's slots.
+inline constexpr size_t kPageSlots = 32;
+inline constexpr size_t kServiceMenuSlot = 1;
+inline constexpr size_t kDirectionModeSlot = 2;
+inline constexpr size_t kSettingSelectionSlot = 9;
+inline constexpr size_t kFirstSettingValueSlot = 10;  // media; slots 10 to 16 are the values
+inline constexpr size_t kSummarySlot = 17;
+
+// The keys of the two image lists of the gap patterns.
+inline constexpr int kUnidirectionalImages = 10;
+inline constexpr int kBidirectionalImages = 20;
+
+class WizardHost : public UtilDataFile, public UserSettingsHost {
+  public:
+    WizardHost(std::string modulePath, const Variant& variant);
+    ~WizardHost() override;
+
+    // The start-up: returns the service menu page's window (also when another page is shown
+    // first, or when the printer check has already handed control back).
+    ui::WindowHandle StartWizard(const char* printerName, ui::WindowHandle notifyWindow,
+                                 uint32_t notifyMessage);
+
+    // The pages' Next, Back and Exit buttons end here.
+    void Next();
+    void Back();
+    void Exit();
+
+    // The printer reports this queue's model and is ready within the rounds of status reads
+    // (3 rounds wait 5 s after each read that is not ready).
+    bool PrinterReady(int rounds);
+    // The ink set the printer reports: 1 or 2 (or the variant's values), -1 when it cannot be
+    // asked.
+    int PrinterInkSet();
+
+    // Joined texts for a message pane, with line feeds as the pane needs them.
+    std::string PaneText(const TextRanges& ranges) const;
+
+    const Variant& GetVariant() const { return variant_; }
+    const std::string& PrinterName() const { return frame_.PrinterName(); }
+    const std::string& PortName() const { return portName_; }
+    const std::string& StandardSampleBitmap() const { return standardSampleBitmap_; }
+
+    // What the user-settings store takes from the host.
+    std::string DriverName() const override { return driverName_; }
+    int32_t DriverInkSet() const override { return driverInkSet_; }
+    int32_t PrintMode() const override { return printMode_; }
+    int32_t ModelClass() const override { return modelClass_; }
+    OsKind HostOsKind() const override { return osKind_; }
+    const MediaTypeTable& MediaTypes() const override { return UtilDataFile::MediaTypes(); }
+
+    void SetPrintMode(int32_t printMode) { printMode_ = printMode; }
+
+    PrinterLink& Link() { return link_; }
+    DriverSettingsLibrary& DriverLibrary() { return driverLibrary_; }
+    UserSettings& Settings() { return settings_; }
+    DriverMediaConfig& MediaConfig() { return mediaConfig_; }
+    PageFrame& Frame() { return frame_; }
+    int32_t LinkChannel() const { return channel_; }
+    // The image list of that key (10 or 20); none for other keys or once released.
+    const ui::ImageList* ImageListOf(int key) const;
+
+    // The hub destroys the service menu page's window when it takes control back: the bindings
+    // and image lists go with it.
+    void ReleaseOnMenuDestroyed();
+
+    // Shared by the setting pages: the setting chosen on the selection page, the driver's name of
+    // its base media, the user bitmap of the sample prints, and whether the setting is new.
+    std::string selectedSettingName;
+    std::string driverMediaName;
+    std::string userSampleBitmap;
+    bool noSettings = false;
+
+  private:
+    void FindDriverAndPort();
+    void ReadDriverInkSet();
+    void CreateImageLists();
+    void CreatePages();
+    WizardPage* PageAt(size_t slot) const;
+    size_t NextEnabledSlot(size_t slot) const;
+    void ShowSlot(size_t slot, int command);
+    PrinterQueries Queries();
+
+    std::string modulePath_;
+    const Variant& variant_;
+    std::string driverName_;
+    std::string portName_;
+    std::string standardSampleBitmap_;
+    int32_t printMode_ = 0;
+    int32_t driverInkSet_ = 0;
+    OsKind osKind_ = OsKind::Other;
+    int32_t modelClass_ = kModelClassUnknown;
+    int32_t channel_ = 0;
+    DriverSettingsLibrary driverLibrary_;
+    PrinterLink link_;
+    UserSettings settings_;
+    DriverMediaConfig mediaConfig_;
+    PageFrame frame_;
+    std::unique_ptr<ui::ImageList> unidirectionalImages_;
+    std::unique_ptr<ui::ImageList> bidirectionalImages_;
+};
+
+// The folder part of a module path, up to and including its last '/'; "" when the path has no
+// '/' after its first character.
+std::string ModuleDirectory(const std::string& modulePath);
+
+}  // namespace util
