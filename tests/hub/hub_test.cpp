@@ -49,6 +49,7 @@ constexpr const char* kHubSource = R"([texts]
 2:1 | Variant media settings | altutil.so
 2:3 | Firmware | fwload.so
 3:1 | Absent function | absent.so
+17:5 | Family seventeen | util.so
 [printer-models]
 1:0 | ARVEN WL-4000
 2:0 | ARVEN WL-2000
@@ -186,6 +187,7 @@ TEST_F(HubTest, OffersOnlyFunctionsOfTheFamilyWhosePluginIsPresent) {
     InstallPlugin("util.so");  // upkeep.so is missing
     spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
     Start();
+    // Family 17 (0x11) is not family 1, though their low four bits agree.
     EXPECT_EQ(Entries(Functions()), (std::vector<std::string>{"Media settings", "Head gap"}));
     EXPECT_EQ(Functions().GetItemData(1), 0x00010002u);
     EXPECT_EQ(Functions().GetCurSel(), 0);

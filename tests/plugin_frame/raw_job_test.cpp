@@ -83,18 +83,17 @@ TEST_F(RawJobTest, OtherJobsKeepItPollingAndTheMinuteRestartsWhenTheyLeave) {
 }
 
 TEST_F(RawJobTest, TheDocumentIsSeenOnlyAmongTheFirstSixteenJobs) {
-    spooler_->AddJob("P", "Sample");
+    // The sixteenth job is seen at the first poll.
+    for (int i = 0; i < 15; ++i) {
+        spooler_->AddJob("P", "Other");  // never leave
+    }
+    const uint32_t sample = spooler_->AddJob("P", "Sample");
     WaitForQueuedJob("P", "Sample");
     EXPECT_EQ(Polls(), 1u);
 
-    spooler::Install(nullptr);
-    auto owned = std::make_unique<spooler::MemorySpooler>();
-    spooler_ = owned.get();
-    spooler::Install(std::move(owned));
-    spooler_->AddQueue("P", "ARVEN WL-4000", "");
-    for (int i = 0; i < 16; ++i) {
-        spooler_->AddJob("P", "Other");  // never leave
-    }
+    // The seventeenth is not.
+    spooler_->RemoveJob(sample);
+    spooler_->AddJob("P", "Other");
     spooler_->AddJob("P", "Sample");
     uint32_t before = clock_.TickCount();
     WaitForQueuedJob("P", "Sample");

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -67,6 +68,12 @@ class LinkFixture : public ::testing::Test {
     int32_t Opens() { return Call<int32_t (*)()>("OpenCount")(); }
     int32_t Closes() { return Call<int32_t (*)()>("CloseCount")(); }
     uint32_t Opened(int32_t i) { return Call<uint32_t (*)(int32_t)>("OpenedChannel")(i); }
+    // The bytes of the i-th Send, empty when there was none.
+    std::string Sent(int32_t i) {
+        char bytes[256];
+        int32_t length = Call<int32_t (*)(int32_t, char*, int32_t)>("SentBytes")(i, bytes, 256);
+        return std::string(bytes, static_cast<size_t>(std::clamp(length, 0, 256)));
+    }
 
     testsupport::ScratchDir scratch_;
     spooler::MemorySpooler* spooler_ = nullptr;

@@ -63,6 +63,7 @@ TEST_F(PrinterLinkTest, UtilKeepsALoadedLibrary) {
 
 TEST_F(PrinterLinkTest, ChannelPreferenceDependsOnTheModule) {
     InstallDriver();
+    Channel(0x10000005, 1);
     Channel(0x02000001, 1);
     Channel(0x10010003, 1);
     Channel(4, 1);
@@ -71,7 +72,7 @@ TEST_F(PrinterLinkTest, ChannelPreferenceDependsOnTheModule) {
     ASSERT_TRUE(util.Bind("P", false));
     ASSERT_TRUE(other.Bind("P", false));
     EXPECT_EQ(static_cast<uint32_t>(util.SelectChannel("P")), 0x10010003u);
-    EXPECT_EQ(other.SelectChannel("P"), 4);
+    EXPECT_EQ(other.SelectChannel("P"), 4);  // before 0x10000005, listed first
 }
 
 TEST_F(PrinterLinkTest, UnusableChannelsAreSkippedAndOddAnswersPassThrough) {
@@ -85,6 +86,8 @@ TEST_F(PrinterLinkTest, UnusableChannelsAreSkippedAndOddAnswersPassThrough) {
     Call<void (*)()>("StageReset")();
     Channel(0x7, 1);
     EXPECT_EQ(link.SelectChannel("P"), 0);  // none of the preferred ids
+    Call<void (*)()>("StageReset")();
+    EXPECT_EQ(link.SelectChannel("P"), 0);  // -4 with a needed size of 0: an empty list
     Call<void (*)(int32_t)>("StageSizeAnswer")(0);
     EXPECT_EQ(link.SelectChannel("P"), 0);
     Call<void (*)(int32_t)>("StageSizeAnswer")(-9);

@@ -174,6 +174,19 @@ TEST_F(QueriesTest, PaperWidthFromTheControlChannelOnly) {
     EXPECT_EQ(Queries(static_cast<int32_t>(kControlChannel)).PrinterPaperWidth(), -1);
 }
 
+TEST_F(QueriesTest, PaperWidthIsTheLargerReplyReadFromItsLastFourCharacters) {
+    const auto control = static_cast<int32_t>(kControlChannel);
+    // The first four characters are hexadecimal digits too: a read that starts early differs.
+    Reply("PW:12341680;");  // 0x1680 = 5760 = 16 inches
+    Reply("PW:ABCD3DE0;");  // 44 inches
+    EXPECT_EQ(Queries(control).PrinterPaperWidth(), 44);
+    EXPECT_EQ(Sent(0), std::string("\x50\x57\x03\x00\x01\x02\x00", 7));
+    EXPECT_EQ(Sent(1), std::string("\x50\x57\x03\x00\x01\x03\x00", 7));
+    Reply("PW:00013DE0;");
+    Reply("PW:FFFF1680;");
+    EXPECT_EQ(Queries(control).PrinterPaperWidth(), 44);
+}
+
 TEST_F(QueriesTest, FirmwareVersionByControlRequestOrSnmp) {
     std::array<char, 6> version{};
     Reply("VI:00BN0102;");

@@ -74,6 +74,15 @@ TEST_EXPORT int32_t CloseCount() {
 TEST_EXPORT int32_t SentCount() {
     return static_cast<int32_t>(state.sent.size());
 }
+// Copies what the index-th Send carried (at most `capacity` bytes); its full length, or -1.
+TEST_EXPORT int32_t SentBytes(int32_t index, char* buffer, int32_t capacity) {
+    if (index < 0 || static_cast<size_t>(index) >= state.sent.size()) {
+        return -1;
+    }
+    const std::string& bytes = state.sent[static_cast<size_t>(index)];
+    std::memcpy(buffer, bytes.data(), std::min(bytes.size(), static_cast<size_t>(capacity)));
+    return static_cast<int32_t>(bytes.size());
+}
 
 TEST_EXPORT int32_t ABInitialize() {
     return state.initResult;

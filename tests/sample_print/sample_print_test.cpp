@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <QImage>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +67,34 @@ std::vector<std::string> ImagePlacements(const std::string& pdfPath) {
     return lines;
 }
 
+// The page of a PDF rendered at 254 dots per inch, one grey value per device dot, cut to the
+// rectangle at (x, y) of width by height dots.
+QImage Rendered(const std::string& pdfPath, int x, int y, int width, int height) {
+    const std::string prefix = pdfPath + "-rendered";
+    const std::string command = "pdftoppm -r 254 -gray -png -singlefile -x " + std::to_string(x) +
+                                " -y " + std::to_string(y) + " -W " + std::to_string(width) +
+                                " -H " + std::to_string(height) + " '" + pdfPath + "' '" + prefix +
+                                "' 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "pdftoppm (Debian package poppler-utils) failed: " << command;
+    return QImage(QString::fromStdString(prefix + ".png"));
+}
+
+// Where the dark runs of one rendered row begin, from the left.
+std::vector<int> DarkRunStarts(const QImage& image, int row) {
+    std::vector<int> starts;
+    bool dark = false;
+    for (int x = 0; x < image.width(); ++x) {
+        const bool now = qGray(image.pixel(x, row)) < 160;
+        if (now && !dark) {
+            starts.push_back(x);
+        }
+        dark = now;
+    }
+    return starts;
+}
+
 // A device whose width in dots equals its paper width in 0.1 mm.
 gdi::DevMode DevModeOfWidth(int32_t dots) {
     gdi::DevMode mode;
@@ -84,6 +115,9 @@ TEST(SampleValuesTest, FeedCandidatesSpreadOverTheRange) {
     EXPECT_EQ(FeedCandidates(0, 2), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(FeedCandidates(0, 3), (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(FeedCandidates(-70, 70), (std::vector<int>{-70, -35, 0, 35, 70}));
+    // Spans not divisible by 4: each quarter is divided after multiplying.
+    EXPECT_EQ(FeedCandidates(0, 6), (std::vector<int>{0, 1, 3, 4, 6}));
+    EXPECT_EQ(FeedCandidates(-3, 4), (std::vector<int>{-3, -2, 0, 2, 4}));
     // A value of -1000 or less is no candidate, and ends the list.
     EXPECT_EQ(FeedCandidates(-1002, -994), (std::vector<int>{}));
     EXPECT_EQ(FeedCandidates(-1000, 0), (std::vector<int>{}));
@@ -150,7 +184,16 @@ TEST_F(SamplePageTest, CopiesStandTwentyDotsApartWhileTheyStartWithinTheWidth) {
     // x = 0, 1020, 2040, 3060 fit 4000 dots; x = 4080 needs 4080.
     ASSERT_EQ(PrintSamplePage(Device(4000), image, "Density   3"), 0);
     EXPECT_EQ(spool_->Documents().back().name, "Density   3");
-    EXPECT_EQ(ImagePlacements(LastPdf()).size(), 4u);
+    const std::string pdf = LastPdf();
+    EXPECT_EQ(ImagePlacements(pdf).size(), 4u);
+    // The image's rows start 15 points (53 dots) down; a row halfway down it.
+    const QImage strip = Rendered(pdf, 0, 68, 4000, 1);
+    ASSERT_EQ(strip.width(), 4000);
+    const std::vector<int> starts = DarkRunStarts(strip, 0);
+    ASSERT_EQ(starts.size(), 4u);
+    for (size_t i = 0; i < starts.size(); ++i) {
+        EXPECT_NEAR(starts[i], 1020 * static_cast<int>(i), 1) << "copy " << i;  // edges may round
+    }
     ASSERT_EQ(PrintSamplePage(Device(4080), image, "Density   4"), 0);
     EXPECT_EQ(ImagePlacements(LastPdf()).size(), 5u);
     // A page narrower than the image still gets one copy.
@@ -161,9 +204,23 @@ TEST_F(SamplePageTest, CopiesStandTwentyDotsApartWhileTheyStartWithinTheWidth) {
 
 TEST_F(SamplePageTest, ABandTooLargeForTheDeviceIsHalved) {
     // 48 MB of pixels: the device takes at most 32 MiB at once, so two bands of 1000 rows.
-    const std::string image = dir_.Write("large.bmp", Bitmap(8000, 2000));
+    // The bottom 1000 rows (stored first) are near black, the others the usual grey.
+    std::string bitmap = Bitmap(8000, 2000);
+    std::fill_n(bitmap.begin() + 54, gdi::RowStride24(8000) * 1000, '\x20');
+    const std::string image = dir_.Write("large.bmp", bitmap);
     ASSERT_EQ(PrintSamplePage(Device(8000), image, "Large"), 0);
-    EXPECT_EQ(ImagePlacements(LastPdf()).size(), 2u);
+    const std::string pdf = LastPdf();
+    EXPECT_EQ(ImagePlacements(pdf).size(), 2u);
+    // The image spans dots 53 to 2052 down the page; the band of the bottom rows lies below.
+    const QImage column = Rendered(pdf, 4000, 0, 1, 2100);
+    ASSERT_EQ(column.height(), 2100);
+    auto grey = [&](int y) { return qGray(column.pixel(0, y)); };
+    EXPECT_EQ(grey(50), 255);
+    EXPECT_EQ(grey(55), 0x60);
+    EXPECT_EQ(grey(1050), 0x60);
+    EXPECT_EQ(grey(1055), 0x20);
+    EXPECT_EQ(grey(2050), 0x20);
+    EXPECT_EQ(grey(2055), 255);
 }
 
 TEST_F(SamplePageTest, ImagesThatCannotBePrintedLeaveNoDocumentOrTheCaptionOnly) {
