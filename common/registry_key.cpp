@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "platform/system/file.h"
+
 namespace {
 
 // The buffer a stored string is read into; longer data reads as the default.
@@ -24,14 +26,14 @@ RegistryKey::~RegistryKey() {
 }
 
 reg::LSTATUS RegistryKey::Query(const std::string& subkey, const std::string& valueName,
-                                uint8_t* data, reg::DWORD size) const {
+                                uint8_t* data, reg::DWORD size, reg::DWORD* type) const {
     reg::HKEY opened = nullptr;
     reg::LSTATUS status =
         reg::RegCreateKeyEx(key_, subkey.c_str(), reg::KEY_ALL_ACCESS, &opened, nullptr);
     if (status != reg::ERROR_SUCCESS) {
         return status;
     }
-    status = reg::RegQueryValueEx(opened, valueName.c_str(), nullptr, data, &size);
+    status = reg::RegQueryValueEx(opened, valueName.c_str(), type, data, &size);
     reg::RegCloseKey(opened);
     return status;
 }
@@ -49,15 +51,27 @@ reg::LSTATUS RegistryKey::Set(const std::string& subkey, const std::string& valu
     return status;
 }
 
-std::string RegistryKey::ReadString(const std::string& subkey, const std::string& valueName,
-                                    const std::string& defaultText) const {
+std::string RegistryKey::ReadText(const std::string& subkey, const std::string& valueName,
+                                  const std::string& defaultText, bool expand) const {
     std::array<char, kStringBufferBytes> buffer{};
+    reg::DWORD type = reg::REG_NONE;
     if (Query(subkey, valueName, reinterpret_cast<uint8_t*>(buffer.data()),
-              static_cast<reg::DWORD>(buffer.size())) != reg::ERROR_SUCCESS) {
+              static_cast<reg::DWORD>(buffer.size()), &type) != reg::ERROR_SUCCESS) {
         return defaultText;
     }
     // Data of exactly the buffer's size may lack a NUL; the text then ends with the buffer.
-    return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
+    std::string text(buffer.data(), strnlen(buffer.data(), buffer.size()));
+    return expand && type == reg::REG_EXPAND_SZ ? sys::ExpandEnvironmentStrings(text) : text;
+}
+
+std::string RegistryKey::ReadString(const std::string& subkey, const std::string& valueName,
+                                    const std::string& defaultText) const {
+    return ReadText(subkey, valueName, defaultText, false);
+}
+
+std::string RegistryKey::ReadExpandedString(const std::string& subkey, const std::string& valueName,
+                                            const std::string& defaultText) const {
+    return ReadText(subkey, valueName, defaultText, true);
 }
 
 uint32_t RegistryKey::ReadNumber(const std::string& subkey, const std::string& valueName,

@@ -21,6 +21,9 @@ class RegistryKey {
     // type is not examined.
     std::string ReadString(const std::string& subkey, const std::string& valueName,
                            const std::string& defaultText) const;
+    // The same, with environment references expanded when the value is a REG_EXPAND_SZ.
+    std::string ReadExpandedString(const std::string& subkey, const std::string& valueName,
+                                   const std::string& defaultText) const;
     // The first 4 bytes of the value as a little-endian number (shorter data zero-filled), or
     // `defaultNumber` on any failure. The type is not examined.
     uint32_t ReadNumber(const std::string& subkey, const std::string& valueName,
@@ -33,8 +36,10 @@ class RegistryKey {
                              uint32_t number);
 
   private:
+    std::string ReadText(const std::string& subkey, const std::string& valueName,
+                         const std::string& defaultText, bool expand) const;
     reg::LSTATUS Query(const std::string& subkey, const std::string& valueName, uint8_t* data,
-                       reg::DWORD size) const;
+                       reg::DWORD size, reg::DWORD* type = nullptr) const;
     reg::LSTATUS Set(const std::string& subkey, const std::string& valueName, reg::DWORD type,
                      const uint8_t* data, reg::DWORD size);
 

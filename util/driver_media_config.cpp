@@ -260,6 +260,7 @@ MediaConfiguration MediaConfiguration::Parse(const std::vector<uint8_t>& data) {
     if (data.size() < kHeaderSize) {
         return config;
     }
+    config.mark = UInt32At(data.data());
     const uint64_t directory = UInt32At(data.data() + kDirectoryOffsetField);
     if (directory + kDirectorySize > data.size()) {
         return config;
@@ -418,6 +419,11 @@ bool DriverMediaConfig::ReadSlotCounts() {
     store_.userSlotCount = config.userSlotCount;
     store_.extraRecordCount = config.extraRecordCount;
     return true;
+}
+
+bool DriverMediaConfig::DriverFilePresent() const {
+    return drivercfg::MediaConfiguration::Parse(drivercfg::ReadCfgFile(CfgPath())).mark ==
+           drivercfg::kCfgMark;
 }
 
 DriverMediaConfig::Slots DriverMediaConfig::ReadUserSlots() const {

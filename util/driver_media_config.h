@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "util/media_settings_store.h"
 #include "util/model_class.h"
 #include "util/user_media_record.h"
 #include "util/user_settings.h"
@@ -24,6 +25,7 @@ namespace drivercfg {
 // 16 bytes (record counts at +2 and +4, user slots at +8, extra records at +10), and the records
 // follow it.
 inline constexpr std::size_t kHeaderSize = 12;
+inline constexpr uint32_t kCfgMark = 0x500;
 inline constexpr std::size_t kDirectoryOffsetField = 8;
 inline constexpr std::size_t kDirectorySize = 16;
 inline constexpr std::size_t kSecondPartCountField = 2;
@@ -65,6 +67,7 @@ std::vector<uint8_t> ReadCfgRegistry(std::string_view driverName, int32_t inkSet
 // What util takes from CFG data. Without a complete directory there are no counts and no records;
 // records are only those lying wholly inside the data.
 struct MediaConfiguration {
+    uint32_t mark = 0;  // the first uint32: kCfgMark in the driver's own files
     bool hasDirectory = false;
     uint16_t userSlotCount = 0;
     uint16_t extraRecordCount = 0;
@@ -84,7 +87,7 @@ int32_t ModeFlagsOf(const UserMediaRecord& record);
 // The driver-side operations of a user-settings store. Locations follow the store's host (kind
 // of Windows, model, driver ink set, driver name) at the time of each call. User entries are
 // found by name, compared exactly over the first 16 bytes that a stored name can hold.
-class DriverMediaConfig {
+class DriverMediaConfig : public MediaSettingsStore {
   public:
     // Saving that finds every user slot taken by other names, or cannot write the UCF.
     static constexpr int32_t kSaveFailed = -1;
@@ -93,31 +96,33 @@ class DriverMediaConfig {
 
     explicit DriverMediaConfig(UserSettings& store) : store_(store) {}
 
-    std::string CfgPath() const;
-    std::string UcfPath() const;
+    std::string CfgPath() const override;
+    std::string UcfPath() const override;
     drivercfg::MediaConfiguration ReadConfiguration() const;
 
     // Copies the first in-use driver record of the media ID that matches the print-mode flag into
     // the store's record; the working copy stays. False when there is none.
-    bool LoadBase(uint32_t mediaId, int32_t modeFlag);
+    bool LoadBase(uint32_t mediaId, int32_t modeFlag) override;
     // The print-mode flags of all in-use driver records of the media ID, ORed.
-    int32_t ModesOf(uint32_t mediaId) const;
+    int32_t ModesOf(uint32_t mediaId) const override;
     // Takes the store's user slot count and extra record count from the CFG's directory; false,
     // leaving them, when there is no directory.
-    bool ReadSlotCounts();
+    bool ReadSlotCounts() override;
+    // The CFG file carries the driver's mark.
+    bool DriverFilePresent() const override;
 
     // The names of the user entries, in slot order, at most `max`; their number, 0 when there is
     // no UCF location, kNoUserFile when the UCF cannot be opened.
-    int32_t ListUserNames(int32_t max, std::vector<std::string>& names) const;
+    int32_t ListUserNames(int32_t max, std::vector<std::string>& names) const override;
     // Copies the named user entry into the store's record and refreshes the working copy from it.
-    bool LoadUser(std::string_view name);
+    bool LoadUser(std::string_view name) override;
     // The driver media ID of the named user entry; 0 when there is none.
-    uint32_t UserMediaId(std::string_view name) const;
-    bool UserExists(std::string_view name) const;
+    uint32_t UserMediaId(std::string_view name) const override;
+    bool UserExists(std::string_view name) const override;
     // Writes the store's record, with the working copy's six adjustments, the name and the user
     // entry type, into the slot of that name or the first free one; a missing UCF is created
     // with the store's slot and extra record counts. 0 on success, kSaveFailed otherwise.
-    int32_t SaveUser(std::string_view name);
+    int32_t SaveUser(std::string_view name) override;
 
   private:
     struct Slots;

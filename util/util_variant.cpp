@@ -26,6 +26,8 @@ const Variant& UtilVariant() {
         .link = LinkVariant::Util,
         .printerInkSets = InkSetTable::Util,
         .driverInkSetOf = UtilDriverInkSet,
+        .sampleImageChoice = true,
+        .seriesCommandByModelClass = false,
         .gapTemplate = GapTemplate,
         .offersThirdGapMode = false,
         .platenGapTexts = {243, 242, 241},

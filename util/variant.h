@@ -36,6 +36,11 @@ struct Variant {
     // The driver ink set from the driver's answer to item 217.
     int32_t (*driverInkSetOf)(const driverlib::InkSetQuery& answer);
 
+    // Sample prints: whether the operator may print a bitmap of his own, and whether the
+    // sample-series switch carries the model class's key byte.
+    bool sampleImageChoice;
+    bool seriesCommandByModelClass;
+
     // Head-gap pages.
     const ui::DialogTemplate& (*gapTemplate)();
     // The direction and mode page offers the third mode (check box 3032).

@@ -10,6 +10,7 @@
 #include "util/gap_page.h"
 #include "util/head_gap.h"
 #include "util/service_menu_page.h"
+#include "util/setting_selection_page.h"
 #include "util/wizard_page.h"
 
 namespace util {
@@ -127,6 +128,9 @@ void WizardHost::CreatePages() {
     for (const GapPattern& pattern : kGapPatterns) {
         frame_.CreatePage(pattern.slot, std::make_unique<GapPage>(*this, pattern.code));
     }
+    if (variant_.hasSettingPages(modelClass_)) {
+        frame_.CreatePage(kSettingSelectionSlot, std::make_unique<SettingSelectionPage>(*this));
+    }
     for (size_t slot = 1; slot < kPageSlots; ++slot) {
         if (WizardPage* page = PageAt(slot)) {
             page->ShowChoices(frame_);
@@ -220,6 +224,48 @@ bool WizardHost::PrinterReady(int rounds) {
 
 int WizardHost::PrinterInkSet() {
     return Queries().PrinterInkSet(variant_.printerInkSets);
+}
+
+std::vector<DriverMedia> WizardHost::KnownDriverMedia() {
+    std::vector<DriverMedia> media;
+    int32_t handle = 0;
+    if (driverLibrary_.Open(frame_.PrinterName(), portName_, &handle) != 0) {
+        return media;
+    }
+    std::vector<uint16_t> ids;
+    driverLibrary_.GetMediaList(handle, ids);
+    for (uint16_t id : ids) {
+        if (MediaTypes().OrderOf(id) != -1) {
+            std::string name;
+            driverLibrary_.GetMediaName(handle, id, name);
+            media.push_back({id, name});
+        }
+    }
+    driverLibrary_.Close(handle);
+    return media;
+}
+
+std::optional<std::string> WizardHost::DriverMediaNameOf(uint32_t mediaId) {
+    int32_t handle = 0;
+    if (driverLibrary_.Open(frame_.PrinterName(), portName_, &handle) != 0) {
+        return std::nullopt;
+    }
+    std::string name;  // stays empty when the driver does not know the media
+    driverLibrary_.GetMediaName(handle, mediaId, name);
+    driverLibrary_.Close(handle);
+    return name;
+}
+
+int WizardHost::SamplePaperWidthInches() {
+    return ::SamplePaperWidthInches(Queries().PrinterPaperWidth(), modelClass_);
+}
+
+std::vector<SampleOutcome> WizardHost::PrintSamples(const std::vector<SampleJob>& jobs,
+                                                    SampleCaller caller) {
+    const SamplePrinter printer{frame_.PrinterName(), portName_, driverName_, &driverLibrary_,
+                                this};
+    return PrintSampleSeries(printer, jobs, caller, variant_.seriesCommandByModelClass,
+                             static_cast<uint32_t>(modelClass_));
 }
 
 std::string WizardHost::PaneText(const TextRanges& ranges) const {

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/page_frame.h"
 #include "common/printer_link.h"
@@ -18,12 +20,19 @@
 #include "util/driver_settings_library.h"
 #include "util/media_type_table.h"
 #include "util/model_class.h"
+#include "util/sample_print.h"
 #include "util/user_settings.h"
 #include "util/variant.h"
 
 namespace util {
 
 class WizardPage;
+
+// A media type of the driver that util knows: its driver media ID and the driver's name for it.
+struct DriverMedia {
+    uint32_t id = 0;
+    std::string name;
+};
 
 // The page table's slots.
 inline constexpr size_t kPageSlots = 32;
@@ -59,6 +68,13 @@ class WizardHost : public UtilDataFile, public UserSettingsHost {
     // asked.
     int PrinterInkSet();
 
+    // The paper width a sample is laid out for, in whole inches: the printer's answer on the
+    // control channel, or the model's default roll.
+    int SamplePaperWidthInches();
+    // Prints the samples as one command: a series when there are several.
+    std::vector<SampleOutcome> PrintSamples(const std::vector<SampleJob>& jobs,
+                                            SampleCaller caller);
+
     // Joined texts for a message pane, with line feeds as the pane needs them.
     std::string PaneText(const TextRanges& ranges) const;
 
@@ -76,6 +92,16 @@ class WizardHost : public UtilDataFile, public UserSettingsHost {
     const MediaTypeTable& MediaTypes() const override { return UtilDataFile::MediaTypes(); }
 
     void SetPrintMode(int32_t printMode) { printMode_ = printMode; }
+
+    // The driver's media types that the media type table knows, in the driver's order; none when
+    // the driver's settings library cannot be opened.
+    std::vector<DriverMedia> KnownDriverMedia();
+    // The driver's name of a media ID ("" when it does not know it); none when the library cannot
+    // be opened.
+    std::optional<std::string> DriverMediaNameOf(uint32_t mediaId);
+
+    // The store of the driver's media and user configuration that the pages work on.
+    MediaSettingsStore& Store() { return mediaConfig_; }
 
     PrinterLink& Link() { return link_; }
     DriverSettingsLibrary& DriverLibrary() { return driverLibrary_; }

@@ -17,4 +17,19 @@ const ui::DialogTemplate& DirectionModeTemplate();  // 3003
 // 3002: one ink row per value edit, the black/gray row hidden.
 const ui::DialogTemplate& GapTemplate();
 
+const ui::DialogTemplate& SettingSelectionTemplate();  // 2000
+// The pages with sample prints carry the sample image choice (2095 to 2098) where the module
+// offers it.
+const ui::DialogTemplate& MediaTemplate(bool imageChoice);  // 2001
+const ui::DialogTemplate& SampleSettingsTemplate();         // 2002, modal
+const ui::DialogTemplate& HeadPathDelayTemplate();          // 2003
+// 2004: the range of feed values on a range slider drawn by the page (static 2094 marks its
+// place).
+const ui::DialogTemplate& FeedingTemplate(bool imageChoice);
+const ui::DialogTemplate& VacuumTemplate();                     // 2005
+const ui::DialogTemplate& CutTemplate();                        // 2006
+const ui::DialogTemplate& PrintModeTemplate(bool imageChoice);  // 2007
+const ui::DialogTemplate& DensityTemplate(bool imageChoice);    // 2008
+const ui::DialogTemplate& SummaryTemplate();                    // 2009
+
 }  // namespace util

@@ -1,6 +1,11 @@
 #include "tests/util_wizard/wizard_fixture.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/registry/machine_folder.h"
+#include "sim/driver/media_catalog.h"
 
 namespace wizardtest {
 
@@ -33,6 +38,16 @@ FakeHub::FakeHub()
 
 WizardFixture::WizardFixture() {
     InstallLibrary();
+    // The driver's media configuration for both ink sets and letters, as its installer leaves it.
+    for (int inkSet : {1, 2}) {
+        for (char letter : {'J', 'E'}) {
+            const std::vector<uint8_t> cfg = simdriver::BuildMediaConfiguration(inkSet, letter);
+            std::ofstream(driverDirectory_ + "/" + simdriver::ConfigurationFileName(inkSet, letter),
+                          std::ios::binary)
+                .write(reinterpret_cast<const char*>(cfg.data()),
+                       static_cast<std::streamsize>(cfg.size()));
+        }
+    }
     ui::SetResponder(&responder_);
     abapi_ = dlopen(TEST_ABAPI, RTLD_NOW | RTLD_LOCAL);
     EXPECT_NE(abapi_, nullptr) << dlerror();
@@ -55,6 +70,36 @@ void WizardFixture::AddPrinter(const std::string& queue, const std::string& driv
     AddQueue(queue, driver);
     StageDeviceId("MFG:ARVEN;DES:" + driver + ";");
     StageStatuses({kReadyStatus});
+}
+
+std::string WizardFixture::UserFilePath(const std::string& driver) const {
+    const char letter = driver == "ARVEN WL-4000" ? 'J' : 'E';
+    return scratch_ / "machine/Program Files/ARVEN/" + driver + "/A_DD148" + letter + ".UCF";
+}
+
+void WizardFixture::WriteUserFile(const std::string& driver,
+                                  const std::vector<UserMediaRecord>& records) {
+    std::string bytes("\x00\x05", 2);
+    for (size_t slot = 0; slot < simdriver::kUserSlots; ++slot) {
+        bytes += slot < records.size()
+                     ? std::string(records[slot].bytes.begin(), records[slot].bytes.end())
+                     : std::string(UserMediaRecord::kSize, '\0');
+    }
+    bytes += std::string(size_t{simdriver::kExtraRecords} * 84, '\0');
+    std::filesystem::create_directories(std::filesystem::path(UserFilePath(driver)).parent_path());
+    std::ofstream(UserFilePath(driver), std::ios::binary) << bytes;
+}
+
+UserMediaRecord WizardFixture::UserEntry(const std::string& name, uint16_t mediaId,
+                                         std::array<uint8_t, 6> values) {
+    UserMediaRecord record;
+    record.SetModeLevel(1);
+    record.SetMediaId(mediaId);
+    record.SetInUse(UserMediaRecord::kInUse);
+    std::copy(values.begin(), values.end(), record.bytes.begin() + UserMediaRecord::kDensityOffset);
+    record.SetEntryType(UserMediaRecord::kUserEntry);
+    record.SetName(name);
+    return record;
 }
 
 void WizardFixture::StageDeviceId(const std::string& text) {

@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "platform/ui/operator_input.h"
 #include "platform/ui/window.h"
 #include "tests/driver_settings/driver_fixture.h"
+#include "util/user_media_record.h"
 #include "util/variant.h"
 #include "util/wizard_host.h"
 
@@ -43,6 +45,14 @@ class WizardFixture : public drivertest::DriverMachine {
 
     // A queue of that driver whose printer answers as a ready printer of that model.
     void AddPrinter(const std::string& queue, const std::string& driver);
+    // The driver's user configuration of a model (ink set 1, NT 5): the header, the 40 slots with
+    // these records first, then the extra records.
+    std::string UserFilePath(const std::string& driver) const;
+    void WriteUserFile(const std::string& driver, const std::vector<UserMediaRecord>& records);
+    // A user entry of that name, media and values (Density, Forward, Drytime, Paperthick,
+    // Paperdraw, PaperCut), in the standard print mode.
+    static UserMediaRecord UserEntry(const std::string& name, uint16_t mediaId,
+                                     std::array<uint8_t, 6> values);
     void StageDeviceId(const std::string& text);
     // Status reads answer these in order; the last one stays.
     void StageStatuses(const std::vector<std::string>& statuses);
