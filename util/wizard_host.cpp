@@ -9,8 +9,11 @@
 #include "util/direction_mode_page.h"
 #include "util/gap_page.h"
 #include "util/head_gap.h"
+#include "util/media_page.h"
+#include "util/print_mode_page.h"
 #include "util/service_menu_page.h"
 #include "util/setting_selection_page.h"
+#include "util/summary_page.h"
 #include "util/wizard_page.h"
 
 namespace util {
@@ -49,7 +52,7 @@ WizardHost::WizardHost(std::string modulePath, const Variant& variant)
     for (size_t slot = 2; slot <= kSettingSelectionSlot; ++slot) {
         frame_.SetEnabled(slot, false);
     }
-    frame_.SetEnabled(16, false);
+    frame_.SetEnabled(kDensitySlot, false);
 }
 
 WizardHost::~WizardHost() {
@@ -130,6 +133,9 @@ void WizardHost::CreatePages() {
     }
     if (variant_.hasSettingPages(modelClass_)) {
         frame_.CreatePage(kSettingSelectionSlot, std::make_unique<SettingSelectionPage>(*this));
+        frame_.CreatePage(kMediaSlot, std::make_unique<MediaPage>(*this));
+        frame_.CreatePage(kPrintModeSlot, std::make_unique<PrintModePage>(*this));
+        frame_.CreatePage(kSummarySlot, std::make_unique<SummaryPage>(*this));
     }
     for (size_t slot = 1; slot < kPageSlots; ++slot) {
         if (WizardPage* page = PageAt(slot)) {

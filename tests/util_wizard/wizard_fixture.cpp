@@ -68,6 +68,8 @@ WizardFixture::~WizardFixture() {
 
 void WizardFixture::AddPrinter(const std::string& queue, const std::string& driver) {
     AddQueue(queue, driver);
+    // The driver's installation makes the folder of its user configuration.
+    std::filesystem::create_directories(std::filesystem::path(UserFilePath(driver)).parent_path());
     StageDeviceId("MFG:ARVEN;DES:" + driver + ";");
     StageStatuses({kReadyStatus});
 }
@@ -170,6 +172,13 @@ void WizardFixture::Check(int control, bool ticked) {
     if (ui::Button(box).IsChecked() != ticked) {
         Click(control);
     }
+}
+
+void WizardFixture::Select(int list, const std::string& text) {
+    std::string error;
+    EXPECT_EQ(ui::input::SelectText(ControlOf(Shown(), list), text, error), ui::input::Result::Done)
+        << list << ": " << error;
+    ui::PumpWaitingMessages();
 }
 
 std::string WizardFixture::Text(int control) const {

@@ -69,6 +69,7 @@ class WizardFixture : public drivertest::DriverMachine {
     void Type(int control, const std::string& text);
     void Leave(int control);
     void Check(int control, bool ticked);
+    void Select(int list, const std::string& text);
     std::string Text(int control) const;
     bool Enabled(int control) const;
     // The hand-backs posted so far.
@@ -78,6 +79,7 @@ class WizardFixture : public drivertest::DriverMachine {
     // The bytes of every raw job of the queue, in order.
     std::vector<std::string> RawJobs(const std::string& queue) const;
 
+    testsupport::ScopedEnvironment userHive_{"XDG_CONFIG_HOME", scratch_ / "config"};
     sys::VirtualClock clock_;
     sys::ScopedClock scopedClock_{clock_};
     ui::ScriptedResponder responder_;
