@@ -51,7 +51,7 @@ bool PrinterLink::AllSlotsFilled() const {
 }
 
 bool PrinterLink::Bind(const std::string& printerName, bool tryPlainNameFirst) {
-    if (variant_ == LinkVariant::Util && module_ != nullptr) {
+    if (variant_ != LinkVariant::Other && module_ != nullptr) {
         return true;
     }
     if (tryPlainNameFirst) {

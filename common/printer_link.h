@@ -14,9 +14,10 @@ inline constexpr int32_t kLinkUnbound = -5;
 inline constexpr uint32_t kControlChannel = 0x10010003;
 inline constexpr uint32_t kSnmpChannel = 4;
 
-// Which module owns the link: util keeps a loaded library and prefers the control channel; the
-// other plug-ins load afresh and prefer the SNMP channel.
-enum class LinkVariant { Util, Other };
+// Which module owns the link: util keeps a loaded library and prefers the control channel;
+// altutil keeps a loaded library and prefers the SNMP channel; the other plug-ins load afresh and
+// prefer the SNMP channel.
+enum class LinkVariant { Util, AltUtil, Other };
 
 class PrinterLink {
   public:

@@ -144,8 +144,9 @@ bool IsFolderName(std::string_view name) {
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
 }
 
-std::string ConfigFileName(int32_t inkSet, char letter, const char* extension) {
-    return "A_DD" + std::to_string(inkSet) + "48" + letter + extension;
+std::string ConfigFileName(int32_t inkSet, const ConfigFileNames& names, const char* extension) {
+    return "A_DD" + std::to_string(names.fixedFiles ? 1 : inkSet) + "4" + names.sizeLetter +
+           names.regionLetter + extension;
 }
 
 // Appends one chunk value when it exists and fits below the bound; false once the bound is hit.
@@ -175,6 +176,8 @@ std::string RegistryBaseName(int32_t inkSet) {
         name += "_A";
     } else if (inkSet == 2) {
         name += "_B";
+    } else if (inkSet == 3) {
+        name += "_C";
     }
     return name;
 }
@@ -183,7 +186,7 @@ std::string RegistryKeyPath(std::string_view driverName) {
     return std::string(kRegistryKey) + std::string(driverName);
 }
 
-std::string CfgFilePath(OsKind kind, int32_t inkSet, char letter) {
+std::string CfgFilePath(OsKind kind, int32_t inkSet, const ConfigFileNames& names) {
     const char* version = kind == OsKind::NtBefore5    ? "2"
                           : kind == OsKind::Nt5OrLater ? "3"
                                                        : nullptr;
@@ -191,28 +194,31 @@ std::string CfgFilePath(OsKind kind, int32_t inkSet, char letter) {
         return {};
     }
     return machine::GetSystemDirectory() + "/spool/Drivers/W32x86/" + version + '/' +
-           ConfigFileName(inkSet, letter, ".CFG");
+           ConfigFileName(inkSet, names, ".CFG");
 }
 
-std::string UcfFilePath(OsKind kind, int32_t inkSet, char letter, std::string_view driverName) {
+std::string DriverUserFile(OsKind kind, std::string_view driverName, const std::string& fileName) {
+    const std::string directory = kind == OsKind::Nt5OrLater
+                                      ? ProgramFilesDirectory("ProgramFilesPath", true)
+                                      : ProgramFilesDirectory("ProgramFilesDir", false);
+    // An unreadable directory leaves no location rather than one at the file system's root.
+    if (directory.empty() || directory.front() != '/' || !IsFolderName(driverName)) {
+        return {};
+    }
+    std::string path = directory + "/ARVEN/" + std::string(driverName) + '/' + fileName;
+    return path.size() < PATH_MAX ? path : std::string();
+}
+
+std::string UcfFilePath(OsKind kind, int32_t inkSet, const ConfigFileNames& names,
+                        std::string_view driverName) {
     switch (kind) {
         case OsKind::Windows9x:
-            return machine::GetWindowsDirectory() + "/Ariui" + letter + "78.UC" +
-                   std::to_string(inkSet - 1);
+            return machine::GetWindowsDirectory() + "/Ariui" + names.regionLetter + '7' +
+                   names.sizeLetter +
+                   (names.fixedFiles ? std::string(".UCF") : ".UC" + std::to_string(inkSet - 1));
         case OsKind::NtBefore5:
-        case OsKind::Nt5OrLater: {
-            const std::string directory = kind == OsKind::NtBefore5
-                                              ? ProgramFilesDirectory("ProgramFilesDir", false)
-                                              : ProgramFilesDirectory("ProgramFilesPath", true);
-            // An unreadable directory leaves no location rather than one at the file system's
-            // root.
-            if (directory.empty() || directory.front() != '/' || !IsFolderName(driverName)) {
-                return {};
-            }
-            std::string path = directory + "/ARVEN/" + std::string(driverName) + '/' +
-                               ConfigFileName(inkSet, letter, ".UCF");
-            return path.size() < PATH_MAX ? path : std::string();
-        }
+        case OsKind::Nt5OrLater:
+            return DriverUserFile(kind, driverName, ConfigFileName(inkSet, names, ".UCF"));
         case OsKind::Other:
             break;
     }
@@ -372,14 +378,13 @@ struct DriverMediaConfig::Slots {
 
 std::string DriverMediaConfig::CfgPath() const {
     const UserSettingsHost& host = store_.Host();
-    return drivercfg::CfgFilePath(host.HostOsKind(), host.DriverInkSet(),
-                                  ConfigurationLetter(host.ModelClass()));
+    return drivercfg::CfgFilePath(host.HostOsKind(), host.DriverInkSet(), host.ConfigNames());
 }
 
 std::string DriverMediaConfig::UcfPath() const {
     const UserSettingsHost& host = store_.Host();
-    return drivercfg::UcfFilePath(host.HostOsKind(), host.DriverInkSet(),
-                                  ConfigurationLetter(host.ModelClass()), host.DriverName());
+    return drivercfg::UcfFilePath(host.HostOsKind(), host.DriverInkSet(), host.ConfigNames(),
+                                  host.DriverName());
 }
 
 drivercfg::MediaConfiguration DriverMediaConfig::ReadConfiguration() const {

@@ -49,16 +49,20 @@ inline constexpr std::size_t kMaxConfigBytes = std::size_t{32} << 20;
 // The extra record of a new UCF; byte 0 becomes the record's index.
 extern const std::array<uint8_t, kExtraRecordSize> kExtraRecordTemplate;
 
-// "CFGDAT_DATA", with "_A" for ink set 1 and "_B" for ink set 2.
+// "CFGDAT_DATA", with "_A" for ink set 1, "_B" for ink set 2 and "_C" for ink set 3.
 std::string RegistryBaseName(int32_t inkSet);
 // The key below HKEY_LOCAL_MACHINE that holds the base name's subkey.
 std::string RegistryKeyPath(std::string_view driverName);
 
 // The CFG file on Windows NT (kinds 2 and 3); "" for every other kind.
-std::string CfgFilePath(OsKind kind, int32_t inkSet, char letter);
+std::string CfgFilePath(OsKind kind, int32_t inkSet, const ConfigFileNames& names);
 // The UCF file; "" for kind 0, and when the program files directory cannot be read or the driver
 // name cannot be a folder name.
-std::string UcfFilePath(OsKind kind, int32_t inkSet, char letter, std::string_view driverName);
+std::string UcfFilePath(OsKind kind, int32_t inkSet, const ConfigFileNames& names,
+                        std::string_view driverName);
+// A file in the driver's folder below the program files directory (ARVEN/<driver>/); "" when
+// that directory cannot be read or the driver name cannot be a folder name.
+std::string DriverUserFile(OsKind kind, std::string_view driverName, const std::string& fileName);
 
 // The CFG data: the file's bytes, or the registry chunks joined, as far as they exist.
 std::vector<uint8_t> ReadCfgFile(const std::string& path);

@@ -37,6 +37,14 @@ char ConfigurationLetter(int32_t modelClass) {
     return (modelClass & kLetterBit) == 0 ? 'J' : 'E';
 }
 
+ConfigFileNames UtilConfigFileNames(int32_t modelClass) {
+    return {'8', ConfigurationLetter(modelClass), false};
+}
+
+std::string UtilInkModeText(int32_t driverInkSet) {
+    return driverInkSet == 2 ? "B101,3202,4304,5408,6210,7320" : "1101,3202,4304,5408,6210,7320";
+}
+
 bool HasWideDefaultPaper(int32_t modelClass) {
     return (modelClass & kWidePaperBit) != 0;
 }

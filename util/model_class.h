@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/registry/machine_folder.h"
@@ -21,6 +22,19 @@ int32_t ModelClassOf(std::string_view driverName);
 bool IsUserSettingsFamily(int32_t modelClass);
 // 'J' or 'E': the letter in the names of the driver's configuration files.
 char ConfigurationLetter(int32_t modelClass);
+// How a model's driver configuration files are named: A_DD<ink>4<size><region>.CFG and .UCF (on
+// Windows 95/98/Me Ariui<region>7<size>.UC<ink-1>). The first family's size letter is always
+// '8'; models with fixed files take the ink digit 1 and, on Windows 95/98/Me, a plain .UCF.
+struct ConfigFileNames {
+    char sizeLetter = '8';
+    char regionLetter = 'J';
+    bool fixedFiles = false;
+};
+// The first family's names: size letter '8' and the configuration letter.
+ConfigFileNames UtilConfigFileNames(int32_t modelClass);
+// How the first family's export files name a driver ink set (1 or 2).
+std::string UtilInkModeText(int32_t driverInkSet);
+
 // The lowest bit: such models default to 44-inch paper for sample prints, the others to 24.
 bool HasWideDefaultPaper(int32_t modelClass);
 

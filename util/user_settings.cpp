@@ -13,8 +13,6 @@ namespace {
 
 constexpr const char* kBaseSection = "Base";
 constexpr const char* kExportVersion = "1.00";
-constexpr const char* kInkModeOfInkSet1 = "1101,3202,4304,5408,6210,7320";
-constexpr const char* kInkModeOfInkSet2 = "B101,3202,4304,5408,6210,7320";
 // Buffer sizes of the lookups, terminating NUL included.
 constexpr std::size_t kCustomNameBuffer = 64;
 constexpr std::size_t kModelBuffer = 256;
@@ -134,7 +132,7 @@ bool UserSettings::ExportWrite(const std::string& path, std::string_view name, i
         {"Paperthick", number(working.Paperthick())},
         {"Paperdraw", number(PaperdrawStep(working.Paperdraw()))},
         {"PaperCut", number(working.PaperCut() + 1)},
-        {"InkMode", host_.DriverInkSet() == 2 ? kInkModeOfInkSet2 : kInkModeOfInkSet1},
+        {"InkMode", host_.InkModeText()},
     }};
 
     bool stored = file.Set(kBaseSection, "Version", kExportVersion) &&

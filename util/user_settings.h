@@ -25,6 +25,10 @@ class UserSettingsHost {
     virtual int32_t PrintMode() const = 0;
     virtual int32_t ModelClass() const = 0;
     virtual OsKind HostOsKind() const = 0;
+    // The names of the model's configuration files.
+    virtual ConfigFileNames ConfigNames() const = 0;
+    // How the export file names the driver ink set ("InkMode").
+    virtual std::string InkModeText() const = 0;
     virtual const MediaTypeTable& MediaTypes() const = 0;
 };
 

@@ -26,6 +26,8 @@ const Variant& UtilVariant() {
         .link = LinkVariant::Util,
         .printerInkSets = InkSetTable::Util,
         .driverInkSetOf = UtilDriverInkSet,
+        .configFileNamesOf = UtilConfigFileNames,
+        .inkModeTextOf = UtilInkModeText,
         .sampleImageChoice = true,
         .seriesCommandByModelClass = false,
         .gapTemplate = GapTemplate,

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "common/remote_commands.h"
 #include "platform/ui/dialog.h"
 #include "util/driver_settings_library.h"
+#include "util/model_class.h"
 
 namespace util {
 
@@ -35,6 +37,9 @@ struct Variant {
     InkSetTable printerInkSets;
     // The driver ink set from the driver's answer to item 217.
     int32_t (*driverInkSetOf)(const driverlib::InkSetQuery& answer);
+    // The names of the model's driver configuration files, and the export file's "InkMode".
+    ConfigFileNames (*configFileNamesOf)(int32_t modelClass);
+    std::string (*inkModeTextOf)(int32_t driverInkSet);
 
     // Sample prints: whether the operator may print a bitmap of his own, and whether the
     // sample-series switch carries the model class's key byte.

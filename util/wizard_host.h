@@ -97,6 +97,8 @@ class WizardHost : public UtilDataFile, public UserSettingsHost {
     int32_t PrintMode() const override { return printMode_; }
     int32_t ModelClass() const override { return modelClass_; }
     OsKind HostOsKind() const override { return osKind_; }
+    ConfigFileNames ConfigNames() const override { return variant_.configFileNamesOf(modelClass_); }
+    std::string InkModeText() const override { return variant_.inkModeTextOf(driverInkSet_); }
     const MediaTypeTable& MediaTypes() const override { return UtilDataFile::MediaTypes(); }
 
     void SetPrintMode(int32_t printMode) { printMode_ = printMode; }

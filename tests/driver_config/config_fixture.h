@@ -26,6 +26,8 @@ class FakeHost : public UserSettingsHost {
     int32_t PrintMode() const override { return 1; }
     int32_t ModelClass() const override { return ModelClassOf(driverName); }
     OsKind HostOsKind() const override { return kind; }
+    ConfigFileNames ConfigNames() const override { return UtilConfigFileNames(ModelClass()); }
+    std::string InkModeText() const override { return UtilInkModeText(inkSet); }
     const MediaTypeTable& MediaTypes() const override { return media; }
 
     std::string driverName = "ARVEN WL-4000";

@@ -56,7 +56,8 @@ TEST_F(LocationTest, WindowsNinetyEightKeepsTheUcfInTheWindowsDirectory) {
     EXPECT_EQ(config_.UcfPath(), Machine() + "/Windows/AriuiE78.UC1");
     EXPECT_EQ(drivercfg::RegistryBaseName(1), "CFGDAT_DATA_A");
     EXPECT_EQ(drivercfg::RegistryBaseName(2), "CFGDAT_DATA_B");
-    EXPECT_EQ(drivercfg::RegistryBaseName(3), "CFGDAT_DATA");
+    EXPECT_EQ(drivercfg::RegistryBaseName(3), "CFGDAT_DATA_C");
+    EXPECT_EQ(drivercfg::RegistryBaseName(4), "CFGDAT_DATA");
     EXPECT_EQ(drivercfg::RegistryKeyPath("ARVEN Wideline 400U"),
               "Software\\ARVEN\\9XPrinterDriver\\CFG_DAT\\ARVEN Wideline 400U");
 }

@@ -53,12 +53,14 @@ TEST_F(PrinterLinkTest, BindsTheDriverNamedCopyAndChecksEveryEntry) {
     EXPECT_FALSE(partial.Bind("P", false));
 }
 
-TEST_F(PrinterLinkTest, UtilKeepsALoadedLibrary) {
+TEST_F(PrinterLinkTest, TheMediaSettingsModulesKeepALoadedLibrary) {
     InstallDriver();
-    PrinterLink link(LinkVariant::Util);
-    Call<void (*)(int32_t)>("StageInitResult")(3);
-    EXPECT_FALSE(link.Bind("P", false));
-    EXPECT_TRUE(link.Bind("P", false));  // already loaded: true at once
+    for (LinkVariant variant : {LinkVariant::Util, LinkVariant::AltUtil}) {
+        PrinterLink link(variant);
+        Call<void (*)(int32_t)>("StageInitResult")(3);
+        EXPECT_FALSE(link.Bind("P", false));
+        EXPECT_TRUE(link.Bind("P", false));  // already loaded: true at once
+    }
 }
 
 TEST_F(PrinterLinkTest, ChannelPreferenceDependsOnTheModule) {
@@ -68,10 +70,13 @@ TEST_F(PrinterLinkTest, ChannelPreferenceDependsOnTheModule) {
     Channel(0x10010003, 1);
     Channel(4, 1);
     PrinterLink util(LinkVariant::Util);
+    PrinterLink altUtil(LinkVariant::AltUtil);
     PrinterLink other(LinkVariant::Other);
     ASSERT_TRUE(util.Bind("P", false));
+    ASSERT_TRUE(altUtil.Bind("P", false));
     ASSERT_TRUE(other.Bind("P", false));
     EXPECT_EQ(static_cast<uint32_t>(util.SelectChannel("P")), 0x10010003u);
+    EXPECT_EQ(altUtil.SelectChannel("P"), 4);
     EXPECT_EQ(other.SelectChannel("P"), 4);  // before 0x10000005, listed first
 }
 

@@ -39,6 +39,8 @@ class FakeHost : public UserSettingsHost {
     int32_t PrintMode() const override { return printMode; }
     int32_t ModelClass() const override { return ModelClassOf(driverName); }
     OsKind HostOsKind() const override { return OsKind::Nt5OrLater; }
+    ConfigFileNames ConfigNames() const override { return UtilConfigFileNames(ModelClass()); }
+    std::string InkModeText() const override { return UtilInkModeText(inkSet); }
     const MediaTypeTable& MediaTypes() const override { return media_; }
 
     std::string driverName = kDriver;
