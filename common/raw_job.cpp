@@ -38,9 +38,13 @@ std::optional<bool> WriteRawDocument(const std::string& printerName, const void*
         uint32_t written = 0;
         complete = spool.WritePrinter(printer, bytes, length, written) && written == length;
     }
-    spool.EndPagePrinter(printer);
-    spool.EndDocPrinter(printer);
+    // On CUPS the job is committed when its document ends: a job whose end failed never reached
+    // the queue. Closed without its end, the document is cancelled.
+    const bool committed = spool.EndPagePrinter(printer) && spool.EndDocPrinter(printer);
     spool.ClosePrinter(printer);
+    if (!committed) {
+        return std::nullopt;
+    }
     return complete;
 }
 

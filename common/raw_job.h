@@ -9,11 +9,12 @@
 inline constexpr const char* kRawJobDocument = "ARSU Command";
 
 // Writes the bytes as one page of one document named "ARSU Command". True when the document and
-// its page could be started; whatever was opened is closed on every path.
+// its page could be started and ended; whatever was opened is closed on every path.
 bool SendRawCommandJob(const std::string& printerName, const void* bytes, uint32_t length);
 
 // The same job, with what became of the bytes: none when the document or its page could not be
-// started, otherwise whether all of them were written. No bytes make an empty document.
+// started or ended (the job then never reached the queue), otherwise whether all of them were
+// written. No bytes make an empty document.
 std::optional<bool> WriteRawDocument(const std::string& printerName, const void* bytes,
                                      uint32_t length);
 

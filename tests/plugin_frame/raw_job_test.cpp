@@ -66,6 +66,18 @@ TEST_F(RawJobTest, EveryFailedStepClosesWhatWasOpened) {
     spooler_->ClearFailures();
     spooler_->Fail(Step::kWrite, 0, 1);
     EXPECT_TRUE(Send("x"));  // the write's outcome is not looked at
+
+    // A document whose end fails never reached the queue: the job failed and is cancelled.
+    for (Step step : {Step::kEndPage, Step::kEndDoc}) {
+        spooler_->ClearFailures();
+        spooler_->Fail(step, 0, 2);
+        EXPECT_FALSE(Send("x"));
+        EXPECT_FALSE(WriteRawDocument("P", "x", 1).has_value());
+        const auto& documents = spooler_->Documents();
+        EXPECT_TRUE(documents[documents.size() - 2].cancelled);
+        EXPECT_TRUE(documents.back().cancelled);
+        EXPECT_EQ(spooler_->OpenHandles(), 0u);
+    }
 }
 
 TEST_F(RawJobTest, EmptyQueueEndsTheWaitAboutAMinuteAfterTheFirstEmptyPoll) {
