@@ -189,7 +189,7 @@ SampleOutcome PrintWithHandle(const SamplePrinter& printer, const SampleJob& job
     }
 
     const int32_t size = library.GetDevMode(handle, nullptr);
-    if (size <= 0) {
+    if (size <= 0 || static_cast<std::size_t>(size) > DriverSettingsLibrary::kLargestAnswerBytes) {
         return SampleOutcome::DriverFailed;
     }
     std::vector<uint8_t> devMode(static_cast<size_t>(size));

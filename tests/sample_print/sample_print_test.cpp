@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -406,6 +407,23 @@ TEST_F(SampleJobTest, FailuresAreReportedAsEachCallerReportsThem) {
     EXPECT_EQ(PrintSampleJob(printer, Job("F"), SampleCaller::PrintModePage),
               SampleOutcome::DriverFailed);
     EXPECT_EQ(FailureBoxes(), 6u);
+}
+
+TEST_F(SampleJobTest, ADeviceModeSizeNoDriverNeedsIsTheDriversFailure) {
+    spool_->AddQueue("Liar", "ARVEN WL-4000", "plenwise:/Liar");
+    spool_->SetDriverFiles("Liar", LYING_ARSET32, "", "");
+    DriverSettingsLibrary liar;
+    ASSERT_TRUE(liar.Bind("Liar"));
+    void* module = dlopen(LYING_ARSET32, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr);
+    reinterpret_cast<void (*)(int32_t)>(dlsym(module, "StageDevModeSize"))(0x7FFFFFF0);
+    dlclose(module);
+    SamplePrinter printer = Printer("Liar");
+    printer.library = &liar;
+    EXPECT_EQ(PrintSampleJob(printer, Job("Huge"), SampleCaller::DensityPage),
+              SampleOutcome::DriverFailed);
+    EXPECT_EQ(FailureBoxes(), 1u);
+    EXPECT_TRUE(Documents().empty());
 }
 
 TEST_F(SampleJobTest, ASeriesIsSwitchedOnAndOffAroundItsJobs) {
