@@ -115,8 +115,10 @@ class DriverMediaConfig {
     uint32_t UserMediaId(std::string_view name) const;
     bool UserExists(std::string_view name) const;
     // Writes the store's record, with the working copy's six adjustments, the name and the user
-    // entry type, into the slot of that name or the first free one; a missing UCF is created
-    // with the store's slot and extra record counts. 0 on success, kSaveFailed otherwise.
+    // entry type, into the slot of that name or the first free one; a missing UCF, or one too
+    // short for its header, is made whole (written aside, then moved into place) with the
+    // store's slot and extra record counts. 0 on success, kSaveFailed otherwise, also for a UCF
+    // that exists but cannot be read.
     int32_t SaveUser(std::string_view name);
 
   private:
