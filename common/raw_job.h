@@ -19,8 +19,9 @@ std::optional<bool> WriteRawDocument(const std::string& printerName, const void*
                                      uint32_t length);
 
 // Waits until a document of that name is listed among the queue's first 16 jobs, or the queue
-// has stayed empty for 60 s, or kWaitLimitMs have passed in all. Only paint requests are
-// dispatched meanwhile.
+// has stayed empty for 60 s, or kWaitLimitMs have passed in all; a listing that fails is asked
+// again at the next poll. The windows are painted meanwhile, the operator's input is dropped
+// and posted messages wait (ui::PumpPaintMessages).
 void WaitForQueuedJob(const std::string& printerName, const std::string& documentName);
 
 // A queue that other jobs keep busy for ever would otherwise hold the program for ever.

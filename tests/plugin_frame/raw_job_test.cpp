@@ -115,11 +115,22 @@ TEST_F(RawJobTest, TheDocumentIsSeenOnlyAmongTheFirstSixteenJobs) {
     EXPECT_LE(clock_.TickCount() - before, kWaitLimitMs + 1000);
 }
 
-TEST_F(RawJobTest, UnopenablePrinterOrFailedEnumerationEndsAtOnce) {
+TEST_F(RawJobTest, UnopenablePrinterEndsAtOnceAndFailedListingsAreAskedAgain) {
     WaitForQueuedJob("Unknown", "Sample");
-    spooler_->Fail(Step::kEnumJobs);
-    WaitForQueuedJob("P", "Sample");
     EXPECT_EQ(Polls(), 0u);
+
+    // A scheduler that fails three listings, then lists the document.
+    spooler_->AddJob("P", "Sample");
+    spooler_->Fail(Step::kEnumJobs, 0, 3);
+    WaitForQueuedJob("P", "Sample");
+    EXPECT_EQ(Polls(), 4u);
+
+    // One that never answers again: the overall limit ends the wait.
+    spooler_->Fail(Step::kEnumJobs);
+    const uint32_t before = clock_.TickCount();
+    WaitForQueuedJob("P", "Sample");
+    EXPECT_GE(clock_.TickCount() - before, kWaitLimitMs);
+    EXPECT_LE(clock_.TickCount() - before, kWaitLimitMs + 1000);
 }
 
 }  // namespace
