@@ -53,7 +53,8 @@ TEST_EXPORT int32_t ARDM_GetRange(int32_t, int32_t item, void* block) {
         list->entrySize = staged.entrySize;
         return 0;
     }
-    for (int16_t i = 0; i < staged.secondCount; ++i) {
+    // However many it reports, it writes no more than the buffer it was given holds.
+    for (int16_t i = 0; i < staged.secondCount && i < list->count; ++i) {
         const auto id = static_cast<uint16_t>(0x100 + i);
         std::memcpy(static_cast<uint8_t*>(list->buffer) + i * 2, &id, 2);
     }

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/ui/application.h"
+
 namespace {
 
 struct Module {
@@ -41,3 +43,9 @@ TEST(ModuleUnloadTest, EveryModuleIsGoneOnceFreed) {
 }
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    ui::Application application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

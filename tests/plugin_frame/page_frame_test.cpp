@@ -64,10 +64,11 @@ class PageFrameTest : public ::testing::Test {
     }
     bool Shown(size_t slot) { return ui::IsWindowVisible(frame_.Page(slot)->Handle()); }
 
+    // Declared first: the frame records its pages' destruction here as it goes.
+    std::vector<int> destroyed_;
     FakeHub hub_;
     PrinterLink link_;
     PageFrame frame_;
-    std::vector<int> destroyed_;
 };
 
 TEST_F(PageFrameTest, PagesAreHiddenChildrenOfTheMainWindowAfterTheSelectionPage) {
