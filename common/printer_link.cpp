@@ -121,7 +121,8 @@ int32_t PrinterLink::SelectChannel(const std::string& printerName) {
     if (result != -4) {
         return result;
     }
-    if (size < 0) {
+    // The size is the library's word: one that no channel list needs is its failure.
+    if (size < 0 || size > kLargestChannelList) {
         return -1;
     }
     std::vector<uint8_t> entries(static_cast<size_t>(size) + 1, 0);

@@ -32,6 +32,8 @@ class PrinterLink {
     // driver file's directory), or "".
     static std::string ResolveLibraryPath(const std::string& printerName);
     int32_t SelectChannel(const std::string& printerName);
+    // The largest channel list, in bytes, that SelectChannel takes from the library (-1 beyond).
+    static constexpr int32_t kLargestChannelList = 1 << 20;
     // The queue's driver name: local printers first, then connections (a match there wins).
     void RememberDriverName(const std::string& printerName);
     // Unbind, bind (plain name first), select the channel and test-open it; a failed open loads

@@ -38,9 +38,13 @@ std::optional<bool> WriteRawDocument(const std::string& printerName, const void*
         uint32_t written = 0;
         complete = spool.WritePrinter(printer, bytes, length, written) && written == length;
     }
-    spool.EndPagePrinter(printer);
-    spool.EndDocPrinter(printer);
+    // On CUPS the job is committed when its document ends: a job whose end failed never reached
+    // the queue. Closed without its end, the document is cancelled.
+    const bool committed = spool.EndPagePrinter(printer) && spool.EndDocPrinter(printer);
     spool.ClosePrinter(printer);
+    if (!committed) {
+        return std::nullopt;
+    }
     return complete;
 }
 
@@ -58,18 +62,18 @@ void WaitForQueuedJob(const std::string& printerName, const std::string& documen
     bool waiting = true;
     while (waiting) {
         std::vector<spooler::JobInfo1> jobs;
-        if (!spool.EnumJobs(printer, 0, kJobsLooked, jobs)) {
-            break;
-        }
+        // A listing the scheduler fails tells nothing: the next poll asks again, and neither
+        // the minute of empty queue nor the overall limit starts over.
+        const bool listed = spool.EnumJobs(printer, 0, kJobsLooked, jobs);
         uint32_t now = clock.TickCount();
-        if (jobs.empty()) {
+        if (listed && jobs.empty()) {
             if (!emptySince) {
                 emptySince = now;
             }
             if (now - *emptySince > kEmptyQueueMs) {
                 waiting = false;
             }
-        } else {
+        } else if (listed) {
             for (const spooler::JobInfo1& job : jobs) {
                 if (job.document == documentName) {
                     waiting = false;

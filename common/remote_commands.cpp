@@ -12,6 +12,8 @@ namespace {
 constexpr int32_t kReplySize = 256;
 constexpr uint32_t kNotReadyWaitMs = 5000;
 constexpr int32_t kPaperWidthTimeoutMs = 3000;
+// A paper width not read, in 1/360 inch: -1 inch.
+constexpr int32_t kNoPaperWidth = -360;
 
 const uint8_t kFirmwareRequest[] = {0x56, 0x49, 0x02, 0x00, 0x01, 0x00};
 const uint8_t kPaperWidthFirst[] = {0x50, 0x57, 0x03, 0x00, 0x01, 0x02, 0x00};
@@ -158,11 +160,15 @@ int PrinterQueries::PrinterInkSet(InkSetTable table) {
     return value;
 }
 
-int32_t PrinterQueries::ReadPaperWidth(int32_t handle, const uint8_t* request, int32_t length) {
+int32_t PrinterQueries::ReadPaperWidth(int32_t handle, const uint8_t* request, int32_t length,
+                                       int& readsLeft) {
     link_.Send(handle, request, length);
-    char buffer[kReplySize] = {};
-    int emptyReplies = 0;
-    for (;;) {
+    char buffer[kReplySize];
+    while (readsLeft > 0) {
+        --readsLeft;
+        // Each reply is read into a clean buffer: the tail of a longer earlier one must not
+        // complete a key that this one lacks.
+        std::memset(buffer, 0, sizeof buffer);
         int32_t size = kReplySize;
         int32_t received = link_.Receive(handle, buffer, &size, kPaperWidthTimeoutMs);
         buffer[kReplySize - 1] = '\0';
@@ -185,10 +191,11 @@ int32_t PrinterQueries::ReadPaperWidth(int32_t handle, const uint8_t* request, i
             }
             return width;
         }
-        if (received < 0 || (received == 0 && ++emptyReplies >= kMaxEmptyReplies)) {
-            return -360;
+        if (received < 0) {
+            break;
         }
     }
+    return kNoPaperWidth;
 }
 
 int PrinterQueries::PrinterPaperWidth() {
@@ -199,8 +206,9 @@ int PrinterQueries::PrinterPaperWidth() {
     if (handle < 1) {
         return -1;
     }
-    int32_t first = ReadPaperWidth(handle, kPaperWidthFirst, sizeof kPaperWidthFirst);
-    int32_t second = ReadPaperWidth(handle, kPaperWidthSecond, sizeof kPaperWidthSecond);
+    int readsLeft = kMaxPaperWidthReads;
+    int32_t first = ReadPaperWidth(handle, kPaperWidthFirst, sizeof kPaperWidthFirst, readsLeft);
+    int32_t second = ReadPaperWidth(handle, kPaperWidthSecond, sizeof kPaperWidthSecond, readsLeft);
     link_.CloseChannel(handle);
     return std::max(first, second) / 360;
 }

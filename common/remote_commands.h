@@ -35,12 +35,14 @@ class PrinterQueries {
     // any other. True when a reply came; version keeps its content when no key was found.
     bool PrinterFirmwareVersion(std::array<char, 6>& version, int32_t timeoutMs);
 
-    // How many empty replies a "PW" request may get before it counts as unanswered: each waits
-    // up to 3 s, so a printer that never answers costs at most half a minute.
-    static constexpr int kMaxEmptyReplies = 10;
+    // How many replies the two "PW" requests may read together before the width counts as
+    // unanswered: each read waits up to 3 s, so a printer that never answers, or keeps
+    // answering without the key, costs at most half a minute.
+    static constexpr int kMaxPaperWidthReads = 10;
 
   private:
-    int32_t ReadPaperWidth(int32_t handle, const uint8_t* request, int32_t length);
+    // One request's width in 1/360 inch, or -360; each read uses one of readsLeft.
+    int32_t ReadPaperWidth(int32_t handle, const uint8_t* request, int32_t length, int& readsLeft);
 
     PrinterLink& link_;
     std::string printerName_;

@@ -102,7 +102,10 @@ void DownloadPage::OnRefer() {
     }
     firmwarePath_ = path;
     SetItemText(kFileName, path.substr(path.find_last_of('/') + 1));
-    ReadFileVersion(firmwarePath_, fileVersion_);
+    // A file that cannot be read has no version; the one chosen before must not stand for it.
+    if (!ReadFileVersion(firmwarePath_, fileVersion_)) {
+        fileVersion_.fill(0);
+    }
     ui::EnableWindow(Item(kDownload), true);
     host.SetBusy();
 }

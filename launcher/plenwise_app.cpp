@@ -8,12 +8,12 @@ constexpr const char* kHubFileName = "selhub.so";
 }
 
 std::string PlenwiseApp::HubPath(const std::string& executablePath) {
-    std::string path = executablePath;
-    size_t slash = path.rfind('/');
-    if (slash != std::string::npos && slash > 0) {
-        path.erase(slash + 1);
+    // Only the program's own folder: without an absolute path to it, the loader's search could
+    // find another library of that name.
+    if (executablePath.empty() || executablePath.front() != '/') {
+        return {};
     }
-    return path + kHubFileName;
+    return executablePath.substr(0, executablePath.rfind('/') + 1) + kHubFileName;
 }
 
 bool PlenwiseApp::InitInstance() {

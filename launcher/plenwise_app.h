@@ -12,7 +12,7 @@ class PlenwiseApp {
     bool InitInstance();
 
     // Where the hub is looked for: the executable's directory (with its trailing '/') followed
-    // by the hub's file name; a path without a directory part is used unchanged.
+    // by the hub's file name; "" (nothing is loaded) when the path is not absolute.
     static std::string HubPath(const std::string& executablePath);
 
   private:

@@ -103,12 +103,12 @@ void SelectDlg::FillPrinterList(const std::string& rememberedPrinter) {
 }
 
 std::string SelectDlg::PluginPath(uint32_t functionKey) const {
-    std::string directory;
-    size_t slash = basePath_.rfind('/');
-    if (slash != std::string::npos) {
-        directory = basePath_.substr(0, slash + 1);
+    // Plug-ins are loaded from the hub's own folder only: a bare name would let the loader's
+    // search find a library of the same name elsewhere.
+    if (basePath_.empty() || basePath_.front() != '/') {
+        return {};
     }
-    return directory + tables_.FileOfKey(functionKey);
+    return basePath_.substr(0, basePath_.rfind('/') + 1) + tables_.FileOfKey(functionKey);
 }
 
 void SelectDlg::BuildFunctionList() {
@@ -136,6 +136,17 @@ void SelectDlg::BuildFunctionList() {
 }
 
 void SelectDlg::OnNext() {
+    // The pump below runs input too: a second click on Next must not start the plug-in again
+    // on the host the first one is making.
+    if (starting_) {
+        return;
+    }
+    starting_ = true;
+    StartChosenPlugin();
+    starting_ = false;
+}
+
+void SelectDlg::StartChosenPlugin() {
     FreePlugin();
     ui::ComboBox printers(Item(kPrinterList));
     ui::ComboBox functions(Item(kFunctionList));
@@ -162,6 +173,12 @@ void SelectDlg::OnNext() {
         if (start != nullptr) {
             ui::ShowWindow(Handle(), ui::kHide);
             pluginPage_ = start(printerName.c_str(), Handle(), notifyMessage_);
+            // A plug-in that made no page would leave the main window empty; whatever it
+            // posted still arrives and is handled as always.
+            if (pluginPage_ == nullptr) {
+                FreePlugin();
+                ui::ShowWindow(Handle(), ui::kShowNoActivate);
+            }
         }
     }
     notice.DestroyWindow();

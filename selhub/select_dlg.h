@@ -32,6 +32,7 @@ class SelectDlg : public ui::Dialog {
     void BuildFunctionList();
     std::string PluginPath(uint32_t functionKey) const;
     void OnNext();
+    void StartChosenPlugin();
     void OnExit();
     void OnNotify(intptr_t lParam);
     void FreePlugin();
@@ -44,6 +45,7 @@ class SelectDlg : public ui::Dialog {
     std::string modulePath_;
     std::string basePath_;
     ui::WindowHandle pluginPage_ = nullptr;
+    bool starting_ = false;  // inside Next
 };
 
 }  // namespace selhub

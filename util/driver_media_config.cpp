@@ -353,9 +353,22 @@ std::vector<uint8_t> NewUserFile(std::size_t slots, std::size_t extras, std::siz
     return bytes;
 }
 
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+// Writes a whole new UCF beside `path` and only then gives it the name, so that a program
+// killed halfway leaves no short file that a later save would take for a real one. `replace`
+// lets it take the place of a file that stands there (an empty one); otherwise a file that
+// appeared meanwhile is kept and the save fails.
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& content, bool replace) {
+    const std::string temporary = path + ".new";
+    ::unlink(temporary.c_str());  // left by a program that did not get to the end
+    Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    bool done = file.valid() && WriteAt(file.get(), 0, content.data(), content.size()) &&
+                ::fsync(file.get()) == 0 && file.Close();
+    if (done) {
+        done = replace ? ::rename(temporary.c_str(), path.c_str()) == 0
+                       : ::link(temporary.c_str(), path.c_str()) == 0;
+    }
+    ::unlink(temporary.c_str());
+    return done;
 }
 
 }  // namespace
@@ -363,6 +376,11 @@ bool Exists(const std::string& path) {
 // The UCF's slots as far as the file holds them, up to the store's slot count.
 struct DriverMediaConfig::Slots {
     bool opened = false;
+    // The file exists but its slots could not be read: not a regular file, not readable, or a
+    // read failed before its end.
+    bool unreadable = false;
+    // The file's size in bytes, once opened.
+    uint64_t size = 0;
     std::vector<UserMediaRecord> records;
 
     // The slots in use come first: the in-use prefix.
@@ -439,12 +457,22 @@ DriverMediaConfig::Slots DriverMediaConfig::ReadUserSlots() const {
     }
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!file.valid()) {
+        slots.unreadable = errno != ENOENT;
         return slots;
     }
     slots.opened = true;
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        slots.unreadable = true;
+        return slots;
+    }
+    slots.size = static_cast<uint64_t>(info.st_size);
     const auto count = static_cast<std::size_t>(std::max(store_.userSlotCount, int32_t{0}));
-    const std::vector<uint8_t> bytes =
-        ReadAt(file.get(), drivercfg::kUcfHeaderSize, count * UserMediaRecord::kSize);
+    const std::size_t wanted = count * UserMediaRecord::kSize;
+    const std::vector<uint8_t> bytes = ReadAt(file.get(), drivercfg::kUcfHeaderSize, wanted);
+    const uint64_t held =
+        slots.size > drivercfg::kUcfHeaderSize ? slots.size - drivercfg::kUcfHeaderSize : 0;
+    slots.unreadable = bytes.size() < std::min<uint64_t>(held, wanted);
     slots.records.resize(bytes.size() / UserMediaRecord::kSize);
     for (std::size_t i = 0; i < slots.records.size(); ++i) {
         std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * UserMediaRecord::kSize),
@@ -511,8 +539,15 @@ int32_t DriverMediaConfig::SaveUser(std::string_view name) {
         return kSaveFailed;
     }
     const Slots slots = ReadUserSlots();
+    // Entries that cannot be read cannot be kept: writing blind would put the setting over the
+    // first one.
+    if (slots.unreadable) {
+        return kSaveFailed;
+    }
+    // A missing UCF, or one too short to hold its header, is made anew.
+    const bool fresh = !slots.opened || slots.size < drivercfg::kUcfHeaderSize;
     std::size_t slot = 0;
-    if (slots.opened) {
+    if (!fresh) {
         const std::size_t inUse = slots.InUseCount();
         slot = inUse;
         for (std::size_t i = 0; i < inUse; ++i) {
@@ -535,21 +570,12 @@ int32_t DriverMediaConfig::SaveUser(std::string_view name) {
     if (path.empty()) {
         return kSaveFailed;
     }
-    if (Exists(path)) {
+    if (!fresh) {
         Descriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
         const bool written = file.valid() && WriteAt(file.get(), SlotOffset(slot),
                                                      record.bytes.data(), record.bytes.size());
         return written && file.Close() ? 0 : kSaveFailed;
     }
     const std::vector<uint8_t> content = NewUserFile(slotCount, extraCount, slot, record);
-    Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!file.valid()) {
-        return kSaveFailed;
-    }
-    // A half-written file would pass for an existing one at the next try: remove it.
-    if (!WriteAt(file.get(), 0, content.data(), content.size()) || !file.Close()) {
-        ::unlink(path.c_str());
-        return kSaveFailed;
-    }
-    return 0;
+    return WriteWholeFile(path, content, slots.opened) ? 0 : kSaveFailed;
 }

@@ -124,8 +124,10 @@ class DriverMediaConfig : public MediaSettingsStore {
     uint32_t UserMediaId(std::string_view name) const override;
     bool UserExists(std::string_view name) const override;
     // Writes the store's record, with the working copy's six adjustments, the name and the user
-    // entry type, into the slot of that name or the first free one; a missing UCF is created
-    // with the store's slot and extra record counts. 0 on success, kSaveFailed otherwise.
+    // entry type, into the slot of that name or the first free one; a missing UCF, or one too
+    // short for its header, is made whole (written aside, then moved into place) with the
+    // store's slot and extra record counts. 0 on success, kSaveFailed otherwise, also for a UCF
+    // that exists but cannot be read.
     int32_t SaveUser(std::string_view name) override;
 
   private:

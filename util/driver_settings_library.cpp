@@ -1,5 +1,6 @@
 #include "util/driver_settings_library.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -162,18 +163,28 @@ int32_t DriverSettingsLibrary::GetMediaList(int32_t handle, std::vector<uint16_t
     if (int32_t result = GetRange(handle, kItemMediaList, &range); result != 0) {
         return result;
     }
-    if (range.count <= 0 || range.entrySize < static_cast<int16_t>(sizeof(uint16_t)) ||
+    if (range.count < 0 || range.entrySize < static_cast<int16_t>(sizeof(uint16_t)) ||
         range.entrySize > kMaxMediaEntrySize) {
-        return 0;
+        return kBadAnswer;
     }
     const auto count = static_cast<std::size_t>(range.count);
-    std::vector<uint8_t> buffer(count * static_cast<std::size_t>(range.entrySize));
+    const std::size_t bytes = count * static_cast<std::size_t>(range.entrySize);
+    if (count == 0 || bytes > kLargestAnswerBytes) {
+        return count == 0 ? 0 : kBadAnswer;
+    }
+    std::vector<uint8_t> buffer(bytes);
     range.buffer = buffer.data();
     if (int32_t result = GetRange(handle, kItemMediaList, &range); result != 0) {
         return result;
     }
-    ids.resize(count);
-    std::memcpy(ids.data(), buffer.data(), count * sizeof(uint16_t));
+    // The second answer says how many IDs it wrote; fewer than announced are taken as they are,
+    // and never more than the buffer holds.
+    if (range.count < 0) {
+        return kBadAnswer;
+    }
+    const std::size_t listed = std::min(count, static_cast<std::size_t>(range.count));
+    ids.resize(listed);
+    std::memcpy(ids.data(), buffer.data(), listed * sizeof(uint16_t));
     return 0;
 }
 

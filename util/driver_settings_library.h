@@ -136,6 +136,10 @@ class DriverSettingsLibrary {
     static constexpr int32_t kUnbound = -7;
     // What SelectPrintMode answers for an index outside 0 to 3.
     static constexpr int32_t kBadPrintMode = -1;
+    // What a wrapper answers when the library's own answer cannot be taken: a negative count, or
+    // a size beyond kLargestAnswerBytes, which no block of this driver family needs.
+    static constexpr int32_t kBadAnswer = -8;
+    static constexpr std::size_t kLargestAnswerBytes = 4u << 20;
     static constexpr const char* kLibraryName = "ARSET32.so";
 
     DriverSettingsLibrary() = default;
@@ -174,8 +178,9 @@ class DriverSettingsLibrary {
     // nothing called, for any other index.
     int32_t SelectPrintMode(int32_t handle, int32_t printModeIndex, uint32_t mediaId) const;
 
-    // The driver's media list (item 60): count and entry size first, then the IDs. 0 on success;
-    // the driver's result, or kUnbound, otherwise (ids is then empty).
+    // The driver's media list (item 60): count and entry size first, then the IDs, as many as the
+    // second answer reports (at most the first count). 0 on success; the driver's result,
+    // kUnbound or kBadAnswer otherwise (ids is then empty).
     int32_t GetMediaList(int32_t handle, std::vector<uint16_t>& ids) const;
     // The driver's display name of a media ID (item 213). 0 on success, with name set.
     int32_t GetMediaName(int32_t handle, uint32_t mediaId, std::string& name) const;

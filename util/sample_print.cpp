@@ -23,6 +23,7 @@ constexpr int kTenthMillimetresPerInch = 254;
 constexpr int kWideRollInches = 44;
 constexpr int kNarrowRollInches = 24;
 constexpr int kUnusedCandidate = -1000;
+constexpr uint8_t kWhite = 0xFF;
 
 int MulDiv(int number, int numerator, int denominator) {
     const int64_t product = int64_t{number} * numerator;
@@ -188,7 +189,7 @@ SampleOutcome PrintWithHandle(const SamplePrinter& printer, const SampleJob& job
     }
 
     const int32_t size = library.GetDevMode(handle, nullptr);
-    if (size <= 0) {
+    if (size <= 0 || static_cast<std::size_t>(size) > DriverSettingsLibrary::kLargestAnswerBytes) {
         return SampleOutcome::DriverFailed;
     }
     std::vector<uint8_t> devMode(static_cast<size_t>(size));
@@ -231,7 +232,10 @@ int SamplePaperWidthInches(int answeredInches, int32_t modelClass) {
 std::vector<int> FeedCandidates(int first, int second) {
     const int lo = std::min(first, second);
     const int hi = std::max(first, second);
-    const int span = hi - lo;
+    // The edits take any int: the span and its multiples need 64 bits. Every candidate lies
+    // between lo and hi, so it fits an int again.
+    const int64_t span = int64_t{hi} - lo;
+    auto at = [lo, span](int quarters) { return static_cast<int>(lo + quarters * span / 4); };
     std::vector<int> all;
     switch (span) {
         case 0:
@@ -247,7 +251,7 @@ std::vector<int> FeedCandidates(int first, int second) {
             all = {lo, lo + 1, hi - 1, hi};
             break;
         default:
-            all = {lo, lo + span / 4, lo + (2 * span) / 4, lo + (3 * span) / 4, hi};
+            all = {lo, at(1), at(2), at(3), hi};
             break;
     }
     // The list ends at the first value that is no candidate.
@@ -266,12 +270,15 @@ bool CheckUserBitmap(const std::string& path) {
     if (!file.IsOpen()) {
         return false;
     }
-    uint8_t head[kFileHeaderSize + 12] = {};
-    if (file.ReadAt(0, head, sizeof head) != sizeof head) {
+    // Only what a sample page can print passes: a bitmap of another format would print its
+    // caption alone, and the operator would not learn why.
+    const std::optional<BitmapInformation> information = ReadBitmapInformation(file);
+    if (!information) {
         return false;
     }
-    return static_cast<int32_t>(Le32(head + kFileHeaderSize + 4)) == kUserBitmapWidth &&
-           static_cast<int32_t>(Le32(head + kFileHeaderSize + 8)) == kUserBitmapHeight;
+    const gdi::BitmapInfoHeader& header = information->header;
+    return header.width == kUserBitmapWidth && header.height == kUserBitmapHeight &&
+           header.bitCount == 24 && header.compression == 0;
 }
 
 int PrintSamplePage(gdi::DeviceContext dc, const std::string& imagePath,
@@ -315,19 +322,24 @@ int PrintSamplePage(gdi::DeviceContext dc, const std::string& imagePath,
     if (printable) {
         std::vector<uint8_t> pixels;
         try {
-            pixels.assign(gdi::RowStride24(header.width) * static_cast<size_t>(header.height), 0);
+            pixels.assign(gdi::RowStride24(header.width) * static_cast<size_t>(header.height),
+                          kWhite);
         } catch (const std::bad_alloc&) {
             pixels.clear();
         }
         if (!pixels.empty()) {
-            // A file cut short leaves the missing rows blank.
+            // Rows the file does not hold (it ends early, or its pixels would start beyond its
+            // end) stay white: paper, not a band of ink across the roll.
             file.ReadAt(information->pixelOffset, pixels.data(), pixels.size());
             const int top = MulDiv(5, dotsPerInch, 72) + fontHeight;
             DrawImageBands(dc, header, pixels, top, printableWidth);
         }
     }
-    gdi::EndPage(dc);
-    gdi::EndDoc(dc);
+    // The whole document goes to the queue when it ends: only then is the sample printed. A page
+    // that cannot be ended leaves its document open, and deleting the context cancels it.
+    if (gdi::EndPage(dc) <= 0 || gdi::EndDoc(dc) <= 0) {
+        return kSampleJobNotSent;
+    }
     return 0;
 }
 
@@ -351,13 +363,18 @@ std::vector<SampleOutcome> PrintSampleSeries(const SamplePrinter& printer,
                                              SampleCaller caller, bool altutil,
                                              uint32_t modelClass) {
     std::vector<SampleOutcome> outcomes;
-    if (jobs.size() > 1) {
+    const bool series = jobs.size() > 1;
+    if (series) {
         SendSampleSeries(printer.printerName, true, altutil, modelClass);
     }
     std::optional<std::string> lastCaption;
     for (size_t i = 0; i < jobs.size(); ++i) {
-        if (i + 1 == jobs.size() && lastCaption) {
-            WaitForQueuedJob(printer.printerName, *lastCaption);
+        // A printer left in series mode would hold every later job: the switch goes off even
+        // when no earlier document exists to wait for.
+        if (series && i + 1 == jobs.size()) {
+            if (lastCaption) {
+                WaitForQueuedJob(printer.printerName, *lastCaption);
+            }
             SendSampleSeries(printer.printerName, false, altutil, modelClass);
         }
         const SampleOutcome outcome = PrintSampleJob(printer, jobs[i], caller);

@@ -61,7 +61,8 @@ int SamplePaperWidthInches(int answeredInches, int32_t modelClass);
 // larger value.
 std::vector<int> FeedCandidates(int first, int second);
 
-// A user bitmap must be 4060 x 1190 pixels (as its information header says).
+// A user bitmap must be 4060 x 1190 pixels (as its information header says), 24-bit uncompressed
+// bottom-up, with its pixels where a sample page can find them.
 inline constexpr int32_t kUserBitmapWidth = 4060;
 inline constexpr int32_t kUserBitmapHeight = 1190;
 bool CheckUserBitmap(const std::string& path);
@@ -70,9 +71,12 @@ bool CheckUserBitmap(const std::string& path);
 // below it the bitmap, its copies side by side 20 dots apart across the printable width.
 // 0 when printed; 1 when the image file could not be opened (no document started); -1 when the
 // file has no usable bitmap information; otherwise the failing start-of-document result
-// (kSampleDocumentRefused for a result of 0) or start-of-page result. A bitmap that is not
-// 24-bit uncompressed bottom-up, or too large to hold, leaves the page with its caption only.
+// (kSampleDocumentRefused for a result of 0) or start-of-page result; kSampleJobNotSent when the
+// page or the document could not be ended (the job is then cancelled). A bitmap that is not
+// 24-bit uncompressed bottom-up, or too large to hold, leaves the page with its caption only;
+// rows the file does not hold print white.
 inline constexpr int kSampleDocumentRefused = -2;
+inline constexpr int kSampleJobNotSent = -3;
 int PrintSamplePage(gdi::DeviceContext dc, const std::string& imagePath,
                     const std::string& caption);
 
@@ -83,8 +87,9 @@ SampleOutcome PrintSampleJob(const SamplePrinter& printer, const SampleJob& job,
                              SampleCaller caller);
 
 // Several jobs as one command: the sample-series switch on before the first when there are more
-// than one; before the last, once an earlier job's document exists, a wait until it stands in
-// the queue and the switch off. A failing job does not stop the others. The outcomes, in order.
+// than one, and off before the last, after a wait until the latest earlier job's document stands
+// in the queue (no wait when no earlier job made one). A failing job does not stop the others.
+// The outcomes, in order.
 std::vector<SampleOutcome> PrintSampleSeries(const SamplePrinter& printer,
                                              const std::vector<SampleJob>& jobs,
                                              SampleCaller caller, bool altutil,

@@ -8,17 +8,6 @@ bool IsContinuationByte(char c) {
 
 }  // namespace
 
-std::string_view FirstCharacters(std::string_view text, std::size_t count) {
-    std::size_t end = 0;
-    for (std::size_t characters = 0; end < text.size() && characters < count; ++characters) {
-        ++end;
-        while (end < text.size() && IsContinuationByte(text[end])) {
-            ++end;
-        }
-    }
-    return text.substr(0, end);
-}
-
 std::string_view PrefixFittingBytes(std::string_view text, std::size_t capacity) {
     if (text.size() <= capacity) {
         return text;

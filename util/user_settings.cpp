@@ -117,7 +117,7 @@ bool UserSettings::ExportWrite(const std::string& path, std::string_view name, i
     const std::string driverName = host_.DriverName();
     const std::string countText = std::to_string(count);
     const std::string media = MediaSectionName(index);
-    const std::string customName(FirstCharacters(name, kExportNameCharacters));
+    const std::string customName(PrefixFittingBytes(name, kExportNameBytes));
     auto number = [](int32_t value) { return std::to_string(value); };
     const std::array<std::pair<const char*, std::string>, 13> values{{
         {"CustomName", customName},

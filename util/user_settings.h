@@ -47,8 +47,9 @@ class UserSettings {
   public:
     // Sections "Media01", "Media02", ...; the names keep growing past two digits.
     static std::string MediaSectionName(int32_t index);
-    // Names are exported with at most this many characters.
-    static constexpr std::size_t kExportNameCharacters = 16;
+    // Names are exported as the driver's user configuration stores them: at most this many
+    // bytes, cut only between characters.
+    static constexpr std::size_t kExportNameBytes = UserMediaRecord::kNameCapacity;
 
     explicit UserSettings(const UserSettingsHost& host) : host_(host) {}
 

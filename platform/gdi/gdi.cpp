@@ -365,10 +365,10 @@ int EndDoc(DeviceContext dc) {
         sent = spool.WritePrinter(document->printer, document->pdf.constData(), length, written) &&
                written == length;
     }
-    if (sent) {
-        spool.EndPagePrinter(document->printer);
-    }
-    sent = spool.EndDocPrinter(document->printer) && sent;
+    // A document whose page could not be started or written is not finished: closed without its
+    // end, its job is cancelled rather than printed short.
+    sent =
+        sent && spool.EndPagePrinter(document->printer) && spool.EndDocPrinter(document->printer);
     spool.ClosePrinter(document->printer);
     return sent ? 1 : Fail(kErrorSpooler, -1);
 }

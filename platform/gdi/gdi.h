@@ -65,6 +65,8 @@ PLENWISE_API int DrawText(DeviceContext dc, const std::string& text, const Rect&
 
 // The document: StartDoc gives the job's id (above 0), or 0 or less on failure, with the reason
 // in LastError(). Pages are drawn between StartPage and EndPage (results above 0 for success).
+// EndDoc hands the whole document to the queue; when that fails the job is cancelled and EndDoc
+// fails: nothing was printed.
 PLENWISE_API int StartDoc(DeviceContext dc, const std::string& documentName);
 PLENWISE_API int StartPage(DeviceContext dc);
 PLENWISE_API int EndPage(DeviceContext dc);

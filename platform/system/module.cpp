@@ -94,11 +94,17 @@ LibraryHandle LoadLibrary(const std::string& nameOrPath) {
         return nullptr;
     }
     std::string target = nameOrPath;
-    const std::string directory = ProgramDirectory();
-    if (nameOrPath.find('/') == std::string::npos && !directory.empty()) {
-        const std::string besideProgram = directory + nameOrPath;
-        if (IsRegularFile(besideProgram)) {
-            target = besideProgram;
+    if (nameOrPath.find('/') == std::string::npos) {
+        // The modules' own folder is named here rather than left to the loader, whose search
+        // follows the run path of whichever library calls it (a sanitizer's runtime, for one,
+        // calls on the program's behalf and has none).
+        const std::string modules = ModulePath(reinterpret_cast<const void*>(&LoadLibrary));
+        for (const std::string& directory :
+             {ProgramDirectory(), modules.substr(0, modules.rfind('/') + 1)}) {
+            if (!directory.empty() && IsRegularFile(directory + nameOrPath)) {
+                target = directory + nameOrPath;
+                break;
+            }
         }
     }
     return ::dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -18,8 +18,9 @@ PLENWISE_API std::string ModulePath(const void* addressInModule);
 PLENWISE_API std::string ExecutablePath();
 
 // Loads a library with every symbol bound at once and kept local to it. A plain name (no '/') is
-// taken from the program's own directory when a file of that name is there, otherwise it goes
-// through the dynamic loader's normal search; a name with a '/' is used as it stands.
+// taken from the program's own directory when a file of that name is there, then from the
+// folder of the program's shared libraries, otherwise it goes through the dynamic loader's
+// normal search; a name with a '/' is used as it stands.
 // nullptr on failure.
 PLENWISE_API LibraryHandle LoadLibrary(const std::string& nameOrPath);
 

@@ -91,18 +91,48 @@ class PostedMessage : public QEvent {
 };
 
 class MessageDispatcher : public QObject {
+  public:
+    // While held, posted messages are kept in order instead of dispatched; released, they go
+    // back to the queue ahead of anything posted later.
+    void Hold(bool hold) {
+        holding_ = hold;
+        if (hold) {
+            return;
+        }
+        std::vector<Held> held;
+        held.swap(held_);
+        for (const Held& message : held) {
+            QCoreApplication::postEvent(this, new PostedMessage(message.window, message.message,
+                                                                message.wParam, message.lParam));
+        }
+    }
+
   protected:
     bool event(QEvent* event) override {
         if (event->type() != PostedMessage::Kind()) {
             return QObject::event(event);
         }
         auto* posted = static_cast<PostedMessage*>(event);
+        if (holding_) {
+            held_.push_back({posted->window_, posted->message_, posted->wParam_, posted->lParam_});
+            return true;
+        }
         detail::WindowRecord* record = detail::Find(posted->window_);
         if (record != nullptr && record->dialog != nullptr) {
             record->dialog->DispatchMessage(posted->message_, posted->wParam_, posted->lParam_);
         }
         return true;
     }
+
+  private:
+    struct Held {
+        WindowHandle window;
+        uint32_t message;
+        uintptr_t wParam;
+        intptr_t lParam;
+    };
+    bool holding_ = false;
+    std::vector<Held> held_;
 };
 
 MessageDispatcher& dispatcher() {
@@ -116,6 +146,10 @@ namespace detail {
 
 void PostToWindow(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     QCoreApplication::postEvent(&dispatcher(), new PostedMessage(window, message, wParam, lParam));
+}
+
+void HoldPostedMessages(bool hold) {
+    dispatcher().Hold(hold);
 }
 
 bool OfferKey(QWidget* target, const KeyInput& key) {

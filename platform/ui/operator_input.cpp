@@ -53,6 +53,26 @@ Result Click(WindowHandle control, std::string& error) {
     return Result::Done;
 }
 
+Result QueueClick(WindowHandle control, std::string& error) {
+    Result result;
+    QWidget* widget = Usable(control, result, error);
+    if (widget == nullptr) {
+        return result;
+    }
+    if (qobject_cast<QAbstractButton*>(widget) == nullptr) {
+        return Wrong("the control is not a button", error);
+    }
+    const QPointF centre = QRectF(widget->rect()).center();
+    const QPointF global = widget->mapToGlobal(centre);
+    QCoreApplication::postEvent(
+        widget, new QMouseEvent(QEvent::MouseButtonPress, centre, global, Qt::LeftButton,
+                                Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        widget, new QMouseEvent(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton,
+                                Qt::NoButton, Qt::NoModifier));
+    return Result::Done;
+}
+
 Result SelectIndex(WindowHandle list, int index, std::string& error) {
     Result result;
     QWidget* widget = Usable(list, result, error);

@@ -17,6 +17,9 @@ enum class Result {
 };
 
 PLENWISE_API Result Click(WindowHandle control, std::string& error);
+// A mouse click on the button queued as the window system delivers one: it arrives at the next
+// pass of a message pump, as a click made while the program is busy does.
+PLENWISE_API Result QueueClick(WindowHandle control, std::string& error);
 // Drop-down list or check list: choose an entry as the operator does.
 PLENWISE_API Result SelectIndex(WindowHandle list, int index, std::string& error);
 PLENWISE_API Result SelectText(WindowHandle list, const std::string& text, std::string& error);

@@ -493,9 +493,33 @@ void PumpWaitingMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+namespace {
+
+// Swallows the operator's input while the program waits: a click made during the wait must
+// not act once it is over. Closing a window from the window system is input too.
+class InputDropper : public QObject {
+  protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        return event->isInputEvent() || (event->type() == QEvent::Close && event->spontaneous());
+    }
+};
+
+}  // namespace
+
 void PumpPaintMessages() {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr) {
+        return;
+    }
+    InputDropper dropper;
+    application->installEventFilter(&dropper);
+    detail::HoldPostedMessages(true);
+    // Window-system events are taken (exposes get painted), timers wait.
+    QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    detail::HoldPostedMessages(false);
+    application->removeEventFilter(&dropper);
 }
 
 bool SaveScreenshot(WindowHandle window, const std::string& path) {

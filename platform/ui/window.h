@@ -63,7 +63,9 @@ PLENWISE_API bool PostMessage(WindowHandle window, uint32_t message, uintptr_t w
 
 // Dispatches every message waiting in the queue, input included, until it is empty.
 PLENWISE_API void PumpWaitingMessages();
-// Dispatches waiting paint requests only; input and posted messages stay queued.
+// For waits that must not take input: windows are painted (window-system exposes included),
+// the operator's mouse and keyboard input that arrived meanwhile is dropped, and messages
+// posted to windows stay queued for the next pump. Timers do not fire.
 PLENWISE_API void PumpPaintMessages();
 
 // Saves a picture of the window as it is drawn now (PNG).

@@ -39,5 +39,7 @@ QWidget* WidgetOf(WindowHandle handle);
 void Unregister(QWidget* widget);
 // The innermost dialog window that contains the widget (the widget itself included), or null.
 DialogImpl* DialogAround(QWidget* widget);
+// While held, messages posted to windows stay queued (in order) however the queue is pumped.
+void HoldPostedMessages(bool hold);
 
 }  // namespace ui::detail

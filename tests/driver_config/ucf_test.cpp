@@ -1,5 +1,7 @@
 // The driver's user configuration: listing, finding and loading user entries, and saving one.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +27,23 @@ class UcfTest : public ConfigTest {
     }
     static std::string Bytes(const UserMediaRecord& record) {
         return std::string(record.bytes.begin(), record.bytes.end());
+    }
+
+    // Saves a new name in a process that the system kills once a file would grow past `bytes`.
+    void SaveWithinBytes(rlim_t bytes) {
+        const rlimit noCore{0, 0};
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        config_.SaveUser("Fresh");
+        std::_Exit(0);
+    }
+    // 0 when the save fails; root, who reads every file, saves as nobody.
+    int SaveAsAnotherUser(const char* name) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            return 2;
+        }
+        return config_.SaveUser(name) == DriverMediaConfig::kSaveFailed ? 0 : 1;
     }
 
     // A record to save, with adjusted values in the working copy.
@@ -154,6 +173,40 @@ TEST_F(UcfTest, SavingWithoutAUcfCreatesOne) {
     }
     EXPECT_EQ(drivercfg::kExtraRecordTemplate[6], 0x71);
     EXPECT_EQ(drivercfg::kExtraRecordTemplate[83], 0x2D);
+}
+
+TEST_F(UcfTest, AnEmptyUcfIsMadeWholeAndAKilledSaveLeavesNoShortOne) {
+    PrepareStore(0x20);
+    const std::string path = WriteFile(config_.UcfPath(), "");
+    ASSERT_EQ(config_.SaveUser("Fresh"), 0);
+    std::string file = ScratchDir::Read(path);
+    ASSERT_EQ(file.size(), 2u + 5 * 102 + 3 * 84);
+    EXPECT_EQ(file.substr(0, 2), std::string("\x00\x05", 2));
+    EXPECT_EQ(Slot(file, 0), Bytes(store_.record));
+
+    // Killed halfway through writing a new UCF (here by the file size limit).
+    std::filesystem::remove(path);
+    EXPECT_EXIT(SaveWithinBytes(200), ::testing::KilledBySignal(SIGXFSZ), "");
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_EQ(config_.SaveUser("Fresh"), 0);
+    EXPECT_EQ(ScratchDir::Read(path).size(), file.size());
+}
+
+TEST_F(UcfTest, AUcfThatCannotBeReadIsNotWrittenBlind) {
+    PrepareStore(0x20);
+    const std::string before = Ucf({UserEntry("One", 1)}, 5);
+    const std::string path = WriteFile(config_.UcfPath(), before);
+    // Writable but not readable, also for the user the save runs as below.
+    ASSERT_EQ(::chmod(path.c_str(), 0222), 0);
+    for (std::filesystem::path dir = std::filesystem::path(path).parent_path();
+         dir.has_relative_path() && dir != std::filesystem::temp_directory_path();
+         dir = dir.parent_path()) {
+        std::filesystem::permissions(dir, std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+    }
+    EXPECT_EXIT(std::_Exit(SaveAsAnotherUser("Two")), ::testing::ExitedWithCode(0), "");
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    EXPECT_EQ(ScratchDir::Read(path), before);
 }
 
 TEST_F(UcfTest, AFullUcfTakesNoNewName) {

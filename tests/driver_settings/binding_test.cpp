@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/system/module.h"
@@ -158,6 +159,36 @@ TEST_F(BindingTest, ReleaseUnloadsOnceAndLeavesEveryCallUnbound) {
     EXPECT_FALSE(library.Bind("Missing"));
     EXPECT_FALSE(IsMapped(installed));
     EXPECT_TRUE(IsMapped(kRecordingLibrary));
+}
+
+TEST_F(BindingTest, AMediaListNoDriverCouldMeanIsTheLibrarysFailure) {
+    spool_->AddQueue("Liar", "ARVEN WL-4000", "plenwise:/Liar");
+    spool_->SetDriverFiles("Liar", LYING_ARSET32, "", "");
+    DriverSettingsLibrary library;
+    ASSERT_TRUE(library.Bind("Liar"));
+    void* module = dlopen(LYING_ARSET32, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr);
+    auto stage =
+        reinterpret_cast<void (*)(int16_t, int16_t, int16_t)>(dlsym(module, "StageMediaList"));
+    dlclose(module);
+
+    std::vector<uint16_t> ids{1};
+    for (auto [count, entrySize] : {std::pair<int16_t, int16_t>{-3, 2}, {4, 65}, {4, 1}}) {
+        stage(count, entrySize, 0);
+        EXPECT_EQ(library.GetMediaList(9, ids), DriverSettingsLibrary::kBadAnswer) << count;
+        EXPECT_TRUE(ids.empty());
+    }
+    // Four announced, two written: two IDs, none made up.
+    stage(4, 2, 2);
+    EXPECT_EQ(library.GetMediaList(9, ids), 0);
+    EXPECT_EQ(ids, (std::vector<uint16_t>{0x100, 0x101}));
+    // More written than announced: no more than the buffer held.
+    stage(1, 2, 3);
+    EXPECT_EQ(library.GetMediaList(9, ids), 0);
+    EXPECT_EQ(ids, (std::vector<uint16_t>{0x100}));
+    stage(0, 2, 0);
+    EXPECT_EQ(library.GetMediaList(9, ids), 0);
+    EXPECT_TRUE(ids.empty());
 }
 
 TEST_F(BindingTest, PrintModesSelectItem70Or214WithTheirBlocks) {

@@ -161,10 +161,14 @@ TEST_F(FirmwareJobTest, WithoutHeaderOrFileTheJobIsEndedEmpty) {
     EXPECT_EQ(spooler_->OpenHandles(), 0u);
 }
 
-TEST_F(FirmwareJobTest, AFailedWriteOrStartIsAFailure) {
+TEST_F(FirmwareJobTest, AFailedWriteStartOrEndIsAFailure) {
     const std::string file = dir_.Write("f.upg", FirmwareFile("BN0106", 10));
     spooler_->Fail(Step::kWrite, 0, 1);
     EXPECT_FALSE(SendFirmwareJob("WL4000", file, Version("BN0105")));
+    // The queue took every byte but the job was never committed.
+    spooler_->Fail(Step::kEndDoc, 0, 1);
+    EXPECT_FALSE(SendFirmwareJob("WL4000", file, Version("BN0105")));
+    EXPECT_TRUE(spooler_->Documents().back().cancelled);
     spooler_->Fail(Step::kStartDoc, 0, 1);
     EXPECT_FALSE(SendFirmwareJob("WL4000", file, Version("BN0105")));
     EXPECT_FALSE(SendFirmwareJob("NoSuchQueue", file, Version("BN0105")));

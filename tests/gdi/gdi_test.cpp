@@ -244,12 +244,21 @@ TEST_F(GdiTest, AJobTheSpoolerRefusesIsAFailedStart) {
     EXPECT_LE(gdi::StartDoc(dc_, "Sample"), 0);
     EXPECT_EQ(gdi::LastError(), gdi::kErrorSpooler);
     EXPECT_EQ(spooler_->OpenHandles(), 0u);
-    spooler_->Fail(Step::kWrite, 0, 1);
-    ASSERT_GT(gdi::StartDoc(dc_, "Sample"), 0);
-    ASSERT_GT(gdi::StartPage(dc_), 0);
-    ASSERT_GT(gdi::EndPage(dc_), 0);
-    EXPECT_LT(gdi::EndDoc(dc_), 0);
-    EXPECT_EQ(spooler_->OpenHandles(), 0u);
+}
+
+TEST_F(GdiTest, ADocumentThatCannotBeHandedOverIsCancelledAndAFailedEnd) {
+    // The spooler's page, the write or the end fails: the job is cancelled, never finished.
+    for (Step step : {Step::kStartPage, Step::kWrite, Step::kEndDoc}) {
+        spooler_->ClearFailures();
+        spooler_->Fail(step, 0, 1);
+        ASSERT_GT(gdi::StartDoc(dc_, "Sample"), 0);
+        ASSERT_GT(gdi::StartPage(dc_), 0);
+        ASSERT_GT(gdi::EndPage(dc_), 0);
+        EXPECT_LT(gdi::EndDoc(dc_), 0);
+        EXPECT_TRUE(spooler_->Documents().back().cancelled);
+        EXPECT_FALSE(spooler_->Documents().back().ended);
+        EXPECT_EQ(spooler_->OpenHandles(), 0u);
+    }
 }
 
 TEST_F(GdiTest, FontsAreSelectedInTurnAndOnlyFreeOnesAreDeleted) {

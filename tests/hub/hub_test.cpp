@@ -302,6 +302,51 @@ TEST_F(HubTest, HandBackWithOneShowsTheSelectionWithTheEarlierChoicesAndFreesThe
     EXPECT_TRUE(ui::IsWindowVisible(PluginPage()));
 }
 
+TEST_F(HubTest, ASecondClickOnNextWhileThePluginLoadsStartsNothing) {
+    WriteHub();
+    InstallPlugin("upkeep.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    // The second click of a double click waits in the queue while the first one starts the
+    // plug-in; the hub's pump delivers it.
+    std::string error;
+    ASSERT_EQ(ui::input::QueueClick(Page().Item(1001), error), ui::input::Result::Done) << error;
+    Next();
+    const std::vector<std::string> log = PluginLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "load");
+    EXPECT_TRUE(log[1].starts_with("start WL4000"));
+    EXPECT_NE(PluginPage(), nullptr);
+}
+
+TEST_F(HubTest, APluginThatMakesNoPageLeavesTheSelectionShown) {
+    ScopedEnvironment mode("PLENWISE_TEST_PLUGIN_MODE", "no-page");
+    WriteHub();
+    InstallPlugin("upkeep.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    Next();
+    EXPECT_TRUE(ui::IsWindowVisible(Page().Handle()));
+    EXPECT_FALSE(Page().PluginLoaded());
+    EXPECT_EQ(PluginLog().back(), "unload");
+    EXPECT_FALSE(main_->HasEnded());
+}
+
+TEST_F(HubTest, PluginsAreLookedForOnlyBesideAHubOfKnownPlace) {
+    WriteHub();
+    InstallPlugin("upkeep.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    // A hub whose own path came back relative: the plug-in in the working folder is not taken.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(scratch_.Path());
+    main_ = std::make_unique<selhub::MainFrameDlg>("selhub.so", memory_);
+    main_->Create(nullptr);
+    ui::PumpWaitingMessages();
+    std::filesystem::current_path(before);
+    ASSERT_EQ(Printers().Count(), 1);
+    EXPECT_EQ(Functions().Count(), 0);
+}
+
 TEST_F(HubTest, HandBackWithZeroClosesTheProgram) {
     WriteHub();
     InstallPlugin("util.so");

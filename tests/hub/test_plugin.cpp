@@ -82,6 +82,11 @@ PLENWISE_EXPORT ui::WindowHandle StartWizard(const char* printerName, ui::Window
     std::snprintf(line, sizeof line, "start %s %p %u", printerName,
                   static_cast<void*>(notifyWindow), notifyMessage);
     Log(line);
+    // PLENWISE_TEST_PLUGIN_MODE=no-page: a start that makes no page and posts nothing.
+    const char* mode = std::getenv("PLENWISE_TEST_PLUGIN_MODE");
+    if (mode != nullptr && std::string(mode) == "no-page") {
+        return nullptr;
+    }
     host.page = std::make_unique<TestPage>(notifyWindow, notifyMessage);
     host.page->Create(ui::GetParent(notifyWindow));
     ui::ShowWindow(host.page->Handle(), ui::kShow);

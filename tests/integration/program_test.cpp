@@ -386,6 +386,15 @@ click 1007
 answer-box 1
 click 1019
 expect-box 16 "This firmware file is for another printer model. Choose the file made for this printer."
+answer-file )" + scratch_.Path().string() +
+                                 R"(/gone.upg
+click 1007
+click 1008
+wait 1001
+expect-text 1014 ""
+click 1
+wait-gone 1001
+wait 1003
 answer-file )" + tooShort + R"(
 click 1007
 answer-box 1

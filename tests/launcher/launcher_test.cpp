@@ -9,9 +9,11 @@ namespace {
 TEST(LauncherTest, HubIsLookedForInTheExecutablesDirectory) {
     EXPECT_EQ(PlenwiseApp::HubPath("/opt/plenwise/lib/plenwise"), "/opt/plenwise/lib/selhub.so");
     EXPECT_EQ(PlenwiseApp::HubPath("/a.b/plenwise.bin"), "/a.b/selhub.so");
-    // Without a directory part, or with only a leading separator, the path stays as it is.
-    EXPECT_EQ(PlenwiseApp::HubPath("plenwise"), "plenwiseselhub.so");
-    EXPECT_EQ(PlenwiseApp::HubPath("/plenwise"), "/plenwiseselhub.so");
+    EXPECT_EQ(PlenwiseApp::HubPath("/plenwise"), "/selhub.so");
+    // Without an absolute path the hub is not looked for at all (the loader would search).
+    EXPECT_EQ(PlenwiseApp::HubPath("plenwise"), "");
+    EXPECT_EQ(PlenwiseApp::HubPath("bin/plenwise"), "");
+    EXPECT_EQ(PlenwiseApp::HubPath(""), "");
 }
 
 TEST(LauncherTest, MissingHubShowsTheMessageAndEnds) {

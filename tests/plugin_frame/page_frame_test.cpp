@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "common/page_frame.h"
@@ -9,6 +10,7 @@
 #include "platform/spooler/spooler.h"
 #include "platform/system/clock.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/operator_input.h"
 #include "platform/ui/window.h"
 #include "tests/support/memory_spooler.h"
 
@@ -62,10 +64,11 @@ class PageFrameTest : public ::testing::Test {
     }
     bool Shown(size_t slot) { return ui::IsWindowVisible(frame_.Page(slot)->Handle()); }
 
+    // Declared first: the frame records its pages' destruction here as it goes.
+    std::vector<int> destroyed_;
     FakeHub hub_;
     PrinterLink link_;
     PageFrame frame_;
-    std::vector<int> destroyed_;
 };
 
 TEST_F(PageFrameTest, PagesAreHiddenChildrenOfTheMainWindowAfterTheSelectionPage) {
@@ -133,18 +136,38 @@ TEST(OwnedWindowTest, DisablingTheMainWindowLeavesTheBoxesItOwnsUsable) {
     EXPECT_TRUE(ui::IsWindowEnabled(box.Handle()));
 }
 
-TEST(QueueWaitTest, OnlyPaintIsDispatchedWhileWaiting) {
+TEST(QueueWaitTest, InputMadeWhileWaitingIsDroppedAndPostedMessagesWait) {
     auto owned = std::make_unique<spooler::MemorySpooler>();
     owned->AddQueue("P", "ARVEN WL-4000", "");
     spooler::Install(std::move(owned));
     sys::VirtualClock clock;
     sys::SetClock(&clock);
     FakeHub hub;
+    ui::Dialog page({7003,
+                     ui::DialogKind::Child,
+                     360,
+                     260,
+                     {{ui::ControlKind::PushButton, 1, 10, 10, 50, 14}}});
+    ASSERT_TRUE(page.Create(hub.main.Handle()));
+    int clicks = 0;
+    page.Bind(1, ui::Notify::Clicked, [&clicks]() { ++clicks; });
+    ui::ShowWindow(hub.main.Handle(), ui::kShow);
+    ui::ShowWindow(page.Handle(), ui::kShow);
+    ui::PumpWaitingMessages();
+
     ui::PostMessage(hub.selection.Handle(), kNotifyMessage, 0, 1);
+    std::string error;
+    ASSERT_EQ(ui::input::QueueClick(page.Item(1), error), ui::input::Result::Done) << error;
     WaitForQueuedJob("P", "Sample");
     EXPECT_TRUE(hub.handBacks.empty());  // still queued
     ui::PumpWaitingMessages();
     EXPECT_EQ(hub.handBacks.size(), 1u);
+    EXPECT_EQ(clicks, 0);  // the click made during the wait never arrives
+
+    // Outside a wait the same click does arrive.
+    ASSERT_EQ(ui::input::QueueClick(page.Item(1), error), ui::input::Result::Done) << error;
+    ui::PumpWaitingMessages();
+    EXPECT_EQ(clicks, 1);
     sys::SetClock(nullptr);
     spooler::Install(nullptr);
 }

@@ -66,6 +66,18 @@ TEST_F(RawJobTest, EveryFailedStepClosesWhatWasOpened) {
     spooler_->ClearFailures();
     spooler_->Fail(Step::kWrite, 0, 1);
     EXPECT_TRUE(Send("x"));  // the write's outcome is not looked at
+
+    // A document whose end fails never reached the queue: the job failed and is cancelled.
+    for (Step step : {Step::kEndPage, Step::kEndDoc}) {
+        spooler_->ClearFailures();
+        spooler_->Fail(step, 0, 2);
+        EXPECT_FALSE(Send("x"));
+        EXPECT_FALSE(WriteRawDocument("P", "x", 1).has_value());
+        const auto& documents = spooler_->Documents();
+        EXPECT_TRUE(documents[documents.size() - 2].cancelled);
+        EXPECT_TRUE(documents.back().cancelled);
+        EXPECT_EQ(spooler_->OpenHandles(), 0u);
+    }
 }
 
 TEST_F(RawJobTest, EmptyQueueEndsTheWaitAboutAMinuteAfterTheFirstEmptyPoll) {
@@ -102,11 +114,22 @@ TEST_F(RawJobTest, TheDocumentIsSeenOnlyAmongTheFirstSixteenJobs) {
     EXPECT_LE(clock_.TickCount() - before, kWaitLimitMs + 1000);
 }
 
-TEST_F(RawJobTest, UnopenablePrinterOrFailedEnumerationEndsAtOnce) {
+TEST_F(RawJobTest, UnopenablePrinterEndsAtOnceAndFailedListingsAreAskedAgain) {
     WaitForQueuedJob("Unknown", "Sample");
-    spooler_->Fail(Step::kEnumJobs);
-    WaitForQueuedJob("P", "Sample");
     EXPECT_EQ(Polls(), 0u);
+
+    // A scheduler that fails three listings, then lists the document.
+    spooler_->AddJob("P", "Sample");
+    spooler_->Fail(Step::kEnumJobs, 0, 3);
+    WaitForQueuedJob("P", "Sample");
+    EXPECT_EQ(Polls(), 4u);
+
+    // One that never answers again: the overall limit ends the wait.
+    spooler_->Fail(Step::kEnumJobs);
+    const uint32_t before = clock_.TickCount();
+    WaitForQueuedJob("P", "Sample");
+    EXPECT_GE(clock_.TickCount() - before, kWaitLimitMs);
+    EXPECT_LE(clock_.TickCount() - before, kWaitLimitMs + 1000);
 }
 
 }  // namespace

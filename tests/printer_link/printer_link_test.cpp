@@ -97,6 +97,14 @@ TEST_F(PrinterLinkTest, UnusableChannelsAreSkippedAndOddAnswersPassThrough) {
     EXPECT_EQ(link.SelectChannel("P"), 0);
     Call<void (*)(int32_t)>("StageSizeAnswer")(-9);
     EXPECT_EQ(link.SelectChannel("P"), -9);
+
+    // A list size no channel list has is the library's failure, not an allocation.
+    Call<void (*)()>("StageReset")();
+    Channel(4, 1);
+    Call<void (*)(int32_t)>("StageSizeReported")(0x7FFFFFFF);
+    EXPECT_EQ(link.SelectChannel("P"), -1);
+    Call<void (*)(int32_t)>("StageSizeReported")(PrinterLink::kLargestChannelList);
+    EXPECT_EQ(link.SelectChannel("P"), 4);
 }
 
 TEST_F(PrinterLinkTest, StartUpFallsBackToTheDriverNamedCopyWhenTheTestOpenFails) {

@@ -187,6 +187,21 @@ TEST_F(QueriesTest, PaperWidthIsTheLargerReplyReadFromItsLastFourCharacters) {
     EXPECT_EQ(Queries(control).PrinterPaperWidth(), 44);
 }
 
+TEST_F(QueriesTest, PaperWidthReadsAreBoundedAndNeverMixTwoReplies) {
+    const int32_t control = static_cast<int32_t>(kControlChannel);
+    // A library that keeps answering without the key: ten reads for the whole query.
+    Reply("ST:04;");
+    Call<void (*)()>("StageRepeatLastReply")();
+    EXPECT_EQ(Queries(control).PrinterPaperWidth(), -1);
+    EXPECT_EQ(Call<int32_t (*)()>("ReceiveCount")(), PrinterQueries::kMaxPaperWidthReads);
+
+    // A shorter reply after a longer one: what is left of the first does not complete a key.
+    Call<void (*)()>("StageReset")();
+    Reply(std::string("AB\0PW:00003DE0;", 16));
+    Reply("ABC");
+    EXPECT_EQ(Queries(control).PrinterPaperWidth(), -1);
+}
+
 TEST_F(QueriesTest, FirmwareVersionByControlRequestOrSnmp) {
     std::array<char, 6> version{};
     Reply("VI:00BN0102;");

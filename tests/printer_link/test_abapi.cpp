@@ -12,10 +12,13 @@ namespace {
 struct State {
     int32_t initResult = 0;
     int32_t sizeAnswer = -4;
+    int32_t sizeReported = -1;       // the size the first channel call reports; -1: the true one
     std::vector<uint32_t> channels;  // id, flags pairs
     std::string deviceId;
     std::deque<std::string> statuses;
     std::deque<std::string> replies;  // empty string: nothing received
+    bool repeatLastReply = false;
+    int32_t receives = 0;
     int32_t openResult = 7;
     std::vector<uint32_t> opened;
     std::vector<std::string> sent;
@@ -43,6 +46,9 @@ TEST_EXPORT void StageInitResult(int32_t result) {
 TEST_EXPORT void StageSizeAnswer(int32_t result) {
     state.sizeAnswer = result;
 }
+TEST_EXPORT void StageSizeReported(int32_t size) {
+    state.sizeReported = size;
+}
 TEST_EXPORT void StageChannel(uint32_t id, uint32_t flags) {
     state.channels.push_back(id);
     state.channels.push_back(flags);
@@ -58,6 +64,13 @@ TEST_EXPORT void StageClearStatuses() {
 }
 TEST_EXPORT void StageReply(const char* bytes, int32_t length) {
     state.replies.emplace_back(bytes, static_cast<size_t>(length));
+}
+// The last staged reply comes again on every later read.
+TEST_EXPORT void StageRepeatLastReply() {
+    state.repeatLastReply = true;
+}
+TEST_EXPORT int32_t ReceiveCount() {
+    return state.receives;
 }
 TEST_EXPORT void StageOpenResult(int32_t result) {
     state.openResult = result;
@@ -96,7 +109,7 @@ TEST_EXPORT int32_t ABGetDeviceID(int32_t, const char*, char* buffer, int32_t* s
 TEST_EXPORT int32_t ABGetAvailableChannel(int32_t, const char*, void* entries, int32_t* size) {
     int32_t needed = static_cast<int32_t>(state.channels.size() * 4);
     if (entries == nullptr) {
-        *size = needed;
+        *size = state.sizeReported >= 0 ? state.sizeReported : needed;
         return state.sizeAnswer;
     }
     if (*size < needed) {
@@ -117,11 +130,14 @@ TEST_EXPORT int32_t ABSend(int32_t, const void* bytes, int32_t length) {
     return length;
 }
 TEST_EXPORT int32_t ABReceive(int32_t, void* buffer, int32_t* size, int32_t) {
+    ++state.receives;
     if (state.replies.empty()) {
         return 0;
     }
     std::string reply = state.replies.front();
-    state.replies.pop_front();
+    if (!state.repeatLastReply || state.replies.size() > 1) {
+        state.replies.pop_front();
+    }
     size_t n = std::min(reply.size(), static_cast<size_t>(*size));
     std::memcpy(buffer, reply.data(), n);
     return static_cast<int32_t>(n);

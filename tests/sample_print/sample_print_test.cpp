@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -95,6 +97,14 @@ std::vector<int> DarkRunStarts(const QImage& image, int row) {
     return starts;
 }
 
+// The first image of a PDF as poppler extracts it.
+QImage FirstImage(const ScratchDir& dir, const std::string& pdfPath) {
+    const std::string prefix = (dir.Path() / "extracted").string();
+    const std::string command = "pdfimages -f 1 -l 1 -png '" + pdfPath + "' '" + prefix + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return QImage(QString::fromStdString(prefix + "-000.png"));
+}
+
 // A device whose width in dots equals its paper width in 0.1 mm.
 gdi::DevMode DevModeOfWidth(int32_t dots) {
     gdi::DevMode mode;
@@ -121,6 +131,10 @@ TEST(SampleValuesTest, FeedCandidatesSpreadOverTheRange) {
     // A value of -1000 or less is no candidate, and ends the list.
     EXPECT_EQ(FeedCandidates(-1002, -994), (std::vector<int>{}));
     EXPECT_EQ(FeedCandidates(-1000, 0), (std::vector<int>{}));
+    // The edits' extremes: the span does not fit an int.
+    constexpr int kMax = std::numeric_limits<int>::max();
+    EXPECT_EQ(FeedCandidates(kMax, -999),
+              (std::vector<int>{-999, 536870162, 1073741324, 1610612485, kMax}));
 }
 
 TEST(SampleValuesTest, PaperWidthFallsBackByTheModelClass) {
@@ -149,6 +163,11 @@ TEST(UserBitmapTest, OnlyTheExactSizeIsTaken) {
     EXPECT_TRUE(CheckUserBitmap(dir.Write("ok.bmp", Bitmap(4060, 1190).substr(0, 54))));
     EXPECT_FALSE(CheckUserBitmap(dir.Write("wide.bmp", Bitmap(4061, 1190).substr(0, 54))));
     EXPECT_FALSE(CheckUserBitmap(dir.Write("flipped.bmp", Bitmap(4060, -1190).substr(0, 54))));
+    // The right size in a format a sample cannot print.
+    EXPECT_FALSE(CheckUserBitmap(dir.Write("grey.bmp", Bitmap(4060, 1190, 8).substr(0, 54))));
+    std::string packed = Bitmap(4060, 1190).substr(0, 54);
+    Put32(packed, 30, 1);  // run-length compressed
+    EXPECT_FALSE(CheckUserBitmap(dir.Write("packed.bmp", packed)));
     EXPECT_FALSE(CheckUserBitmap(dir.Write("short.bmp", Bitmap(4060, 1190).substr(0, 25))));
     EXPECT_FALSE(CheckUserBitmap(dir / "missing.bmp"));
     EXPECT_FALSE(CheckUserBitmap(dir.Path().string()));
@@ -238,12 +257,38 @@ TEST_F(SamplePageTest, ImagesThatCannotBePrintedLeaveNoDocumentOrTheCaptionOnly)
     EXPECT_TRUE(ImagePlacements(LastPdf()).empty());
     ASSERT_EQ(PrintSamplePage(dc, dir_.Write("down.bmp", Bitmap(10, -10)), "Top down"), 0);
     EXPECT_TRUE(ImagePlacements(LastPdf()).empty());
-    // A file cut short keeps its rows blank rather than reading past its end.
+}
+
+TEST_F(SamplePageTest, RowsTheFileDoesNotHoldPrintWhite) {
+    // Cut short: the bottom rows come first in the file, the top ones are missing.
     const std::string cut = Bitmap(100, 100);
     ASSERT_EQ(
         PrintSamplePage(Device(50), dir_.Write("cut.bmp", cut.substr(0, cut.size() / 2)), "Cut"),
         0);
-    EXPECT_EQ(ImagePlacements(LastPdf()).size(), 1u);
+    ASSERT_EQ(ImagePlacements(LastPdf()).size(), 1u);
+    QImage image = FirstImage(dir_, LastPdf());
+    ASSERT_EQ(image.height(), 100);
+    EXPECT_EQ(image.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(99, 99), qRgb(0x60, 0x60, 0x60));
+
+    // Pixels said to start beyond the file's end.
+    std::string beyond = Bitmap(10, 10);
+    Put32(beyond, 10, 60000);
+    ASSERT_EQ(PrintSamplePage(Device(50), dir_.Write("beyond.bmp", beyond), "Beyond"), 0);
+    image = FirstImage(dir_, LastPdf());
+    ASSERT_EQ(image.height(), 10);
+    EXPECT_EQ(image.pixel(5, 9), qRgb(255, 255, 255));
+}
+
+TEST_F(SamplePageTest, ADocumentThatNeverReachedTheQueueIsAFailure) {
+    const std::string image = dir_.Write("sample.bmp", Bitmap(100, 10));
+    for (Step step : {Step::kWrite, Step::kEndDoc}) {
+        spool_->ClearFailures();
+        spool_->Fail(step, 0, 1);
+        EXPECT_EQ(PrintSamplePage(Device(4000), image, "Lost"), kSampleJobNotSent);
+        EXPECT_TRUE(spool_->Documents().back().cancelled);
+    }
+    EXPECT_EQ(spool_->OpenHandles(), 0u);
 }
 
 TEST_F(SamplePageTest, AJobTheQueueRefusesIsReportedWithTheSystemsReason) {
@@ -394,23 +439,46 @@ TEST_F(SampleJobTest, FailuresAreReportedAsEachCallerReportsThem) {
     EXPECT_EQ(PrintSampleJob(Printer("WL4000"), noImage, SampleCaller::FeedingPage),
               SampleOutcome::PageFailed);
     EXPECT_EQ(FailureBoxes(), 3u);
+    // A document the queue did not take: the feeding page reports it.
+    spool_->Fail(Step::kEndDoc, 0, 1);
+    EXPECT_EQ(PrintSampleJob(Printer("WL4000"), Job("Lost"), SampleCaller::FeedingPage),
+              SampleOutcome::PageFailed);
+    EXPECT_EQ(FailureBoxes(), 4u);
+    spool_->ClearFailures();
     // No device context: only the settings dialog reports it.
     spool_->Fail(Step::kOpen);
     EXPECT_EQ(PrintSampleJob(Printer("WL4000"), Job("D"), SampleCaller::FeedingPage),
               SampleOutcome::NoDeviceContext);
-    EXPECT_EQ(FailureBoxes(), 3u);
+    EXPECT_EQ(FailureBoxes(), 4u);
     EXPECT_EQ(PrintSampleJob(Printer("WL4000"), Job("E"), SampleCaller::SettingsDialog),
               SampleOutcome::NoDeviceContext);
-    EXPECT_EQ(FailureBoxes(), 4u);
+    EXPECT_EQ(FailureBoxes(), 5u);
     spool_->ClearFailures();
-    EXPECT_TRUE(Documents().empty());
+    EXPECT_EQ(Documents(), std::vector<std::string>{"Lost"});
     // A library that is not there.
     DriverSettingsLibrary unbound;
     SamplePrinter printer = Printer("WL4000");
     printer.library = &unbound;
     EXPECT_EQ(PrintSampleJob(printer, Job("F"), SampleCaller::PrintModePage),
               SampleOutcome::DriverFailed);
-    EXPECT_EQ(FailureBoxes(), 5u);
+    EXPECT_EQ(FailureBoxes(), 6u);
+}
+
+TEST_F(SampleJobTest, ADeviceModeSizeNoDriverNeedsIsTheDriversFailure) {
+    spool_->AddQueue("Liar", "ARVEN WL-4000", "plenwise:/Liar");
+    spool_->SetDriverFiles("Liar", LYING_ARSET32, "", "");
+    DriverSettingsLibrary liar;
+    ASSERT_TRUE(liar.Bind("Liar"));
+    void* module = dlopen(LYING_ARSET32, RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(module, nullptr);
+    reinterpret_cast<void (*)(int32_t)>(dlsym(module, "StageDevModeSize"))(0x7FFFFFF0);
+    dlclose(module);
+    SamplePrinter printer = Printer("Liar");
+    printer.library = &liar;
+    EXPECT_EQ(PrintSampleJob(printer, Job("Huge"), SampleCaller::DensityPage),
+              SampleOutcome::DriverFailed);
+    EXPECT_EQ(FailureBoxes(), 1u);
+    EXPECT_TRUE(Documents().empty());
 }
 
 TEST_F(SampleJobTest, ASeriesIsSwitchedOnAndOffAroundItsJobs) {
@@ -429,7 +497,7 @@ TEST_F(SampleJobTest, ASeriesIsSwitchedOnAndOffAroundItsJobs) {
     EXPECT_GE(clock_.TickCount(), 60000u);
 }
 
-TEST_F(SampleJobTest, OneJobGoesAloneAndAJobWithoutDocumentSendsNoSwitchOff) {
+TEST_F(SampleJobTest, OneJobGoesAloneAndASeriesWithoutEarlierDocumentIsSwitchedOffUnwaited) {
     PrintSampleSeries(Printer("WL4000"), {Job("Alone")}, SampleCaller::FeedingPage, false, 0x10009);
     EXPECT_EQ(Documents(), (std::vector<std::string>{"Alone"}));
 
@@ -441,9 +509,12 @@ TEST_F(SampleJobTest, OneJobGoesAloneAndAJobWithoutDocumentSendsNoSwitchOff) {
     const std::vector<std::string> all = Documents();
     const std::vector<std::string> after(all.begin() + static_cast<std::ptrdiff_t>(before),
                                          all.end());
-    EXPECT_EQ(after, (std::vector<std::string>{kRawJobDocument, "Good"}));
+    EXPECT_EQ(after, (std::vector<std::string>{kRawJobDocument, kRawJobDocument, "Good"}));
     const ByteBlock on = SampleSeriesCommandBlock(true, true, 10);
+    const ByteBlock off = SampleSeriesCommandBlock(false, true, 10);
     EXPECT_EQ(spool_->Documents()[before].bytes, std::string(on.begin(), on.end()));
+    EXPECT_EQ(spool_->Documents()[before + 1].bytes, std::string(off.begin(), off.end()));
+    EXPECT_TRUE(clock_.Sleeps().empty());  // nothing to wait for
 }
 
 }  // namespace

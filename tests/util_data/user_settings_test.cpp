@@ -187,7 +187,7 @@ TEST_F(UserSettingsTest, NewNameIsAppendedAfterTheCountedSections) {
     EXPECT_EQ(settings_.ExportFind(path_, "Third"), 0);
 }
 
-TEST_F(UserSettingsTest, LongNameIsStoredAsItsFirst16Characters) {
+TEST_F(UserSettingsTest, LongNameIsStoredAsItsFirst16BytesLikeTheDriversRecord) {
     const std::string name = "Premium Luster 260g";  // 19 characters
     const std::string twenty = name + "X";
     ASSERT_TRUE(settings_.ExportWrite(path_, twenty, 0, 0, 0));
@@ -197,6 +197,16 @@ TEST_F(UserSettingsTest, LongNameIsStoredAsItsFirst16Characters) {
     // The same long name again is not found, so it becomes a further section.
     ASSERT_TRUE(settings_.ExportWrite(path_, twenty, 0, 0, 0));
     EXPECT_EQ(Value("Base", "MediaCount"), "2");
+
+    // The rule of the driver's user configuration: 16 bytes, never half a character.
+    const std::string umlauts = "äöüäöüäöüäöüäöüäöü";  // 18 characters, 36 bytes
+    ASSERT_TRUE(settings_.ExportWrite(path_, umlauts, 0, 0, 0));
+    UserMediaRecord stored;
+    stored.SetName(umlauts);
+    EXPECT_EQ(Value("Media03", "CustomName"), "äöüäöüäö");
+    EXPECT_EQ(Value("Media03", "CustomName"), stored.Name());
+    ASSERT_TRUE(settings_.ExportWrite(path_, "Photo glänzend✓", 0, 0, 0));
+    EXPECT_EQ(Value("Media04", "CustomName"), "Photo glänzend");
 }
 
 TEST_F(UserSettingsTest, PaperdrawAndPaperCutAreExportedMapped) {
