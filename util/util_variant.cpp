@@ -28,6 +28,7 @@ const Variant& UtilVariant() {
         .driverInkSetOf = UtilDriverInkSet,
         .sampleImageChoice = true,
         .seriesCommandByModelClass = false,
+        .feedingPane = {{1400, 1424}},
         .gapTemplate = GapTemplate,
         .offersThirdGapMode = false,
         .platenGapTexts = {243, 242, 241},

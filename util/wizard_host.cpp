@@ -6,11 +6,16 @@
 #include "platform/spooler/spooler.h"
 #include "platform/ui/message_box.h"
 #include "resources/util/templates.h"
+#include "util/cut_page.h"
+#include "util/density_page.h"
 #include "util/direction_mode_page.h"
+#include "util/feeding_page.h"
 #include "util/gap_page.h"
 #include "util/head_gap.h"
+#include "util/head_path_delay_page.h"
 #include "util/service_menu_page.h"
 #include "util/setting_selection_page.h"
+#include "util/vacuum_page.h"
 #include "util/wizard_page.h"
 
 namespace util {
@@ -49,7 +54,7 @@ WizardHost::WizardHost(std::string modulePath, const Variant& variant)
     for (size_t slot = 2; slot <= kSettingSelectionSlot; ++slot) {
         frame_.SetEnabled(slot, false);
     }
-    frame_.SetEnabled(16, false);
+    frame_.SetEnabled(kDensitySlot, false);
 }
 
 WizardHost::~WizardHost() {
@@ -130,6 +135,11 @@ void WizardHost::CreatePages() {
     }
     if (variant_.hasSettingPages(modelClass_)) {
         frame_.CreatePage(kSettingSelectionSlot, std::make_unique<SettingSelectionPage>(*this));
+        frame_.CreatePage(kHeadPathDelaySlot, std::make_unique<HeadPathDelayPage>(*this));
+        frame_.CreatePage(kFeedingSlot, std::make_unique<FeedingPage>(*this));
+        frame_.CreatePage(kVacuumSlot, std::make_unique<VacuumPage>(*this));
+        frame_.CreatePage(kCutSlot, std::make_unique<CutPage>(*this));
+        frame_.CreatePage(kDensitySlot, std::make_unique<DensityPage>(*this));
     }
     for (size_t slot = 1; slot < kPageSlots; ++slot) {
         if (WizardPage* page = PageAt(slot)) {

@@ -40,6 +40,11 @@ inline constexpr size_t kServiceMenuSlot = 1;
 inline constexpr size_t kDirectionModeSlot = 2;
 inline constexpr size_t kSettingSelectionSlot = 9;
 inline constexpr size_t kFirstSettingValueSlot = 10;  // media; slots 10 to 16 are the values
+inline constexpr size_t kHeadPathDelaySlot = 11;
+inline constexpr size_t kFeedingSlot = 12;
+inline constexpr size_t kVacuumSlot = 13;
+inline constexpr size_t kCutSlot = 14;
+inline constexpr size_t kDensitySlot = 16;
 inline constexpr size_t kSummarySlot = 17;
 
 // The keys of the two image lists of the gap patterns.

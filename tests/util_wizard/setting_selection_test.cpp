@@ -28,13 +28,7 @@ class SettingSelectionTest : public WizardFixture {
         return values;
     }
     bool Ticked(int box) const { return ui::Button(Shown()->Item(box)).IsChecked(); }
-    void Select(const std::string& name) {
-        std::string error;
-        ASSERT_EQ(ui::input::SelectText(Shown()->Item(kSettingList), name, error),
-                  ui::input::Result::Done)
-            << error;
-        ui::PumpWaitingMessages();
-    }
+    void Select(const std::string& name) { SelectEntry(kSettingList, name); }
     std::string T(int32_t number) const { return host_->GetText(number); }
 };
 

@@ -69,6 +69,11 @@ class WizardFixture : public drivertest::DriverMachine {
     void Type(int control, const std::string& text);
     void Leave(int control);
     void Check(int control, bool ticked);
+    void SelectEntry(int list, const std::string& text);
+    void Slide(int trackbar, int position);
+    int SliderPosition(int trackbar) const;
+    // The left mouse button on the shown page's own surface.
+    void Mouse(ui::MouseAction action, ui::Point point);
     std::string Text(int control) const;
     bool Enabled(int control) const;
     // The hand-backs posted so far.
