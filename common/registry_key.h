@@ -7,6 +7,11 @@
 
 #include "platform/registry/registry.h"
 
+// Where the modules keep their settings: subkey kSettingsSubkey of kSettingsKey, under the user's
+// root (the machine's for defaults).
+inline constexpr const char* kSettingsKey = "SoftWare\\ARVEN";
+inline constexpr const char* kSettingsSubkey = "Tarnwell";
+
 class RegistryKey {
   public:
     // Opens `keyName` under `root` with all access, creating it when missing. A key that cannot

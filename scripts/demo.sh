@@ -45,6 +45,9 @@ chmod 0700 "$XDG_RUNTIME_DIR"
 # The walkthrough picks a firmware file from the home folder.
 steps=$(mktemp /tmp/plenwise-demo-steps.XXXXXX)
 trap 'rm -f -- "$steps"; "$SOURCE_DIR/scripts/world.sh" down' EXIT
-sed "s|@HOME@|$HOME|g" "$SOURCE_DIR/scripts/demo-walkthrough.steps" >"$steps"
+sed -e "s|@HOME@|$HOME|g" -e "s|@SHOTS@|$shots|g" "$SOURCE_DIR/scripts/demo-walkthrough.steps" >"$steps"
+# The walkthrough makes its custom setting anew each time: the WL4000's driver starts without
+# user settings, and the settings file it exports goes beside the screenshots.
+rm -f "$PLENWISE_MACHINE/Program Files/ARVEN/ARVEN WL-4000/"*.UCF "$shots/demo-glossy.ASU"
 (cd "$shots" && QT_QPA_PLATFORM=offscreen "$BUILD_DIR/out/plenwise" --steps "$steps")
-echo "demo.sh: screenshots of the pages shown are in $shots; the power-cleaning block the WL4000 received is in $PLENWISE_WORLD/printers/journal; firmware files to try are in $HOME" >&2
+echo "demo.sh: screenshots of the pages shown and the exported settings file are in $shots; what the WL4000 received (gap patterns, sample pages, the power-cleaning block) is in $PLENWISE_WORLD/printers/journal; firmware files to try are in $HOME" >&2

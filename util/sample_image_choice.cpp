@@ -19,11 +19,8 @@ constexpr int kUserBitmap = 2096;
 constexpr int kFileName = 2097;
 constexpr int kBrowse = 2098;
 
-constexpr const char* kKey = "SoftWare\\ARVEN";
-constexpr const char* kSubkey = "Tarnwell";
-
 RegistryKey UserKey() {
-    return RegistryKey(reg::HKEY_CURRENT_USER, kKey);
+    return RegistryKey(reg::HKEY_CURRENT_USER, kSettingsKey);
 }
 
 bool Exists(const std::string& path) {
@@ -55,7 +52,7 @@ void SampleImageChoice::Create() {
     page_.SetItemText(kStandardImage, host_.GetText(260));
     page_.SetItemText(kUserBitmap, host_.GetText(261));
     page_.SetItemText(kBrowse, host_.GetText(262));
-    const uint32_t checked = UserKey().ReadNumber(kSubkey, choiceValue_, kStandardImage);
+    const uint32_t checked = UserKey().ReadNumber(kSettingsSubkey, choiceValue_, kStandardImage);
     ui::Button(page_.Item(kStandardImage)).SetChecked(checked == kStandardImage);
     ui::Button(page_.Item(kUserBitmap)).SetChecked(checked == kUserBitmap);
     page_.SetItemText(kFileName, "");
@@ -66,7 +63,7 @@ void SampleImageChoice::Shown() {
     if (!Offered()) {
         return;
     }
-    host_.userSampleBitmap = UserKey().ReadExpandedString(kSubkey, pathValue_, "");
+    host_.userSampleBitmap = UserKey().ReadExpandedString(kSettingsSubkey, pathValue_, "");
     ShowFileName(host_.userSampleBitmap);
 }
 
@@ -121,9 +118,9 @@ bool SampleImageChoice::Choose(std::string& imagePath) {
         }
     }
     RegistryKey key = UserKey();
-    key.WriteNumber(kSubkey, choiceValue_, checked);
+    key.WriteNumber(kSettingsSubkey, choiceValue_, checked);
     if (checked == kUserBitmap) {
-        key.WriteString(kSubkey, pathValue_, imagePath);
+        key.WriteString(kSettingsSubkey, pathValue_, imagePath);
     }
     return true;
 }

@@ -156,3 +156,19 @@ bool UserSettings::ExportModelMatches(const std::string& path) const {
     return profile::GetPrivateProfileString(kBaseSection, "Model", "", kModelBuffer, path) ==
            host_.DriverName();
 }
+
+bool UserSettings::ExportSetting(const std::string& path, std::string_view name) const {
+    const MediaTypeTable& table = host_.MediaTypes();
+    const int32_t mode = host_.PrintMode();
+    Resolution resolution;
+    int32_t mw = 0;
+    if (mode >= 0 && static_cast<std::size_t>(mode) < kPrintModeCount) {
+        if (const auto resolutions = table.ResolutionsOf(record.MediaId())) {
+            resolution = (*resolutions)[static_cast<std::size_t>(mode)];
+        }
+        if (const auto mws = table.MwOf(record.MediaId())) {
+            mw = (*mws)[static_cast<std::size_t>(mode)];
+        }
+    }
+    return ExportWrite(path, name, resolution.horizontal, resolution.vertical, mw);
+}

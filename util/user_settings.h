@@ -60,6 +60,9 @@ class UserSettings {
     // file cannot be read or written; it is then unchanged.
     bool ExportWrite(const std::string& path, std::string_view name, int32_t hres, int32_t vres,
                      int32_t mw) const;
+    // ExportWrite with the resolutions and "Mw" that the media type table records for the
+    // record's media in the host's print mode (0 when it has none).
+    bool ExportSetting(const std::string& path, std::string_view name) const;
     // The 1-based section index whose "CustomName" equals the name exactly; 0 when none.
     int32_t ExportFind(const std::string& path, std::string_view name) const;
     // True when the file's "Base"/"Model" equals the host's driver name exactly.

@@ -39,11 +39,14 @@ inline constexpr size_t kPageSlots = 32;
 inline constexpr size_t kServiceMenuSlot = 1;
 inline constexpr size_t kDirectionModeSlot = 2;
 inline constexpr size_t kSettingSelectionSlot = 9;
-inline constexpr size_t kFirstSettingValueSlot = 10;  // media; slots 10 to 16 are the values
+// Slots 10 to 16 hold the pages of the seven values, in the selection page's order.
+inline constexpr size_t kMediaSlot = 10;
+inline constexpr size_t kFirstSettingValueSlot = kMediaSlot;
 inline constexpr size_t kHeadPathDelaySlot = 11;
 inline constexpr size_t kFeedingSlot = 12;
 inline constexpr size_t kVacuumSlot = 13;
 inline constexpr size_t kCutSlot = 14;
+inline constexpr size_t kPrintModeSlot = 15;
 inline constexpr size_t kDensitySlot = 16;
 inline constexpr size_t kSummarySlot = 17;
 

@@ -86,7 +86,7 @@ class ProgramTest : public ::testing::Test {
         for (const auto& entry : fs::directory_iterator(Env("PLENWISE_OUT"))) {
             std::string name = entry.path().filename().string();
             if (name == "plenwise" || name.find(".so") != std::string::npos ||
-                name.ends_with(".dat")) {
+                name.ends_with(".dat") || name.ends_with(".bmp")) {
                 fs::copy_file(entry.path(), install_ / name, fs::copy_options::overwrite_existing);
             }
         }
@@ -559,4 +559,148 @@ click 2002
                              realInstall_);
     InWorld("cupsaccept Wideline400D");
     EXPECT_EQ(run.exitCode, 0) << run.output;
+}
+
+// The whole media-settings walk: a new setting on Plain Paper in the fine mode, saved under a
+// name, registered in the driver and exported; util started again offers it.
+TEST_F(ProgramTest, ANewCustomSettingIsSavedAndOfferedWhenTheFunctionStartsAgain) {
+    const std::string exported = (root_ / "home/walk.ASU").string();
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 Wideline400U
+select 1004 "Media settings"
+click 1001
+wait 3001
+check 3001 on
+click 2001
+wait 2000
+check 2004 off
+check 2005 off
+check 2007 off
+check 2008 off
+click 2001
+wait 2001
+select 2007 "Plain Paper"
+type 2030 3
+click 2001
+wait 2007
+select 2057 Fine
+click 2001
+wait 2009
+expect-text 2066 ""
+type 2066 Walk
+answer-file )" + exported + R"(
+click 2076
+expect-no-box
+answer-box 1
+click 2001
+expect-box 0x41 "All chosen steps are done.\nFinish and return to the function selection?"
+wait 1000
+select 1004 "Media settings"
+click 1001
+wait 3001
+check 3001 on
+click 2001
+wait 2000
+expect-items 2015 "<New setting>" Walk
+select 2015 Walk
+expect-text 2063 ": Fine"
+answer-box 1
+click 2002
+)",
+                             realInstall_);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    // The user configuration, read byte by byte: the first slot holds the setting.
+    const std::string ucf = testsupport::ScratchDir::Read(
+        world_ + "/machine/Program Files/ARVEN/ARVEN Wideline 400U/A_DD148E.UCF");
+    ASSERT_GE(ucf.size(), 2u + 102);
+    EXPECT_EQ(ucf.substr(0, 2), std::string("\x00\x05", 2));
+    EXPECT_EQ(ucf.substr(2 + 86, 5), std::string("Walk\0", 5));
+    EXPECT_EQ(ucf[2 + 84], 2);                                      // a user entry
+    EXPECT_EQ(ucf.substr(2 + 8, 4), std::string("\x10\0\0\0", 4));  // Plain Paper
+    EXPECT_EQ(ucf.substr(2, 4), std::string("\0\0\x02\0", 4));      // mode code 0, level 2: fine
+    EXPECT_EQ(ucf[2 + 59], 3);                                      // Paperthick
+    const std::string file = testsupport::ScratchDir::Read(exported);
+    EXPECT_NE(file.find("Model=ARVEN Wideline 400U"), std::string::npos) << file;
+    EXPECT_NE(file.find("CustomName=Walk"), std::string::npos) << file;
+    EXPECT_NE(file.find("Mode=1"), std::string::npos) << file;
+}
+
+TEST_F(ProgramTest, SamplesOfTwoMediaTypesGoAsASeriesAtThePrintersPaperWidth) {
+    const std::string journal = world_ + "/printers/journal";
+    const std::string sim = Env("PLENWISE_OUT") + "/plenwise-printer-sim";
+    ASSERT_EQ(InWorld(sim + " ctl set wl4000 paper-width 8640").exitCode, 0);  // 24 inches
+    const size_t before = JobsOf(journal, "wl4000").size();
+    // A user bitmap one pixel too wide is refused before anything is printed.
+    std::string wide(54, '\0');
+    wide[0] = 'B';
+    wide[1] = 'M';
+    wide[10] = 54;
+    wide[14] = 40;
+    wide[18] = static_cast<char>(4061 & 0xFF);
+    wide[19] = static_cast<char>(4061 >> 8);
+    wide[22] = static_cast<char>(1190 & 0xFF);
+    wide[23] = static_cast<char>(1190 >> 8);
+    const std::string wideBitmap = scratch_.Write("wide.bmp", wide);
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 WL4000
+select 1004 "Media settings"
+click 1001
+wait 3001
+check 3001 on
+click 2001
+wait 2000
+click 2001
+wait 2001
+click 2096
+answer-file )" + wideBitmap + R"(
+click 2098
+expect-text 2097 wide.bmp
+answer-box 1
+click 2012
+expect-box 0x30 "The chosen image cannot be used.\nUse a 24-bit BMP image of exactly 4060 x 1190 pixels."
+click 2095
+click 2012
+wait 2002
+expect-enabled 1 no
+tick 2014 0 on
+tick 2014 1 on
+expect-enabled 1 yes
+click 1
+expect-enabled 1 yes
+click 2
+wait 2001
+answer-box 1
+click 2002
+)",
+                             realInstall_);
+    InWorld(sim + " ctl set wl4000 paper-width 15840");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::vector<std::pair<std::string, std::string>> jobs;
+    testsupport::WaitUntil([&]() {
+        jobs = JobsOf(journal, "wl4000");
+        return jobs.size() >= before + 4 &&
+               jobs.back().first.find("state: done") != std::string::npos;
+    });
+    ASSERT_EQ(jobs.size(), before + 4);
+    const std::string on("\x1B\x7C\x01\x06\x00\x6D\x04\xE8\x17\x74\x01", 11);
+    const std::string off("\x1B\x7C\x01\x06\x00\x6D\x04\xE8\x17\x74\x00", 11);
+    EXPECT_EQ(jobs[before].second, on);
+    EXPECT_NE(jobs[before + 1].first.find("title: Plain Paper"), std::string::npos);
+    EXPECT_EQ(jobs[before + 2].second, off);
+    EXPECT_NE(jobs[before + 3].first.find("title: Coated Paper"), std::string::npos);
+    // Each sample page is as wide as the paper the printer reported: 24 inches.
+    for (size_t job : {before + 1, before + 3}) {
+        const size_t entry = jobs[job].first.find("entry: ");
+        ASSERT_NE(entry, std::string::npos);
+        const std::string number = jobs[job].first.substr(entry + 7, 6);
+        RunResult info = Shell("pdfinfo " + journal + "/" + number + "-wl4000-1.pdf");
+        EXPECT_NE(info.output.find("Page size:       1728 x "), std::string::npos) << info.output;
+    }
+    // The refused bitmap left the remembered choice as the successful print wrote it.
+    const std::string hive =
+        testsupport::ScratchDir::Read((root_ / "home/.config/plenwise/user.reg").string());
+    EXPECT_NE(hive.find("\"SampleMediaR\"=dword:0000082f"), std::string::npos) << hive;
+    EXPECT_EQ(hive.find("\"SampleMedia\"="), std::string::npos) << hive;
 }

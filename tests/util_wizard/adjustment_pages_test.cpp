@@ -35,7 +35,7 @@ class AdjustmentPagesTest : public WizardFixture {
         Check(3001, true);
         Click(kNext);
         ASSERT_EQ(ShownTemplate(), 2000);
-        SelectEntry(2015, "Banner");
+        Select(2015, "Banner");
     }
     // From page 2000 to the page of the one value ticked.
     void ToPageOf(int box, int page) {
@@ -222,7 +222,7 @@ TEST_F(AdjustmentPagesTest, CutShowsItsEntryAndStores255WithoutOne) {
     EXPECT_EQ(Text(2062), ": " + T(162));
     ToPageOf(kCutBox, 2006);
     EXPECT_EQ(ui::ComboBox(Shown()->Item(2023)).GetText(), T(162));
-    SelectEntry(2023, T(163));
+    Select(2023, T(163));
     Click(kBack);
     EXPECT_EQ(Working().PaperCut(), 2);
     EXPECT_EQ(Text(2062), ": " + T(163));

@@ -28,7 +28,7 @@ class SettingSelectionTest : public WizardFixture {
         return values;
     }
     bool Ticked(int box) const { return ui::Button(Shown()->Item(box)).IsChecked(); }
-    void Select(const std::string& name) { SelectEntry(kSettingList, name); }
+    void Select(const std::string& name) { WizardFixture::Select(kSettingList, name); }
     std::string T(int32_t number) const { return host_->GetText(number); }
 };
 

@@ -68,6 +68,8 @@ WizardFixture::~WizardFixture() {
 
 void WizardFixture::AddPrinter(const std::string& queue, const std::string& driver) {
     AddQueue(queue, driver);
+    // The driver's installation makes the folder of its user configuration.
+    std::filesystem::create_directories(std::filesystem::path(UserFilePath(driver)).parent_path());
     StageDeviceId("MFG:ARVEN;DES:" + driver + ";");
     StageStatuses({kReadyStatus});
 }
@@ -172,7 +174,7 @@ void WizardFixture::Check(int control, bool ticked) {
     }
 }
 
-void WizardFixture::SelectEntry(int list, const std::string& text) {
+void WizardFixture::Select(int list, const std::string& text) {
     std::string error;
     EXPECT_EQ(ui::input::SelectText(ControlOf(Shown(), list), text, error), ui::input::Result::Done)
         << list << ": " << error;

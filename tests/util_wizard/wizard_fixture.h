@@ -69,7 +69,7 @@ class WizardFixture : public drivertest::DriverMachine {
     void Type(int control, const std::string& text);
     void Leave(int control);
     void Check(int control, bool ticked);
-    void SelectEntry(int list, const std::string& text);
+    void Select(int list, const std::string& text);
     void Slide(int trackbar, int position);
     int SliderPosition(int trackbar) const;
     // The left mouse button on the shown page's own surface.
@@ -83,6 +83,7 @@ class WizardFixture : public drivertest::DriverMachine {
     // The bytes of every raw job of the queue, in order.
     std::vector<std::string> RawJobs(const std::string& queue) const;
 
+    testsupport::ScopedEnvironment userHive_{"XDG_CONFIG_HOME", scratch_ / "config"};
     sys::VirtualClock clock_;
     sys::ScopedClock scopedClock_{clock_};
     ui::ScriptedResponder responder_;
