@@ -235,6 +235,12 @@ TEST_F(AdjustmentPagesTest, ACutBeyondTheEntriesSelectsNoneAndIsStoredAs255) {
     Click(kBack);
     EXPECT_EQ(Working().PaperCut(), 255);
     EXPECT_EQ(Text(2062), "");
+    // Next stores it too; the summary shows no cut after its colon.
+    Click(kNext);
+    Click(kNext);
+    ASSERT_EQ(ShownTemplate(), 2009);
+    EXPECT_EQ(Working().PaperCut(), 255);
+    EXPECT_EQ(Text(2063), ":");
 }
 
 TEST_F(AdjustmentPagesTest, DensityReadsALoneMinusAsZeroAndPrintsWhatWasTyped) {
