@@ -45,7 +45,13 @@ chmod 0700 "$XDG_RUNTIME_DIR"
 # The walkthrough picks a firmware file from the home folder.
 steps=$(mktemp /tmp/plenwise-demo-steps.XXXXXX)
 trap 'rm -f -- "$steps"; "$SOURCE_DIR/scripts/world.sh" down' EXIT
-sed -e "s|@HOME@|$HOME|g" -e "s|@SHOTS@|$shots|g" "$SOURCE_DIR/scripts/demo-walkthrough.steps" >"$steps"
+sed -e "s|@HOME@|$HOME|g" -e "s|@SHOTS@|$shots|g" -e "s|@JOURNAL@|$PLENWISE_SIM_JOURNAL|g" \
+    "$SOURCE_DIR/scripts/demo-walkthrough.steps" >"$steps"
+# The walkthrough ends once the printer's journal holds its last job. Jobs that an interrupted
+# run left in the private scheduler's queues are dropped, and the journal's log (not its
+# entries) starts afresh, so that nothing of an earlier run is taken for this one's.
+cancel -h "$CUPS_SERVER" -a -x 2>/dev/null || true
+: >"$PLENWISE_SIM_JOURNAL/journal.log"
 # The walkthrough makes its custom setting anew each time: the WL4000's driver starts without
 # user settings, and the settings file it exports goes beside the screenshots.
 rm -f "$PLENWISE_MACHINE/Program Files/ARVEN/ARVEN WL-4000/"*.UCF "$shots/demo-glossy.ASU"

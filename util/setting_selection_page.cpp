@@ -59,7 +59,9 @@ void SettingSelectionPage::TakeChoices(PageFrame& frame) {
 }
 
 void SettingSelectionPage::OnShown() {
-    if (!host_.noSettings) {
+    // The values the setting pages have changed since. The new-setting flag cannot tell a stored
+    // setting from a new one here: it stays set from the start, when entry 0 is selected.
+    if (ui::ComboBox(Item(kSettingList)).GetCurSel() > 0) {
         ShowCurrentValues();
     }
 }

@@ -30,6 +30,7 @@ const Variant& UtilVariant() {
         .inkModeTextOf = UtilInkModeText,
         .sampleImageChoice = true,
         .seriesCommandByModelClass = false,
+        .feedingPane = {{1400, 1424}},
         .gapTemplate = GapTemplate,
         .offersThirdGapMode = false,
         .platenGapTexts = {243, 242, 241},

@@ -46,6 +46,9 @@ struct Variant {
     bool sampleImageChoice;
     bool seriesCommandByModelClass;
 
+    // The feeding page's message pane.
+    TextRanges feedingPane;
+
     // Head-gap pages.
     const ui::DialogTemplate& (*gapTemplate)();
     // The direction and mode page offers the third mode (check box 3032).

@@ -6,14 +6,19 @@
 #include "platform/spooler/spooler.h"
 #include "platform/ui/message_box.h"
 #include "resources/util/templates.h"
+#include "util/cut_page.h"
+#include "util/density_page.h"
 #include "util/direction_mode_page.h"
+#include "util/feeding_page.h"
 #include "util/gap_page.h"
 #include "util/head_gap.h"
+#include "util/head_path_delay_page.h"
 #include "util/media_page.h"
 #include "util/print_mode_page.h"
 #include "util/service_menu_page.h"
 #include "util/setting_selection_page.h"
 #include "util/summary_page.h"
+#include "util/vacuum_page.h"
 #include "util/wizard_page.h"
 
 namespace util {
@@ -134,7 +139,12 @@ void WizardHost::CreatePages() {
     if (variant_.hasSettingPages(modelClass_)) {
         frame_.CreatePage(kSettingSelectionSlot, std::make_unique<SettingSelectionPage>(*this));
         frame_.CreatePage(kMediaSlot, std::make_unique<MediaPage>(*this));
+        frame_.CreatePage(kHeadPathDelaySlot, std::make_unique<HeadPathDelayPage>(*this));
+        frame_.CreatePage(kFeedingSlot, std::make_unique<FeedingPage>(*this));
+        frame_.CreatePage(kVacuumSlot, std::make_unique<VacuumPage>(*this));
+        frame_.CreatePage(kCutSlot, std::make_unique<CutPage>(*this));
         frame_.CreatePage(kPrintModeSlot, std::make_unique<PrintModePage>(*this));
+        frame_.CreatePage(kDensitySlot, std::make_unique<DensityPage>(*this));
         frame_.CreatePage(kSummarySlot, std::make_unique<SummaryPage>(*this));
     }
     for (size_t slot = 1; slot < kPageSlots; ++slot) {

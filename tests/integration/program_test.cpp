@@ -713,3 +713,122 @@ click 2002
     EXPECT_NE(hive.find("\"SampleMediaR\"=dword:0000082f"), std::string::npos) << hive;
     EXPECT_EQ(hive.find("\"SampleMedia\"="), std::string::npos) << hive;
 }
+
+namespace {
+// The driver's user configuration: two header bytes, then 102-byte slots.
+constexpr size_t kUcfHeader = 2;
+constexpr size_t kUcfSlot = 102;
+}  // namespace
+
+TEST_F(ProgramTest, EveryValueOfANewSettingIsSetOnItsPageAndStoredWhereTheRecordKeepsIt) {
+    const std::string journal = world_ + "/printers/journal";
+    const size_t before = JobsOf(journal, "wl4000").size();
+    // The feeding page's range slider stands at (53, 104)-(578, 143) on this page: its lower
+    // thumb starts at the left end below the groove (y 123), the upper one at the right end above
+    // it. Each thumb is dragged 183 pixels inwards, to -21 and to 20.
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 WL4000
+select 1004 "Media settings"
+click 1001
+wait 3001
+check 3001 on
+click 2001
+wait 2000
+check 2004 on
+check 2005 on
+check 2007 on
+check 2008 on
+check 2010 on
+click 2001
+wait 2001
+select 2007 "Plain Paper"
+type 2030 7
+click 2001
+wait 2003
+type 2031 23
+click 2001
+wait 2004
+mouse down 58 133
+mouse move 150 133
+mouse move 241 134
+mouse up 241 134
+expect-text 2031 -21
+mouse down 573 112
+mouse move 390 112
+mouse up 390 112
+expect-text 2032 20
+expect-text 2078 "-21, -11, -1, 9, 20"
+click 2012
+expect-no-box
+type 2080 -12
+click 2001
+wait 2005
+slide 2056 3
+click 2001
+wait 2006
+select 2023 "No cut"
+click 2001
+wait 2007
+select 2057 Fine
+click 2001
+wait 2008
+type 2031 -17
+click 2001
+wait 2009
+expect-text 2060 ": 2.3 s"
+expect-text 2061 ": -12 x 0.01 %"
+expect-text 2062 ": -3"
+expect-text 2063 ": No cut"
+expect-text 2065 ": -17 %"
+type 2066 Every
+answer-file )" + (root_ / "home/every.ASU").string() +
+                                 R"(
+click 2076
+expect-no-box
+answer-box 1
+click 2001
+expect-box 0x41 "All chosen steps are done.\nFinish and return to the function selection?"
+wait 1000
+click 1000
+)",
+                             realInstall_);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+
+    // The five feed samples, as one series.
+    std::vector<std::pair<std::string, std::string>> jobs;
+    testsupport::WaitUntil([&]() {
+        jobs = JobsOf(journal, "wl4000");
+        return jobs.size() >= before + 7 &&
+               jobs.back().first.find("state: done") != std::string::npos;
+    });
+    ASSERT_EQ(jobs.size(), before + 7);
+    const std::string on("\x1B\x7C\x01\x06\x00\x6D\x04\xE8\x17\x74\x01", 11);
+    const std::string off("\x1B\x7C\x01\x06\x00\x6D\x04\xE8\x17\x74\x00", 11);
+    EXPECT_EQ(jobs[before].second, on);
+    EXPECT_EQ(jobs[before + 5].second, off);
+    const std::vector<std::pair<size_t, std::string>> samples{
+        {1, "-21"}, {2, "-11"}, {3, "-1"}, {4, "9"}, {6, "20"}};
+    for (const auto& [at, value] : samples) {
+        EXPECT_NE(jobs[before + at].first.find("title: Paper feed adjustment   " + value + "\n"),
+                  std::string::npos)
+            << jobs[before + at].first;
+        EXPECT_TRUE(jobs[before + at].second.starts_with("%PDF-"));
+    }
+
+    // The driver's user configuration, read slot by slot: the entry of that name.
+    const std::string ucf = testsupport::ScratchDir::Read(
+        world_ + "/machine/Program Files/ARVEN/ARVEN WL-4000/A_DD148J.UCF");
+    std::string record;
+    for (size_t at = kUcfHeader; at + kUcfSlot <= ucf.size(); at += kUcfSlot) {
+        if (ucf.compare(at + 86, 6, std::string("Every\0", 6)) == 0) {
+            record = ucf.substr(at, kUcfSlot);
+        }
+    }
+    ASSERT_EQ(record.size(), kUcfSlot) << "no user entry \"Every\"";
+    EXPECT_EQ(record.substr(0, 4), std::string("\0\0\x02\0", 4));  // mode code 0, level 2
+    EXPECT_EQ(record.substr(8, 4), std::string("\x10\0\0\0", 4));  // Plain Paper
+    EXPECT_EQ(record.substr(84, 2), std::string("\x02\0", 2));     // a user entry
+    // Density -17, Forward -12, Drytime 23, Paperthick 7, Paperdraw 10 (step -3), PaperCut 2.
+    EXPECT_EQ(record.substr(56, 6), std::string("\xEF\xF4\x17\x07\x0A\x02", 6));
+}

@@ -181,6 +181,25 @@ void WizardFixture::Select(int list, const std::string& text) {
     ui::PumpWaitingMessages();
 }
 
+void WizardFixture::Slide(int trackbar, int position) {
+    std::string error;
+    EXPECT_EQ(ui::input::Slide(ControlOf(Shown(), trackbar), position, error),
+              ui::input::Result::Done)
+        << trackbar << ": " << error;
+}
+
+int WizardFixture::SliderPosition(int trackbar) const {
+    return ui::Trackbar(ControlOf(Shown(), trackbar)).GetPos();
+}
+
+void WizardFixture::Mouse(ui::MouseAction action, ui::Point point) {
+    ui::Dialog* page = Shown();
+    std::string error;
+    EXPECT_EQ(ui::input::Mouse(page != nullptr ? page->Handle() : nullptr, action, point, error),
+              ui::input::Result::Done)
+        << error;
+}
+
 std::string WizardFixture::Text(int control) const {
     return ui::GetWindowText(ControlOf(Shown(), control));
 }

@@ -70,6 +70,10 @@ class WizardFixture : public drivertest::DriverMachine {
     void Leave(int control);
     void Check(int control, bool ticked);
     void Select(int list, const std::string& text);
+    void Slide(int trackbar, int position);
+    int SliderPosition(int trackbar) const;
+    // The left mouse button on the shown page's own surface.
+    void Mouse(ui::MouseAction action, ui::Point point);
     std::string Text(int control) const;
     bool Enabled(int control) const;
     // The hand-backs posted so far.
