@@ -261,28 +261,39 @@ std::vector<uint8_t> ReadCfgRegistry(std::string_view driverName, int32_t inkSet
     return data;
 }
 
-MediaConfiguration MediaConfiguration::Parse(const std::vector<uint8_t>& data) {
-    MediaConfiguration config;
+ConfigurationLayout ConfigurationLayout::Parse(const std::vector<uint8_t>& data,
+                                               std::size_t recordSize) {
+    ConfigurationLayout layout;
     if (data.size() < kHeaderSize) {
-        return config;
+        return layout;
     }
-    config.mark = UInt32At(data.data());
+    layout.mark = UInt32At(data.data());
     const uint64_t directory = UInt32At(data.data() + kDirectoryOffsetField);
     if (directory + kDirectorySize > data.size()) {
-        return config;
+        return layout;
     }
     const auto at = static_cast<std::size_t>(directory);
-    config.hasDirectory = true;
-    config.userSlotCount = UInt16At(data, at + kUserSlotCountField);
-    config.extraRecordCount = UInt16At(data, at + kExtraRecordCountField);
+    layout.hasDirectory = true;
+    layout.userSlotCount = UInt16At(data, at + kUserSlotCountField);
+    layout.extraRecordCount = UInt16At(data, at + kExtraRecordCountField);
     const std::size_t declared = std::size_t{UInt16At(data, at + kFirstPartCountField)} +
                                  UInt16At(data, at + kSecondPartCountField);
-    const std::size_t first = at + kDirectorySize;
-    const std::size_t present = (data.size() - first) / UserMediaRecord::kSize;
-    const std::size_t count = std::min(declared, present);
-    config.records.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(first + i * UserMediaRecord::kSize),
+    layout.firstRecord = at + kDirectorySize;
+    layout.recordCount = std::min(declared, (data.size() - layout.firstRecord) / recordSize);
+    return layout;
+}
+
+MediaConfiguration MediaConfiguration::Parse(const std::vector<uint8_t>& data) {
+    const ConfigurationLayout layout = ConfigurationLayout::Parse(data, UserMediaRecord::kSize);
+    MediaConfiguration config;
+    config.mark = layout.mark;
+    config.hasDirectory = layout.hasDirectory;
+    config.userSlotCount = layout.userSlotCount;
+    config.extraRecordCount = layout.extraRecordCount;
+    config.records.resize(layout.recordCount);
+    for (std::size_t i = 0; i < layout.recordCount; ++i) {
+        std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(layout.firstRecord +
+                                                               i * UserMediaRecord::kSize),
                     UserMediaRecord::kSize, config.records[i].bytes.begin());
     }
     return config;

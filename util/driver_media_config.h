@@ -70,6 +70,19 @@ std::vector<uint8_t> ReadCfgRegistry(std::string_view driverName, int32_t inkSet
 
 // What util takes from CFG data. Without a complete directory there are no counts and no records;
 // records are only those lying wholly inside the data.
+// The header and directory of CFG data, and where its records of recordSize bytes lie: only
+// those wholly inside the data are counted. Without a complete directory there are none.
+struct ConfigurationLayout {
+    uint32_t mark = 0;  // the first uint32: what kind of configuration the data is
+    bool hasDirectory = false;
+    uint16_t userSlotCount = 0;
+    uint16_t extraRecordCount = 0;
+    std::size_t firstRecord = 0;
+    std::size_t recordCount = 0;
+
+    static ConfigurationLayout Parse(const std::vector<uint8_t>& data, std::size_t recordSize);
+};
+
 struct MediaConfiguration {
     uint32_t mark = 0;  // the first uint32: kCfgMark in the driver's own files
     bool hasDirectory = false;
@@ -100,6 +113,7 @@ class DriverMediaConfig : public MediaSettingsStore {
 
     explicit DriverMediaConfig(UserSettings& store) : store_(store) {}
 
+    int32_t LongestName() const override { return UserMediaRecord::kNameCapacity; }
     std::string CfgPath() const override;
     std::string UcfPath() const override;
     drivercfg::MediaConfiguration ReadConfiguration() const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/ui/controls.h"
 #include "platform/ui/window.h"
 #include "resources/util/templates.h"
 #include "util/edit_value.h"
@@ -16,6 +17,9 @@ constexpr int kTitle = 2033;
 constexpr int kRangeBegin = 2031;  // the lower thumb's value
 constexpr int kRangeEnd = 2032;    // the upper thumb's value
 constexpr int kRangeArea = 2094;
+// Where the range is set on two trackbars instead: one for each edit.
+constexpr int kBeginTrackbar = 2055;
+constexpr int kEndTrackbar = 2056;
 constexpr int kCandidateList = 2078;
 constexpr int kFeedEdit = 2080;
 constexpr int kSamplePrint = 2012;
@@ -28,13 +32,19 @@ int EditOf(RangeSlider::Thumb thumb) {
     return thumb == RangeSlider::Thumb::Lower ? kRangeBegin : kRangeEnd;
 }
 
+int TrackbarOf(RangeSlider::Thumb thumb) {
+    return thumb == RangeSlider::Thumb::Lower ? kBeginTrackbar : kEndTrackbar;
+}
+
 int HeldFeed(int value) {
     return std::clamp(value, kLowestFeed, kHighestFeed);
 }
 }  // namespace
 
 FeedingPage::FeedingPage(WizardHost& host)
-    : SettingPage(host, FeedingTemplate(host.GetVariant().sampleImageChoice),
+    : SettingPage(host,
+                  FeedingTemplate(host.GetVariant().sampleImageChoice,
+                                  host.GetVariant().feedingRangeOnTrackbars),
                   Header::SettingAndMedia),
       imageChoice_(*this, host, "SampleFeedingR", "SampleFeeding") {
     Bind(kRangeBegin, ui::Notify::Changed, [this]() { OnRangeChanged(RangeSlider::Thumb::Lower); });
@@ -42,12 +52,20 @@ FeedingPage::FeedingPage(WizardHost& host)
     Bind(kFeedEdit, ui::Notify::Changed, [this]() { OnFeedChanged(); });
     Bind(kFeedEdit, ui::Notify::FocusLost, [this]() { OnFeedLeft(); });
     Bind(kSamplePrint, ui::Notify::Clicked, [this]() { OnSamplePrint(); });
+    for (RangeSlider::Thumb thumb : {RangeSlider::Thumb::Lower, RangeSlider::Thumb::Upper}) {
+        Bind(TrackbarOf(thumb), ui::Notify::Scrolled, [this, thumb]() {
+            SetItemText(EditOf(thumb), std::to_string(ThumbValue(thumb)));
+            ShowCandidates();
+        });
+    }
 }
 
 bool FeedingPage::OnInitDialog() {
     SetCommonTexts(kTitle, kTitleText, kPane, host_.GetVariant().feedingPane);
     SetTexts({{2086, 145},
               {2082, 142},
+              {2083, 142},
+              {2084, 143},
               {2085, 143},
               {2099, 146},
               {2100, 146},
@@ -56,7 +74,13 @@ bool FeedingPage::OnInitDialog() {
               {2079, 141},
               {kSamplePrint, 107}});
     imageChoice_.Create();
-    range_.emplace(ItemRect(kRangeArea), kLowestFeed, kHighestFeed);
+    if (host_.GetVariant().feedingRangeOnTrackbars) {
+        for (int trackbar : {kBeginTrackbar, kEndTrackbar}) {
+            ui::Trackbar(Item(trackbar)).SetRange(kLowestFeed, kHighestFeed);
+        }
+    } else {
+        range_.emplace(ItemRect(kRangeArea), kLowestFeed, kHighestFeed);
+    }
     // The edits' own change handling puts the thumbs on these values.
     SetItemText(kRangeBegin, std::to_string(kLowestFeed));
     SetItemText(kRangeEnd, std::to_string(kHighestFeed));
@@ -110,21 +134,27 @@ void FeedingPage::OnThumbMoved(RangeSlider::Moved moved) {
     ShowCandidates();
 }
 
+int FeedingPage::ThumbValue(RangeSlider::Thumb thumb) const {
+    return range_ ? range_->Value(thumb) : ui::Trackbar(Item(TrackbarOf(thumb))).GetPos();
+}
+
 void FeedingPage::MoveThumb(RangeSlider::Thumb thumb, int value) {
-    if (range_->SetValue(thumb, value)) {
+    if (!range_) {
+        ui::Trackbar(Item(TrackbarOf(thumb))).SetPos(value);
+    } else if (range_->SetValue(thumb, value)) {
         Invalidate();
     }
 }
 
 // Every change is held within the range at once, so leaving an edit has nothing to correct.
 void FeedingPage::OnRangeChanged(RangeSlider::Thumb thumb) {
-    if (!range_ || range_->Dragging()) {
+    if (range_ && range_->Dragging()) {
         return;
     }
     const int edit = EditOf(thumb);
     const std::string text = GetItemText(edit);
     if (!IsSignedNumberText(text)) {
-        SetItemText(edit, std::to_string(range_->Value(thumb)));
+        SetItemText(edit, std::to_string(ThumbValue(thumb)));
         ShowCandidates();
         return;
     }

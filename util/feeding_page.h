@@ -27,6 +27,8 @@ class FeedingPage : public SettingPage {
     void OnRangeChanged(RangeSlider::Thumb thumb);
     // A thumb dragged to a value: its edit shows it.
     void OnThumbMoved(RangeSlider::Moved moved);
+    // The range ends, on the drawn slider or on the trackbars.
+    int ThumbValue(RangeSlider::Thumb thumb) const;
     void MoveThumb(RangeSlider::Thumb thumb, int value);
     // The values a sample print prints, from the two range edits.
     std::vector<int> Candidates() const;
@@ -35,7 +37,8 @@ class FeedingPage : public SettingPage {
     void OnFeedLeft();
     void OnSamplePrint();
 
-    std::optional<RangeSlider> range_;  // placed once the page's window exists
+    // Placed once the page's window exists; none where the range is set on trackbars.
+    std::optional<RangeSlider> range_;
     // What the feed edit shows when it is left empty, and what is stored.
     int lastFeed_ = 0;
     SampleImageChoice imageChoice_;

@@ -33,6 +33,9 @@ class MediaSettingsStore {
     virtual bool UserExists(std::string_view name) const = 0;
     virtual int32_t SaveUser(std::string_view name) = 0;
 
+    // The longest name a user entry can keep, in characters.
+    virtual int32_t LongestName() const = 0;
+
     virtual std::string CfgPath() const = 0;
     virtual std::string UcfPath() const = 0;
 };

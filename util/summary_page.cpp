@@ -18,7 +18,6 @@ constexpr int kName = 2066;
 constexpr int kSave = 2076;
 constexpr int kFirstValueStatic = 2059;
 constexpr int kPane = 2074;
-constexpr int kNameCharacters = 16;
 
 constexpr int32_t kReplaceText = 300;
 constexpr int32_t kNotSavedText = 302;
@@ -56,7 +55,7 @@ bool SummaryPage::OnInitDialog() {
               {2049, 180},
               {kSave, 191},
               {kPageNextButton, 99}});
-    ui::Edit(Item(kName)).SetLimit(kNameCharacters);
+    ui::Edit(Item(kName)).SetLimit(host_.Store().LongestName());
     return true;
 }
 

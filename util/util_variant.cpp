@@ -17,6 +17,11 @@ ByteBlock UtilGapBlock(HeadGapBlockKind kind, int patternCode, int platenGap,
                             {values[0], values[2], values[3], values[4], values[5], values[6]});
 }
 
+// The first family keeps one pair of configuration files.
+MediaSettingsStore* FirstStore(OsKind, MediaSettingsStore& first, MediaSettingsStore*) {
+    return &first;
+}
+
 }  // namespace
 
 const Variant& UtilVariant() {
@@ -28,9 +33,12 @@ const Variant& UtilVariant() {
         .driverInkSetOf = UtilDriverInkSet,
         .configFileNamesOf = UtilConfigFileNames,
         .inkModeTextOf = UtilInkModeText,
+        .secondStoreOf = nullptr,
+        .activeStoreOf = FirstStore,
         .sampleImageChoice = true,
         .seriesCommandByModelClass = false,
         .feedingPane = {{1400, 1424}},
+        .feedingRangeOnTrackbars = false,
         .gapTemplate = GapTemplate,
         .offersThirdGapMode = false,
         .platenGapTexts = {243, 242, 241},

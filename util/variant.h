@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,7 +16,9 @@
 #include "common/remote_commands.h"
 #include "platform/ui/dialog.h"
 #include "util/driver_settings_library.h"
+#include "util/media_settings_store.h"
 #include "util/model_class.h"
+#include "util/user_settings.h"
 
 namespace util {
 
@@ -41,13 +44,22 @@ struct Variant {
     ConfigFileNames (*configFileNamesOf)(int32_t modelClass);
     std::string (*inkModeTextOf)(int32_t driverInkSet);
 
+    // The stores of the driver's media configuration: a second one when the module has it (else
+    // nullptr), and the one the pages work on, chosen at start-up; nullptr when the driver's files
+    // needed are missing, which ends the start-up.
+    std::unique_ptr<MediaSettingsStore> (*secondStoreOf)(UserSettings& settings);
+    MediaSettingsStore* (*activeStoreOf)(OsKind kind, MediaSettingsStore& first,
+                                         MediaSettingsStore* second);
+
     // Sample prints: whether the operator may print a bitmap of his own, and whether the
     // sample-series switch carries the model class's key byte.
     bool sampleImageChoice;
     bool seriesCommandByModelClass;
 
-    // The feeding page's message pane.
+    // The feeding page's message pane, and whether its range is set on two trackbars rather than
+    // on the range slider the page draws.
     TextRanges feedingPane;
+    bool feedingRangeOnTrackbars;
 
     // Head-gap pages.
     const ui::DialogTemplate& (*gapTemplate)();

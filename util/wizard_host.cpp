@@ -31,6 +31,7 @@ constexpr int32_t kNotAnsweringText = 303;
 constexpr int32_t kOtherInkSetText = 304;
 constexpr int32_t kConfirmExitText = 307;
 constexpr int32_t kConfirmFinishText = 308;
+constexpr int32_t kNoMediaConfigurationText = 360;
 
 constexpr int kStartUpRounds = 3;
 constexpr int kImageWidth = 250;
@@ -51,6 +52,7 @@ WizardHost::WizardHost(std::string modulePath, const Variant& variant)
       link_(variant.link),
       settings_(*this),
       mediaConfig_(settings_),
+      secondStore_(variant.secondStoreOf != nullptr ? variant.secondStoreOf(settings_) : nullptr),
       frame_(kPageSlots, link_) {
     // Slots 0 and 1 take part at first, the head-gap slots only once chosen, the setting values
     // (but the density) unless the selection page says otherwise.
@@ -79,9 +81,18 @@ ui::WindowHandle WizardHost::StartWizard(const char* printerName, ui::WindowHand
     driverLibrary_.Bind(printer);
     channel_ = link_.StartUp(printer);
     ReadDriverInkSet();
+    store_ = variant_.activeStoreOf(osKind_, mediaConfig_, secondStore_.get());
+    if (store_ == nullptr) {
+        store_ = &mediaConfig_;
+        ui::AppMessageBox(GetText(kNoMediaConfigurationText), ui::kMbIconStop);
+        link_.Unbind();
+        driverLibrary_.Release();
+        frame_.HandBack(kNotifyBackToSelection);
+        return nullptr;
+    }
     const bool settingPages = variant_.hasSettingPages(modelClass_);
     if (settingPages) {
-        mediaConfig_.ReadSlotCounts();
+        store_->ReadSlotCounts();
     }
     CreateImageLists();
     CreatePages();

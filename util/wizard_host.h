@@ -60,7 +60,8 @@ class WizardHost : public UtilDataFile, public UserSettingsHost {
     ~WizardHost() override;
 
     // The start-up: returns the service menu page's window (also when another page is shown
-    // first, or when the printer check has already handed control back).
+    // first, or when the printer check has already handed control back); none when the driver's
+    // media configuration is missing, after handing back.
     ui::WindowHandle StartWizard(const char* printerName, ui::WindowHandle notifyWindow,
                                  uint32_t notifyMessage);
 
@@ -111,7 +112,7 @@ class WizardHost : public UtilDataFile, public UserSettingsHost {
     std::optional<std::string> DriverMediaNameOf(uint32_t mediaId);
 
     // The store of the driver's media and user configuration that the pages work on.
-    MediaSettingsStore& Store() { return mediaConfig_; }
+    MediaSettingsStore& Store() { return *store_; }
 
     PrinterLink& Link() { return link_; }
     DriverSettingsLibrary& DriverLibrary() { return driverLibrary_; }
@@ -157,6 +158,8 @@ class WizardHost : public UtilDataFile, public UserSettingsHost {
     PrinterLink link_;
     UserSettings settings_;
     DriverMediaConfig mediaConfig_;
+    std::unique_ptr<MediaSettingsStore> secondStore_;
+    MediaSettingsStore* store_ = &mediaConfig_;
     PageFrame frame_;
     std::unique_ptr<ui::ImageList> unidirectionalImages_;
     std::unique_ptr<ui::ImageList> bidirectionalImages_;

@@ -90,37 +90,59 @@ const ui::DialogTemplate& DirectionModeTemplate() {
     return page;
 }
 
-const ui::DialogTemplate& GapTemplate() {
-    // Ink rows: label, value edit, and the frame where the row's pattern picture is drawn.
+namespace {
+
+// Ink rows: label, value edit, and the frame where the row's pattern picture is drawn (the
+// black/gray row has none). Without a black/gray row its controls are there, hidden.
+ui::DialogTemplate MakeGapTemplate(bool blackGrayRow) {
     struct Row {
         int label, edit, frame;
     };
-    static const ui::DialogTemplate page = [] {
-        std::vector<ControlTemplate> controls{
-            {ControlKind::Static, 3004, 20, 8, 120, 12, kLabel},
-            {ControlKind::Static, 3024, 150, 10, 60, 10, kLabel},
-            {ControlKind::DropDownList, 3030, 212, 7, 70, 14},
-            {ControlKind::Static, 3038, 290, 10, 50, 10, kLabel},
-        };
-        const Row rows[] = {{3005, 3012, 3037}, {3007, 3015, 2088}, {3008, 3016, 2089},
-                            {3009, 3017, 2090}, {3010, 3018, 2091}, {3011, 3019, 2092}};
-        int y = 28;
-        for (const Row& row : rows) {
-            controls.push_back({ControlKind::Static, row.label, 14, y + 4, 56, 10, kLabel});
-            controls.push_back(
-                {ControlKind::Edit, row.edit, 72, y + 2, 20, 13, style::kDigitsOnly, 2});
+    std::vector<ControlTemplate> controls{
+        {ControlKind::Static, 3004, 20, 8, 120, 12, kLabel},
+        {ControlKind::Static, 3024, 150, 10, 60, 10, kLabel},
+        {ControlKind::DropDownList, 3030, 212, 7, 70, 14},
+        {ControlKind::Static, 3038, 290, 10, 50, 10, kLabel},
+    };
+    std::vector<Row> rows{{3005, 3012, 3037}};
+    if (blackGrayRow) {
+        rows.push_back({3006, 3014, -1});
+    }
+    rows.insert(rows.end(), {{3007, 3015, 2088},
+                             {3008, 3016, 2089},
+                             {3009, 3017, 2090},
+                             {3010, 3018, 2091},
+                             {3011, 3019, 2092}});
+    const int step = blackGrayRow ? 20 : 24;
+    int y = 28;
+    for (const Row& row : rows) {
+        controls.push_back({ControlKind::Static, row.label, 14, y + 4, 56, 10, kLabel});
+        controls.push_back({ControlKind::Edit, row.edit, 72, y + 2, 20, 13, style::kDigitsOnly, 2});
+        if (row.frame != -1) {
             controls.push_back({ControlKind::Static, row.frame, 98, y, 170, 20, kLabel});
-            y += 24;
         }
-        // The black/gray row has no place on this printer family's pages.
+        y += step;
+    }
+    if (!blackGrayRow) {
         controls.push_back({ControlKind::Static, 3006, 14, y, 56, 10, kLabel | style::kHidden});
         controls.push_back(
             {ControlKind::Edit, 3014, 72, y, 20, 13, style::kDigitsOnly | style::kHidden, 2});
-        controls.push_back({ControlKind::Static, 3036, 276, 30, 76, 40, kLabel});
-        controls.push_back({ControlKind::PushButton, 3013, 276, 74, 76, 16});
-        controls.push_back({ControlKind::PushButton, 2076, 276, 130, 76, 16});
-        return Page(3002, std::move(controls), 3025);
-    }();
+    }
+    controls.push_back({ControlKind::Static, 3036, 276, 30, 76, 40, kLabel});
+    controls.push_back({ControlKind::PushButton, 3013, 276, 74, 76, 16});
+    controls.push_back({ControlKind::PushButton, 2076, 276, 130, 76, 16});
+    return Page(3002, std::move(controls), 3025);
+}
+
+}  // namespace
+
+const ui::DialogTemplate& GapTemplate() {
+    static const ui::DialogTemplate page = MakeGapTemplate(false);
+    return page;
+}
+
+const ui::DialogTemplate& SevenValueGapTemplate() {
+    static const ui::DialogTemplate page = MakeGapTemplate(true);
     return page;
 }
 
@@ -191,33 +213,53 @@ const ui::DialogTemplate& HeadPathDelayTemplate() {
     return page;
 }
 
-const ui::DialogTemplate& FeedingTemplate(bool imageChoice) {
-    auto make = [](bool withChoice) {
+const ui::DialogTemplate& FeedingTemplate(bool imageChoice, bool trackbars) {
+    auto make = [](bool withChoice, bool withTrackbars) {
         std::vector<ControlTemplate> controls{
             Title(2033),
             {ControlKind::Static, 2086, 20, 36, 200, 10, kLabel},
             {ControlKind::Static, 2082, 30, 50, 36, 10, kLabel},
             {ControlKind::Edit, 2031, 68, 48, 28, 13, 0, 3},
-            {ControlKind::Static, 2099, 100, 50, 50, 10, kLabel},
             {ControlKind::Static, 2085, 170, 50, 36, 10, kLabel},
             {ControlKind::Edit, 2032, 208, 48, 28, 13, 0, 3},
-            {ControlKind::Static, 2100, 240, 50, 50, 10, kLabel},
-            {ControlKind::Static, 2094, 30, 64, 300, 24, kLabel | style::kHidden},
-            {ControlKind::Static, 2041, 26, 88, 24, 10, kLabel, 0, "-70"},
-            {ControlKind::Static, 2042, 312, 88, 24, 10, kLabel | style::kRight, 0, "70"},
             {ControlKind::Static, 2075, 20, 102, 80, 10, kLabel},
             {ControlKind::Static, 2078, 102, 102, 150, 10, kLabel},
             {ControlKind::Static, 2079, 20, 120, 80, 10, kLabel},
             {ControlKind::Edit, 2080, 102, 118, 28, 13, 0, 3},
-            {ControlKind::Static, 2101, 134, 120, 50, 10, kLabel},
         };
+        if (withTrackbars) {
+            // A trackbar for each end of the range, each with its label below it.
+            controls.insert(controls.end(),
+                            {
+                                {ControlKind::Trackbar, 2055, 30, 64, 140, 20},
+                                {ControlKind::Static, 2083, 30, 86, 60, 10, kLabel},
+                                {ControlKind::Trackbar, 2056, 190, 64, 140, 20},
+                                {ControlKind::Static, 2084, 190, 86, 60, 10, kLabel},
+                            });
+        } else {
+            controls.insert(
+                controls.end(),
+                {
+                    {ControlKind::Static, 2099, 100, 50, 50, 10, kLabel},
+                    {ControlKind::Static, 2100, 240, 50, 50, 10, kLabel},
+                    {ControlKind::Static, 2101, 134, 120, 50, 10, kLabel},
+                    {ControlKind::Static, 2094, 30, 64, 300, 24, kLabel | style::kHidden},
+                    {ControlKind::Static, 2041, 26, 88, 24, 10, kLabel, 0, "-70"},
+                    {ControlKind::Static, 2042, 312, 88, 24, 10, kLabel | style::kRight, 0, "70"},
+                });
+        }
         AddHeader(controls, true);
         AddSamplePrint(controls, withChoice, 116);
         return Page(2004, std::move(controls), 2069);
     };
-    static const ui::DialogTemplate withChoice = make(true);
-    static const ui::DialogTemplate withoutChoice = make(false);
-    return imageChoice ? withChoice : withoutChoice;
+    static const ui::DialogTemplate drawn = make(true, false);
+    static const ui::DialogTemplate drawnWithoutChoice = make(false, false);
+    static const ui::DialogTemplate trackbarsWithChoice = make(true, true);
+    static const ui::DialogTemplate withTrackbars = make(false, true);
+    if (trackbars) {
+        return imageChoice ? trackbarsWithChoice : withTrackbars;
+    }
+    return imageChoice ? drawn : drawnWithoutChoice;
 }
 
 const ui::DialogTemplate& VacuumTemplate() {

@@ -14,8 +14,9 @@ inline constexpr int kPageTopButton = 2013;
 
 const ui::DialogTemplate& ServiceMenuTemplate();    // 3001
 const ui::DialogTemplate& DirectionModeTemplate();  // 3003
-// 3002: one ink row per value edit, the black/gray row hidden.
+// 3002: one ink row per value edit, the black/gray row hidden; or all seven rows.
 const ui::DialogTemplate& GapTemplate();
+const ui::DialogTemplate& SevenValueGapTemplate();
 
 const ui::DialogTemplate& SettingSelectionTemplate();  // 2000
 // The pages with sample prints carry the sample image choice (2095 to 2098) where the module
@@ -24,8 +25,8 @@ const ui::DialogTemplate& MediaTemplate(bool imageChoice);  // 2001
 const ui::DialogTemplate& SampleSettingsTemplate();         // 2002, modal
 const ui::DialogTemplate& HeadPathDelayTemplate();          // 2003
 // 2004: the range of feed values on a range slider drawn by the page (static 2094 marks its
-// place).
-const ui::DialogTemplate& FeedingTemplate(bool imageChoice);
+// place), or on two trackbars.
+const ui::DialogTemplate& FeedingTemplate(bool imageChoice, bool trackbars);
 const ui::DialogTemplate& VacuumTemplate();                     // 2005
 const ui::DialogTemplate& CutTemplate();                        // 2006
 const ui::DialogTemplate& PrintModeTemplate(bool imageChoice);  // 2007
