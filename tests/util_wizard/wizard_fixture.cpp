@@ -20,9 +20,9 @@ Fn Export(void* library, const char* name) {
     return reinterpret_cast<Fn>(dlsym(library, name));
 }
 
-std::string ModulePath() {
+std::string ModulePath(const std::string& module = "util.so") {
     const char* out = std::getenv("PLENWISE_OUT");
-    return std::string(out != nullptr ? out : ".") + "/util.so";
+    return std::string(out != nullptr ? out : ".") + "/" + module;
 }
 
 }  // namespace
@@ -115,8 +115,9 @@ void WizardFixture::StageStatuses(const std::vector<std::string>& statuses) {
     }
 }
 
-void WizardFixture::Start(const std::string& queue, const util::Variant& variant) {
-    host_ = std::make_unique<util::WizardHost>(ModulePath(), variant);
+void WizardFixture::Start(const std::string& queue, const util::Variant& variant,
+                          const std::string& module) {
+    host_ = std::make_unique<util::WizardHost>(ModulePath(module), variant);
     started_ = host_->StartWizard(queue.c_str(), hub_.selection.Handle(), kNotifyMessage);
     ui::PumpWaitingMessages();
 }

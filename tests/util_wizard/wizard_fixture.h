@@ -57,8 +57,10 @@ class WizardFixture : public drivertest::DriverMachine {
     // Status reads answer these in order; the last one stays.
     void StageStatuses(const std::vector<std::string>& statuses);
 
-    // Starts a fresh host on the queue, as the hub does; its result is kept in started_.
-    void Start(const std::string& queue, const util::Variant& variant = util::UtilVariant());
+    // Starts a fresh host of the module on the queue, as the hub does; its result is kept in
+    // started_.
+    void Start(const std::string& queue, const util::Variant& variant = util::UtilVariant(),
+               const std::string& module = "util.so");
 
     // The page of that slot, the page shown now (nullptr when none) and its template number.
     ui::Dialog* Page(size_t slot) const;
