@@ -17,19 +17,21 @@ WORLD=${PLENWISE_WORLD:-$SOURCE_DIR/.world}
 readonly BACKEND_SOURCE=$SOURCE_DIR/sim/driver/plenwise-backend
 
 # Every queue of the world: queue name, make and model (the driver name), and the simulated
-# printer behind it with what it reports differently from a ready printer of that model. The
-# firmware letters put the first family's models in class 1 (N to V), the second's in class 2.
+# printer behind it with what it reports differently from a ready printer of that model, one
+# simulator key per field. The firmware letters put the first family's models in class 1 (N to
+# V), the second's in class 2; the second family's printers report its ink set 1.
+readonly SECOND_FAMILY_INK="ink = 1101,3202,4304,5408,6210,7320,A140"
 readonly QUEUES=(
     "WL4000|ARVEN WL-4000|wl4000|firmware = BN0105"
     "Wideline400U|ARVEN Wideline 400U|wideline400u|firmware = BP0102"
     "Wideline400C|ARVEN Wideline 400C|wideline400c|firmware = BQ0103"
     "Wideline400D|ARVEN Wideline 400D|wideline400d|firmware = BR0101"
-    "WL3000|ARVEN WL-3000|wl3000|firmware = BA0210"
-    "WL2000|ARVEN WL-2000|wl2000|firmware = BB0204"
-    "Wideline300|ARVEN Wideline 300|wideline300|firmware = BC0201"
-    "Wideline200|ARVEN Wideline 200|wideline200|firmware = BD0201"
-    "Wideline300D|ARVEN Wideline 300-D|wideline300d|firmware = BE0110"
-    "Wideline200D|ARVEN Wideline 200-D|wideline200d|firmware = BW0110"
+    "WL3000|ARVEN WL-3000|wl3000|firmware = BA0210|$SECOND_FAMILY_INK"
+    "WL2000|ARVEN WL-2000|wl2000|firmware = BB0204|$SECOND_FAMILY_INK"
+    "Wideline300|ARVEN Wideline 300|wideline300|firmware = BC0201|$SECOND_FAMILY_INK"
+    "Wideline200|ARVEN Wideline 200|wideline200|firmware = BD0201|$SECOND_FAMILY_INK"
+    "Wideline300D|ARVEN Wideline 300-D|wideline300d|firmware = BE0110|$SECOND_FAMILY_INK"
+    "Wideline200D|ARVEN Wideline 200-D|wideline200d|firmware = BW0110|$SECOND_FAMILY_INK"
     "WrongModel|ARVEN WL-4000|wrongmodel|description = ARVEN WL-2000"
     "NeverReady|ARVEN WL-4000|neverready|status = 02"
     "Plotter9|OTHER Plotter 9|plotter9|firmware = XX0001"
@@ -290,7 +292,8 @@ create_queues() {
 # The simulator's configuration: one printer per queue. PLENWISE_SIM_PRINT_MS and
 # PLENWISE_SIM_BUSY_MS shorten the printing and cleaning times (tests set them low).
 write_sim_config() {
-    local entry queue model id extra
+    local entry field
+    local -a fields
     mkdir -p "$SIM_DIR/journal"
     {
         echo "# Written by scripts/world.sh up."
@@ -301,11 +304,13 @@ write_sim_config() {
         echo "cleaning-ms = ${PLENWISE_SIM_BUSY_MS:-20000}"
         echo "firmware-ms = ${PLENWISE_SIM_BUSY_MS:-30000}"
         for entry in "${QUEUES[@]}"; do
-            IFS='|' read -r queue model id extra <<<"$entry"
+            IFS='|' read -r -a fields <<<"$entry"
             echo
-            echo "[printer $id]"
-            [[ $extra == description* ]] || echo "description = $model"
-            echo "$extra"
+            echo "[printer ${fields[2]}]"
+            [[ $entry == *"|description"* ]] || echo "description = ${fields[1]}"
+            for field in "${fields[@]:3}"; do
+                echo "$field"
+            done
         done
     } >"$SIM_DIR/simulator.ini"
 }

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -106,7 +107,6 @@ constexpr int16_t kWidthKind = 256;
 constexpr int32_t kDefaultPaperLength = 2970;
 constexpr int32_t kDefaultOutputMode = 256;
 constexpr const char* kRollPaperName = "Roll Paper";
-constexpr int32_t kInkSetCode[3] = {0, 1, 11};
 constexpr const char* kSection = "Settings";
 
 // One queue's settings.
@@ -170,8 +170,8 @@ std::optional<std::string> DriverNameOf(const std::string& queue) {
     return std::nullopt;
 }
 
-bool Lists(const Settings& settings, uint16_t mediaId) {
-    for (const Media* media : simdriver::MediaOf(settings.inkSet)) {
+bool Lists(const Model& model, const Settings& settings, uint16_t mediaId) {
+    for (const Media* media : simdriver::MediaOf(model, settings.inkSet)) {
         if (media->id == mediaId) {
             return true;
         }
@@ -180,9 +180,11 @@ bool Lists(const Settings& settings, uint16_t mediaId) {
 }
 
 // The media, when the queue's list has it and it has records for the mode.
-const Media* MediaWithMode(const Settings& settings, uint16_t mediaId, uint8_t modeFlag) {
+const Media* MediaWithMode(const Model& model, const Settings& settings, uint16_t mediaId,
+                           uint8_t modeFlag) {
     const Media* media = simdriver::FindMedia(mediaId);
-    return media && Lists(settings, mediaId) && (media->modes & modeFlag) != 0 ? media : nullptr;
+    return media && Lists(model, settings, mediaId) && (media->modes & modeFlag) != 0 ? media
+                                                                                      : nullptr;
 }
 
 uint8_t ModeFlagOf(const Settings& settings) {
@@ -225,7 +227,10 @@ Settings LoadSettings(const std::string& queue, const Model& model) {
     profile::ProfileFile file;
     file.Load(SettingsPath(queue));
     Settings settings;
-    settings.inkSet = file.IntValue(kSection, "InkSet", 1) == 2 ? 2 : 1;
+    const int32_t inkSet = file.IntValue(kSection, "InkSet", 1);
+    const std::span<const int> inkSets = simdriver::InkSetsOf(model);
+    settings.inkSet =
+        std::find(inkSets.begin(), inkSets.end(), inkSet) != inkSets.end() ? inkSet : 1;
     settings.outputMode = file.IntValue(kSection, "OutputMode", kDefaultOutputMode);
     settings.outputFlags = file.IntValue(kSection, "OutputFlags", 0);
     settings.paperWidth = file.IntValue(kSection, "PaperWidth", model.largestWidth);
@@ -239,13 +244,13 @@ Settings LoadSettings(const std::string& queue, const Model& model) {
     const int32_t mediaId = file.IntValue(kSection, "MediaId", -1);
     const int32_t level = file.IntValue(kSection, "ModeLevel", 1);
     const int32_t code = file.IntValue(kSection, "ModeCode", 0);
-    settings.mediaId = simdriver::MediaOf(settings.inkSet).front()->id;
+    settings.mediaId = simdriver::MediaOf(model, settings.inkSet).front()->id;
     if (mediaId >= 0 && mediaId <= 0xFFFF) {
         Settings wanted = settings;
         wanted.mediaId = static_cast<uint16_t>(mediaId);
         wanted.modeLevel = level == 2 ? 2 : (code == 6 || code == 15 ? 0 : 1);
         wanted.modeCode = code == 6 || code == 15 ? static_cast<uint16_t>(code) : 0;
-        if (MediaWithMode(wanted, wanted.mediaId, ModeFlagOf(wanted))) {
+        if (MediaWithMode(model, wanted, wanted.mediaId, ModeFlagOf(wanted))) {
             settings = wanted;
         }
     }
@@ -347,7 +352,8 @@ int32_t GetPaperRange(const Session& session, PaperRange& range) {
 }
 
 int32_t GetMediaList(const Session& session, MediaList& list) {
-    const std::vector<const Media*> media = simdriver::MediaOf(session.settings.inkSet);
+    const std::vector<const Media*> media =
+        simdriver::MediaOf(*session.model, session.settings.inkSet);
     const auto count = static_cast<int16_t>(media.size());
     if (list.buffer == nullptr) {
         list.count = count;
@@ -363,6 +369,19 @@ int32_t GetMediaList(const Session& session, MediaList& list) {
     }
     list.count = count;
     return kOk;
+}
+
+// Item 217: the first family names its ink set by the seventh value (1 or 11), the second by
+// the seventh value's code (0xA01, 0xA0B, 0xB0B) and ink set 4 by a 1 in the fourth.
+void AnswerInkSet(const Session& session, InkSetBlock& block) {
+    const int inkSet = session.settings.inkSet;
+    if (session.model->family == simdriver::Family::First) {
+        block.values[6] = inkSet == 2 ? 11 : 1;
+        return;
+    }
+    static constexpr int32_t kSecondFamilyCodes[] = {0xA01, 0xA0B, 0xB0B, 0xA01};
+    block.values[3] = inkSet == 4 ? 1 : 0;
+    block.values[6] = kSecondFamilyCodes[inkSet - 1];
 }
 
 int32_t GetMediaName(NameQuery& query) {
@@ -411,7 +430,7 @@ int32_t SelectMedia(Session& session, uint16_t mediaId, uint16_t level, uint16_t
     changed.mediaId = mediaId;
     changed.modeLevel = level;
     changed.modeCode = code;
-    if (!MediaWithMode(changed, mediaId, ModeFlagOf(changed))) {
+    if (!MediaWithMode(*session.model, changed, mediaId, ModeFlagOf(changed))) {
         return kOutOfRange;
     }
     return Commit(session, changed);
@@ -573,7 +592,7 @@ ARSET32_EXPORT int32_t ARDM_GetData(int32_t handle, int32_t item, void* block) {
             if (ink->values[0] != 1) {
                 return kBadBlock;
             }
-            ink->values[6] = kInkSetCode[s.inkSet];
+            AnswerInkSet(*session, *ink);
             return kOk;
         }
         case 219: {

@@ -14,7 +14,9 @@
 //   205 GetData and SetData {int32 1, int32 12, int32 flags}
 //   213 GetData {int32 1, int32 24, int32 capacity, int32 3, int32 media ID, pointer to text}
 //   214 GetData and SetData {int32 1, int32 20, int32 2, int32 media ID, int32 code 6 or 15}
-//   217 GetData {int32 1, then ten int32}: the seventh becomes 1 (ink set 1) or 11 (ink set 2)
+//   217 GetData {int32 1, then ten int32}: in the first family the seventh becomes 1 (ink set
+//       1) or 11 (ink set 2); in the second the fourth becomes 1 for ink set 4 and 0 otherwise,
+//       the seventh 0xA01 (ink sets 1 and 4), 0xA0B (2) or 0xB0B (3)
 //   219 GetData and SetData {int32 1, int32 20, 12 bytes of media values}
 #pragma once
 

@@ -1,13 +1,15 @@
 // Writes the simulated driver's media configuration (docs/driver-package.md).
 //
 //   make-driver-cfg --out DIR
-//       the CFG files of every model that keeps custom media settings, ink set and configuration
-//       letter, and CFG_DAT.reg, their registry form on Windows 95/98/Me, for people to read
+//       the CFG files of every model that keeps custom media settings and each of its ink sets,
+//       the second family's A_FCF CFG files, and CFG_DAT.reg, the registry form on Windows
+//       95/98/Me, for people to read
 //   make-driver-cfg --install MACHINE-FOLDER [--os-kind N]
 //       installs them where the driver keeps them on that kind of Windows (1: Windows 95/98/Me,
-//       in the machine hive; 2: NT before 5.0; 3: NT 5.0 and later), and makes the folders of
-//       the user configuration files; without --os-kind, for all three kinds, so that the
-//       machine works whatever version it is set to
+//       in the machine hive; 2: NT before 5.0; 3: NT 5.0 and later, with the A_FCF files), and
+//       makes the folders of the user configuration files and the empty A_FCF user
+//       configurations (a present one is kept); without --os-kind, for all three kinds, so that
+//       the machine works whatever version it is set to
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -32,32 +34,50 @@ constexpr const char* kRegistryKey = "Software\\ARVEN\\9XPrinterDriver\\CFG_DAT\
 constexpr const char* kBaseName = "CFGDAT_DATA";
 // Windows 95 keeps binary values small: the data goes in chunks of this size.
 constexpr std::size_t kChunkSize = 2048;
-constexpr int kInkSets[] = {1, 2};
-
-struct Configuration {
-    int inkSet;
-    char letter;
+struct NamedFile {
+    std::string name;
+    std::vector<uint8_t> bytes;
 };
 
-// Every (ink set, letter) that a model keeping custom media settings needs.
-std::vector<Configuration> Configurations() {
-    std::set<char> letters;
+// The media configuration files of every model that keeps custom media settings, for each of its
+// ink sets; a "-D" model's one file serves all of them.
+std::vector<NamedFile> ConfigurationFiles() {
+    std::vector<NamedFile> files;
+    std::set<std::string> names;
     for (const simdriver::Model& model : simdriver::Models()) {
-        if (model.customMedia) {
-            letters.insert(model.letter);
+        if (!model.customMedia) {
+            continue;
+        }
+        for (int inkSet : simdriver::InkSetsOf(model)) {
+            std::string name = simdriver::ConfigurationFileName(model, inkSet);
+            if (names.insert(name).second) {
+                files.push_back(
+                    {std::move(name), simdriver::BuildMediaConfiguration(model, inkSet)});
+            }
         }
     }
-    std::vector<Configuration> all;
-    for (char letter : letters) {
-        for (int inkSet : kInkSets) {
-            all.push_back({inkSet, letter});
-        }
-    }
-    return all;
+    return files;
 }
 
+// The second configuration files (A_FCF ... .CFG) of the models that have them.
+std::vector<NamedFile> SecondConfigurationFiles() {
+    std::vector<NamedFile> files;
+    for (const simdriver::Model& model : simdriver::Models()) {
+        if (!simdriver::HasSecondConfiguration(model)) {
+            continue;
+        }
+        for (int inkSet : simdriver::InkSetsOf(model)) {
+            files.push_back({simdriver::SecondConfigurationFileName(model, inkSet),
+                             simdriver::BuildSecondMediaConfiguration(model, inkSet)});
+        }
+    }
+    return files;
+}
+
+// "CFGDAT_DATA" with "_A", "_B" or "_C" for ink sets 1 to 3; ink set 4 takes no suffix.
 std::string BaseName(int inkSet) {
-    return std::string(kBaseName) + (inkSet == 1 ? "_A" : "_B");
+    static constexpr const char* kSuffixes[] = {"_A", "_B", "_C"};
+    return std::string(kBaseName) + (inkSet >= 1 && inkSet <= 3 ? kSuffixes[inkSet - 1] : "");
 }
 
 std::vector<std::vector<uint8_t>> Chunks(const std::vector<uint8_t>& data) {
@@ -75,21 +95,49 @@ std::string ChunkName(const std::string& base, std::size_t k) {
     return k == 0 ? base : base + std::to_string(k + 1);
 }
 
+bool WritePartial(const fs::path& partial, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) {
+        std::fprintf(stderr, "%s: cannot write %s\n", kTool, partial.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
     const fs::path partial = path.string() + ".new";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush()) {
-            std::fprintf(stderr, "%s: cannot write %s\n", kTool, partial.c_str());
-            return false;
-        }
+    if (!WritePartial(partial, bytes)) {
+        return false;
     }
     std::error_code error;
     fs::rename(partial, path, error);
     if (error) {
         std::fprintf(stderr, "%s: cannot write %s: %s\n", kTool, path.c_str(),
+                     error.message().c_str());
+        return false;
+    }
+    return true;
+}
+
+// A file that holds the user's entries once it exists: made whole when it is missing, never
+// replaced.
+bool CreateUnlessPresent(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::error_code error;
+    if (fs::exists(path, error)) {
+        return true;
+    }
+    const fs::path partial = path.string() + ".new";
+    if (!WritePartial(partial, bytes)) {
+        return false;
+    }
+    // A link, unlike a rename, fails rather than replace a file that appeared meanwhile.
+    fs::create_hard_link(partial, path, error);
+    std::error_code ignored;
+    fs::remove(partial, ignored);
+    if (error && error != std::errc::file_exists) {
+        std::fprintf(stderr, "%s: cannot create %s: %s\n", kTool, path.c_str(),
                      error.message().c_str());
         return false;
     }
@@ -114,9 +162,9 @@ std::string RegistryText() {
         if (!model.customMedia) {
             continue;
         }
-        for (int inkSet : kInkSets) {
+        for (int inkSet : simdriver::InkSetsOf(model)) {
             const std::string base = BaseName(inkSet);
-            const auto chunks = Chunks(simdriver::BuildMediaConfiguration(inkSet, model.letter));
+            const auto chunks = Chunks(simdriver::BuildMediaConfiguration(model, inkSet));
             text += "\n[HKEY_LOCAL_MACHINE\\" + std::string(kRegistryKey) +
                     std::string(model.driverName) + '\\' + base + "]\n";
             char count[32];
@@ -142,18 +190,25 @@ std::string RegistryText() {
     return text;
 }
 
+bool WriteFiles(const fs::path& directory, const std::vector<NamedFile>& files) {
+    for (const NamedFile& file : files) {
+        if (!WriteFile(directory / file.name, file.bytes)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int WriteOut(const fs::path& directory) {
     std::error_code error;
     fs::create_directories(directory, error);
-    for (const Configuration& config : Configurations()) {
-        if (!WriteFile(directory / simdriver::ConfigurationFileName(config.inkSet, config.letter),
-                       simdriver::BuildMediaConfiguration(config.inkSet, config.letter))) {
-            return 1;
-        }
-    }
     const std::string reg = RegistryText();
-    return WriteFile(directory / "CFG_DAT.reg", std::vector<uint8_t>(reg.begin(), reg.end())) ? 0
-                                                                                              : 1;
+    return WriteFiles(directory, ConfigurationFiles()) &&
+                   WriteFiles(directory, SecondConfigurationFiles()) &&
+                   WriteFile(directory / "CFG_DAT.reg",
+                             std::vector<uint8_t>(reg.begin(), reg.end()))
+               ? 0
+               : 1;
 }
 
 bool SetValue(reg::HKEY key, const std::string& name, reg::DWORD type,
@@ -167,7 +222,7 @@ bool InstallRegistryForm() {
         if (!model.customMedia) {
             continue;
         }
-        for (int inkSet : kInkSets) {
+        for (int inkSet : simdriver::InkSetsOf(model)) {
             const std::string base = BaseName(inkSet);
             const std::string path =
                 std::string(kRegistryKey) + std::string(model.driverName) + '\\' + base;
@@ -178,7 +233,7 @@ bool InstallRegistryForm() {
                              path.c_str());
                 return false;
             }
-            const auto chunks = Chunks(simdriver::BuildMediaConfiguration(inkSet, model.letter));
+            const auto chunks = Chunks(simdriver::BuildMediaConfiguration(model, inkSet));
             const auto continuations = static_cast<uint32_t>(chunks.size() - 1);
             bool stored = SetValue(
                 key, base + "NUM", reg::REG_DWORD,
@@ -221,29 +276,42 @@ std::string ProgramFiles(int osKind) {
                                                      : directory;
 }
 
+// The files of one kind of Windows NT (2 or 3). The second configuration serves NT 5.0 and later
+// only, where it always lies in directory 3; its user configuration comes with it, empty.
 bool InstallFiles(int osKind) {
     const fs::path directory =
         fs::path(machine::GetSystemDirectory()) / "spool/Drivers/W32x86" / std::to_string(osKind);
+    const bool second = osKind == 3;
     std::error_code error;
     fs::create_directories(directory, error);
-    for (const Configuration& config : Configurations()) {
-        if (!WriteFile(directory / simdriver::ConfigurationFileName(config.inkSet, config.letter),
-                       simdriver::BuildMediaConfiguration(config.inkSet, config.letter))) {
-            return false;
-        }
+    if (!WriteFiles(directory, ConfigurationFiles()) ||
+        (second && !WriteFiles(directory, SecondConfigurationFiles()))) {
+        return false;
     }
     const std::string programFiles = ProgramFiles(osKind);
     if (programFiles.empty()) {
         std::fprintf(stderr, "%s: the machine names no program files directory\n", kTool);
         return false;
     }
-    // The driver's user configuration files are made there by whoever registers a setting first.
+    // The first user configuration files are made there by whoever registers a setting first.
     for (const simdriver::Model& model : simdriver::Models()) {
-        if (model.customMedia) {
-            fs::create_directories(fs::path(programFiles) / "ARVEN" / model.driverName, error);
-            if (error) {
-                std::fprintf(stderr, "%s: cannot create the user configuration folder: %s\n", kTool,
-                             error.message().c_str());
+        if (!model.customMedia) {
+            continue;
+        }
+        const fs::path folder = fs::path(programFiles) / "ARVEN" / model.driverName;
+        fs::create_directories(folder, error);
+        if (error) {
+            std::fprintf(stderr, "%s: cannot create the user configuration folder: %s\n", kTool,
+                         error.message().c_str());
+            return false;
+        }
+        if (!second || !simdriver::HasSecondConfiguration(model)) {
+            continue;
+        }
+        for (int inkSet : simdriver::InkSetsOf(model)) {
+            if (!CreateUnlessPresent(
+                    folder / simdriver::SecondUserConfigurationFileName(model, inkSet),
+                    simdriver::EmptySecondUserConfiguration())) {
                 return false;
             }
         }

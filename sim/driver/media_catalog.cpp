@@ -7,11 +7,37 @@ namespace simdriver {
 namespace {
 
 constexpr Model kModels[] = {
-    {"ARVEN WL-4000", 'J', 11176, 3, true},
-    {"ARVEN Wideline 400U", 'E', 6096, 3, true},
-    {"ARVEN Wideline 400C", 'E', 6096, 2, false},
-    {"ARVEN Wideline 400D", 'E', 6096, 2, false},
+    {"ARVEN WL-4000", Family::First, 0, 'J', 11176, 3, true},
+    {"ARVEN Wideline 400U", Family::First, 0, 'E', 6096, 3, true},
+    {"ARVEN Wideline 400C", Family::First, 0, 'E', 6096, 2, false},
+    {"ARVEN Wideline 400D", Family::First, 0, 'E', 6096, 2, false},
+    {"ARVEN WL-3000", Family::Second, 0x09, 'J', 11176, 3, true},
+    {"ARVEN WL-2000", Family::Second, 0x0A, 'J', 6096, 3, true},
+    {"ARVEN Wideline 300", Family::Second, 0x05, 'E', 11176, 3, true},
+    {"ARVEN Wideline 200", Family::Second, 0x06, 'E', 6096, 3, true},
+    {"ARVEN Wideline 300-D", Family::Second, 0x25, 'E', 11176, 2, true},
+    {"ARVEN Wideline 200-D", Family::Second, 0x26, 'E', 6096, 2, true},
 };
+
+// In the second family the code decides the region letter, and the wide models (44 inches)
+// are those whose size letter says so.
+constexpr bool SecondFamilyCodesAgree() {
+    for (const Model& model : kModels) {
+        if (model.family != Family::Second) {
+            continue;
+        }
+        const bool wide = (model.code & kCodeWideBit) != 0;
+        const char region = (model.code & kCodeRegionBit) != 0 ? 'E' : 'J';
+        if (model.letter != region || model.largestWidth != (wide ? 11176 : 6096)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(SecondFamilyCodesAgree());
+
+constexpr int kFirstFamilyInkSets[] = {1, 2};
+constexpr int kSecondFamilyInkSets[] = {1, 2, 3, 4};
 
 constexpr uint8_t kBothInkSets = kInkSet1 | kInkSet2;
 constexpr uint8_t kStandardModes = kModeStandard | kModeFine;
@@ -119,11 +145,23 @@ void PutUInt32(std::vector<uint8_t>& bytes, std::size_t at, uint32_t value) {
     }
 }
 
-constexpr std::size_t kRecordSize = 102;
 constexpr std::size_t kDirectoryOffset = 16;
 constexpr std::size_t kRecordsOffset = kDirectoryOffset + 16;
 constexpr uint32_t kConfigurationMark = 0x500;
+constexpr uint32_t kSecondConfigurationMark = 0x710;
+constexpr uint16_t kSecondUserHeader = 0x0710;
 constexpr uint16_t kDriverEntry = 1;
+
+// Where the two configurations put a record's fields; the fields before the media values are
+// at the same places in both.
+struct RecordLayout {
+    std::size_t size;
+    std::size_t valuesAt;  // Density, Forward, Drytime, Paperthick, Paperdraw, PaperCut, extra
+    std::size_t entryTypeAt;
+    bool wideEntryType;  // uint32 rather than uint16
+};
+constexpr RecordLayout kFirstLayout{102, 56, 84, false};
+constexpr RecordLayout kSecondLayout{128, 80, 124, true};
 
 struct ModeRecord {
     uint8_t flag;
@@ -134,23 +172,31 @@ struct ModeRecord {
 constexpr ModeRecord kFirstPart[] = {{kModeStandard, 0, 1}, {kModeFine, 0, 2}};
 constexpr ModeRecord kSecondPart[] = {{kModeQuality, 6, 0}, {kModeBest, 15, 0}};
 
-// The media values of a mode: finer modes lay down more ink and dry longer; the second ink set
-// runs a little lighter.
+// The serial number has one byte in the second configuration.
+static_assert(std::size(kMedia) * kModeCount + 1 <= 0xFF);
+
+// The list an ink set uses: ink sets 2 and 3 the second, all others the first.
+int ListOf(int inkSet) {
+    return inkSet == 2 || inkSet == 3 ? 2 : 1;
+}
+
+// The media values of a mode: finer modes lay down more ink and dry longer; the ink sets of the
+// second list run a little lighter.
 MediaValues ValuesFor(const Media& media, const ModeRecord& mode, int inkSet) {
     MediaValues values = media.values;
     const int index = ModeIndexOfFlag(mode.flag);
     static constexpr uint8_t kExtraDrying[kModeCount] = {10, 0, 20, 40};
     values.drytime = static_cast<uint8_t>(std::min(255, values.drytime + kExtraDrying[index]));
-    if (inkSet == 2) {
+    if (ListOf(inkSet) == 2) {
         values.density = static_cast<int8_t>(values.density - 2);
     }
     return values;
 }
 
-void PutRecord(std::vector<uint8_t>& bytes, const Media& media, const ModeRecord& mode, int inkSet,
-               char letter, uint32_t inUse, uint16_t serial) {
+void PutRecord(std::vector<uint8_t>& bytes, const RecordLayout& layout, const Media& media,
+               const ModeRecord& mode, int inkSet, char letter, uint32_t inUse, uint16_t serial) {
     const std::size_t at = bytes.size();
-    bytes.resize(at + kRecordSize, 0);
+    bytes.resize(at + layout.size, 0);
     const MediaValues values = ValuesFor(media, mode, inkSet);
     const Resolution resolution = media.resolutions[ModeIndexOfFlag(mode.flag)];
     PutUInt16(bytes, at + 0, mode.code);
@@ -165,14 +211,77 @@ void PutRecord(std::vector<uint8_t>& bytes, const Media& media, const ModeRecord
     PutUInt16(bytes, at + 18, resolution.vertical);
     bytes[at + 20] = static_cast<uint8_t>(2 + ModeIndexOfFlag(mode.flag) * 2);  // passes
     bytes[at + 21] = values.extra;
-    bytes[at + 56] = static_cast<uint8_t>(values.density);
-    bytes[at + 57] = static_cast<uint8_t>(values.forward);
-    bytes[at + 58] = values.drytime;
-    bytes[at + 59] = values.paperthick;
-    bytes[at + 60] = values.paperdraw;
-    bytes[at + 61] = values.paperCut;
-    bytes[at + 62] = values.extra;
-    PutUInt16(bytes, at + 84, kDriverEntry);
+    const std::size_t v = at + layout.valuesAt;
+    bytes[v + 0] = static_cast<uint8_t>(values.density);
+    bytes[v + 1] = static_cast<uint8_t>(values.forward);
+    bytes[v + 2] = values.drytime;
+    bytes[v + 3] = values.paperthick;
+    bytes[v + 4] = values.paperdraw;
+    bytes[v + 5] = values.paperCut;
+    bytes[v + 6] = values.extra;
+    if (layout.wideEntryType) {
+        PutUInt32(bytes, at + layout.entryTypeAt, kDriverEntry);
+    } else {
+        PutUInt16(bytes, at + layout.entryTypeAt, kDriverEntry);
+    }
+}
+
+// Header, directory and records: a withdrawn record (still in the file, never in use), then for
+// each media of the list a record per standard mode it has, then the high-quality records.
+std::vector<uint8_t> BuildConfiguration(const RecordLayout& layout, uint32_t mark,
+                                        uint16_t userSlots, uint16_t extraRecords, int inkSet,
+                                        char letter) {
+    const std::vector<const Media*> media = MediaOf(inkSet);
+    std::vector<uint8_t> bytes(kRecordsOffset, 0);
+    uint16_t serial = 0;
+    uint16_t firstPart = 0;
+    PutRecord(bytes, layout, *media.front(), kFirstPart[0], inkSet, letter, 0, serial++);
+    ++firstPart;
+    for (const Media* entry : media) {
+        for (const ModeRecord& mode : kFirstPart) {
+            if ((entry->modes & mode.flag) != 0) {
+                PutRecord(bytes, layout, *entry, mode, inkSet, letter, 1, serial++);
+                ++firstPart;
+            }
+        }
+    }
+    uint16_t secondPart = 0;
+    for (const Media* entry : media) {
+        for (const ModeRecord& mode : kSecondPart) {
+            if ((entry->modes & mode.flag) != 0) {
+                PutRecord(bytes, layout, *entry, mode, inkSet, letter, 1, serial++);
+                ++secondPart;
+            }
+        }
+    }
+    PutUInt32(bytes, 0, mark);
+    PutUInt32(bytes, 4, static_cast<uint32_t>(bytes.size()));
+    PutUInt32(bytes, 8, kDirectoryOffset);
+    PutUInt16(bytes, kDirectoryOffset + 2, secondPart);
+    PutUInt16(bytes, kDirectoryOffset + 4, firstPart);
+    PutUInt16(bytes, kDirectoryOffset + 8, userSlots);
+    PutUInt16(bytes, kDirectoryOffset + 10, extraRecords);
+    return bytes;
+}
+
+// The ink set whose records a model's configuration holds: a "-D" model's are those of ink set 1.
+int ConfigurationInkSet(const Model& model, int inkSet) {
+    return HasSingleConfiguration(model) ? 1 : inkSet;
+}
+
+// The second family's size letter: 'O' or 'Q', for the "-D" models 'P' or 'R'.
+char SizeLetter(const Model& model) {
+    const bool wide = (model.code & kCodeWideBit) != 0;
+    if (HasSingleConfiguration(model)) {
+        return wide ? 'P' : 'R';
+    }
+    return wide ? 'O' : 'Q';
+}
+
+// "A_FCF<ink-1>9<digit><region>", the digit '8' for the wide models and '7' for the others.
+std::string SecondConfigurationStem(const Model& model, int inkSet) {
+    const char digit = (model.code & kCodeWideBit) != 0 ? '8' : '7';
+    return "A_FCF" + std::to_string(inkSet - 1) + '9' + digit + model.letter;
 }
 
 }  // namespace
@@ -203,15 +312,34 @@ const Media* FindMedia(uint16_t id) {
     return nullptr;
 }
 
+std::span<const int> InkSetsOf(const Model& model) {
+    if (model.family == Family::Second) {
+        return kSecondFamilyInkSets;
+    }
+    return kFirstFamilyInkSets;
+}
+
+bool HasSingleConfiguration(const Model& model) {
+    return model.family == Family::Second && (model.code & kCodeSingleBit) != 0;
+}
+
+bool HasSecondConfiguration(const Model& model) {
+    return model.family == Family::Second && !HasSingleConfiguration(model);
+}
+
 std::vector<const Media*> MediaOf(int inkSet) {
     std::vector<const Media*> list;
-    const uint8_t bit = inkSet == 2 ? kInkSet2 : kInkSet1;
+    const uint8_t bit = ListOf(inkSet) == 2 ? kInkSet2 : kInkSet1;
     for (const Media& media : kMedia) {
         if ((media.inkSets & bit) != 0) {
             list.push_back(&media);
         }
     }
     return list;
+}
+
+std::vector<const Media*> MediaOf(const Model& model, int inkSet) {
+    return MediaOf(ConfigurationInkSet(model, inkSet));
 }
 
 int ModeIndexOfFlag(uint8_t flag) {
@@ -230,42 +358,43 @@ int ModeIndexOfFlag(uint8_t flag) {
 }
 
 std::vector<uint8_t> BuildMediaConfiguration(int inkSet, char letter) {
-    const std::vector<const Media*> media = MediaOf(inkSet);
-    std::vector<uint8_t> bytes(kRecordsOffset, 0);
-    uint16_t serial = 0;
-    uint16_t firstPart = 0;
-    // A record the driver withdrew: still in the file, never in use.
-    PutRecord(bytes, *media.front(), kFirstPart[0], inkSet, letter, 0, serial++);
-    ++firstPart;
-    for (const Media* entry : media) {
-        for (const ModeRecord& mode : kFirstPart) {
-            if ((entry->modes & mode.flag) != 0) {
-                PutRecord(bytes, *entry, mode, inkSet, letter, 1, serial++);
-                ++firstPart;
-            }
-        }
-    }
-    uint16_t secondPart = 0;
-    for (const Media* entry : media) {
-        for (const ModeRecord& mode : kSecondPart) {
-            if ((entry->modes & mode.flag) != 0) {
-                PutRecord(bytes, *entry, mode, inkSet, letter, 1, serial++);
-                ++secondPart;
-            }
-        }
-    }
-    PutUInt32(bytes, 0, kConfigurationMark);
-    PutUInt32(bytes, 4, static_cast<uint32_t>(bytes.size()));
-    PutUInt32(bytes, 8, kDirectoryOffset);
-    PutUInt16(bytes, kDirectoryOffset + 2, secondPart);
-    PutUInt16(bytes, kDirectoryOffset + 4, firstPart);
-    PutUInt16(bytes, kDirectoryOffset + 8, kUserSlots);
-    PutUInt16(bytes, kDirectoryOffset + 10, kExtraRecords);
-    return bytes;
+    return BuildConfiguration(kFirstLayout, kConfigurationMark, kUserSlots, kExtraRecords, inkSet,
+                              letter);
 }
 
 std::string ConfigurationFileName(int inkSet, char letter) {
     return "A_DD" + std::to_string(inkSet) + "48" + letter + ".CFG";
+}
+
+std::vector<uint8_t> BuildMediaConfiguration(const Model& model, int inkSet) {
+    return BuildMediaConfiguration(ConfigurationInkSet(model, inkSet), model.letter);
+}
+
+std::string ConfigurationFileName(const Model& model, int inkSet) {
+    if (model.family == Family::First) {
+        return ConfigurationFileName(inkSet, model.letter);
+    }
+    return "A_DD" + std::to_string(ConfigurationInkSet(model, inkSet)) + '4' + SizeLetter(model) +
+           model.letter + ".CFG";
+}
+
+std::vector<uint8_t> BuildSecondMediaConfiguration(const Model& model, int inkSet) {
+    return BuildConfiguration(kSecondLayout, kSecondConfigurationMark, kSecondUserSlots, 0, inkSet,
+                              model.letter);
+}
+
+std::string SecondConfigurationFileName(const Model& model, int inkSet) {
+    return SecondConfigurationStem(model, inkSet) + ".CFG";
+}
+
+std::string SecondUserConfigurationFileName(const Model& model, int inkSet) {
+    return SecondConfigurationStem(model, inkSet) + ".UCF";
+}
+
+std::vector<uint8_t> EmptySecondUserConfiguration() {
+    std::vector<uint8_t> bytes(2 + std::size_t{kSecondUserSlots} * kSecondUserSlotSize, 0);
+    PutUInt16(bytes, 0, kSecondUserHeader);
+    return bytes;
 }
 
 }  // namespace simdriver

@@ -32,12 +32,22 @@ class ArsetTest : public drivertest::DriverMachine {
         return handle;
     }
 
-    int32_t InkSetCode(const std::string& queue) {
+    InkSetQuery InkSetAnswer(const std::string& queue) {
         const int32_t handle = Open(queue);
         InkSetQuery query;
         EXPECT_EQ(library_.GetData(handle, kItemInkSet, &query), 0);
         library_.Close(handle);
-        return query.values[InkSetQuery::kInkSetIndex];
+        return query;
+    }
+    int32_t InkSetCode(const std::string& queue) {
+        return InkSetAnswer(queue).values[InkSetQuery::kInkSetIndex];
+    }
+    std::vector<uint16_t> MediaList(const std::string& queue) {
+        const int32_t handle = Open(queue);
+        std::vector<uint16_t> ids;
+        EXPECT_EQ(library_.GetMediaList(handle, ids), 0);
+        library_.Close(handle);
+        return ids;
     }
 
     std::vector<uint8_t> DevModeOf(int32_t handle) {
@@ -96,6 +106,41 @@ TEST_F(ArsetTest, ReportsTheInkSetConfiguredForTheQueue) {
     EXPECT_NE(library_.GetData(handle, kItemInkSet, &malformed), 0);
     EXPECT_EQ(malformed.values[InkSetQuery::kInkSetIndex], 0);
     library_.Close(handle);
+}
+
+TEST_F(ArsetTest, TheSecondFamilyAnswersItsFourInkSetsByCode) {
+    AddQueue("WL2000", "ARVEN WL-2000");
+    AddQueue("W300D", "ARVEN Wideline 300-D");
+    struct Case {
+        const char* setting;
+        int32_t fourth;
+        int32_t seventh;
+    };
+    // An ink set the family does not have counts as ink set 1.
+    for (const Case& c :
+         {Case{"InkSet=1\n", 0, 0xA01}, Case{"InkSet=2\n", 0, 0xA0B}, Case{"InkSet=3\n", 0, 0xB0B},
+          Case{"InkSet=4\n", 1, 0xA01}, Case{"InkSet=5\n", 0, 0xA01}}) {
+        SCOPED_TRACE(c.setting);
+        ConfigureQueue("WL2000", c.setting);
+        const InkSetQuery answer = InkSetAnswer("WL2000");
+        EXPECT_EQ(answer.values[0], 1);
+        EXPECT_EQ(answer.values[3], c.fourth);
+        EXPECT_EQ(answer.values[6], c.seventh);
+        EXPECT_EQ(answer.values[10], 0);
+    }
+    // Ink sets 3 and 4 list the media of ink sets 2 and 1.
+    ConfigureQueue("WL2000", "InkSet=3\n");
+    EXPECT_EQ(MediaList("WL2000"), CatalogueIds(2));
+    ConfigureQueue("WL2000", "InkSet=4\n");
+    EXPECT_EQ(MediaList("WL2000"), CatalogueIds(1));
+    // A "-D" model keeps one configuration, that of ink set 1, and lists its media.
+    ConfigureQueue("W300D", "InkSet=2\n");
+    EXPECT_EQ(InkSetAnswer("W300D").values[6], 0xA0B);
+    EXPECT_EQ(MediaList("W300D"), CatalogueIds(1));
+    // The first family keeps its two ink sets and codes.
+    ConfigureQueue("W400U", "InkSet=3\n");
+    EXPECT_EQ(InkSetCode("W400U"), 1);
+    EXPECT_EQ(InkSetAnswer("W400U").values[3], 0);
 }
 
 TEST_F(ArsetTest, ListsTheMediaOfTheQueuesInkSetWithTheirNames) {
