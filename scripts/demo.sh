@@ -52,8 +52,11 @@ sed -e "s|@HOME@|$HOME|g" -e "s|@SHOTS@|$shots|g" -e "s|@JOURNAL@|$PLENWISE_SIM_
 # entries) starts afresh, so that nothing of an earlier run is taken for this one's.
 cancel -h "$CUPS_SERVER" -a -x 2>/dev/null || true
 : >"$PLENWISE_SIM_JOURNAL/journal.log"
-# The walkthrough makes its custom setting anew each time: the WL4000's driver starts without
-# user settings, and the settings file it exports goes beside the screenshots.
-rm -f "$PLENWISE_MACHINE/Program Files/ARVEN/ARVEN WL-4000/"*.UCF "$shots/demo-glossy.ASU"
+# The walkthrough makes its custom settings anew each time: the WL4000's and the WL3000's
+# drivers start without user settings (the driver's installation makes the WL3000's empty user
+# file again), and the settings files exported go beside the screenshots.
+rm -f "$PLENWISE_MACHINE/Program Files/ARVEN/ARVEN WL-4000/"*.UCF \
+    "$PLENWISE_MACHINE/Program Files/ARVEN/ARVEN WL-3000/"*.UCF "$shots/"demo-*.ASU
+"$BUILD_DIR/out/make-driver-cfg" --install "$PLENWISE_MACHINE" >/dev/null
 (cd "$shots" && QT_QPA_PLATFORM=offscreen "$BUILD_DIR/out/plenwise" --steps "$steps")
 echo "demo.sh: screenshots of the pages shown and the exported settings file are in $shots; what the WL4000 received (gap patterns, sample pages, the power-cleaning block) is in $PLENWISE_WORLD/printers/journal; firmware files to try are in $HOME" >&2

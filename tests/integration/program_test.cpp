@@ -101,7 +101,7 @@ class ProgramTest : public ::testing::Test {
                           fs::copy_options::overwrite_existing);
         }
         fs::copy_file(TEST_PLUGIN, install_ / "upkeep.so", fs::copy_options::overwrite_existing);
-        for (const char* plugin : {"upkeep.so", "fwload.so", "util.so"}) {
+        for (const char* plugin : {"upkeep.so", "fwload.so", "util.so", "altutil.so"}) {
             fs::copy_file(fs::path(Env("PLENWISE_OUT")) / plugin, realInstall_ / plugin,
                           fs::copy_options::overwrite_existing);
         }
@@ -831,4 +831,101 @@ click 1000
     EXPECT_EQ(record.substr(84, 2), std::string("\x02\0", 2));     // a user entry
     // Density -17, Forward -12, Drytime 23, Paperthick 7, Paperdraw 10 (step -3), PaperCut 2.
     EXPECT_EQ(record.substr(56, 6), std::string("\xEF\xF4\x17\x07\x0A\x02", 6));
+}
+
+// The second family: seven gap values sent in their own order with the platen gap as selection
+// plus one, the feeding range set on two trackbars, and a setting saved into the A_FCF user file.
+TEST_F(ProgramTest, TheSecondFamilysHeadGapFeedingAndSettingGoThroughAltutil) {
+    const std::string journal = world_ + "/printers/journal";
+    const size_t before = JobsOf(journal, "wl3000").size();
+    RunResult run = RunSteps(R"(
+wait 1000
+select 1003 WL3000
+select 1004 "Head gap adjustment"
+click 1001
+wait 3001
+check 3005 on
+check 3001 on
+click 2001
+wait 3003
+check 3030 on
+check 3029 on
+click 2001
+wait 3002
+expect-selected 3030 Standard
+select-index 3030 3
+type 3012 1
+type 3014 2
+type 3015 3
+type 3016 4
+type 3017 5
+type 3018 6
+type 3019 7
+click 3013
+click 2001
+wait 2000
+check 2004 off
+check 2007 off
+check 2008 off
+check 2009 off
+click 2001
+wait 2001
+select 2007 "Coated Paper"
+click 2001
+wait 2004
+slide 2055 -10
+expect-text 2031 -10
+slide 2056 10
+expect-text 2078 "-10, -5, 0, 5, 10"
+click 2012
+type 2080 7
+click 2001
+wait 2009
+type 2066 "Second family"
+answer-file )" + (root_ / "home/alt.ASU").string() +
+                                 R"(
+click 2076
+answer-box 1
+click 2001
+wait 1000
+click 1000
+)",
+                             realInstall_);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::vector<std::pair<std::string, std::string>> jobs;
+    testsupport::WaitUntil([&]() {
+        jobs = JobsOf(journal, "wl3000");
+        return jobs.size() >= before + 9 &&
+               jobs.back().first.find("state: done") != std::string::npos;
+    });
+    ASSERT_EQ(jobs.size(), before + 9);
+    // Bi-D S: base 00, the values of 3012, 3014, 3015, 3017, 3016, 3018, 3019; two patterns.
+    std::string adjustments;
+    const char values[] = {1, 2, 3, 5, 4, 6, 7};
+    for (char code = 0; code < 7; ++code) {
+        adjustments += Adjustment('\x00', code, values[static_cast<size_t>(code)]);
+    }
+    EXPECT_EQ(jobs[before].second, kHeadGapPrefix + PlatenGap('\x04') + adjustments +
+                                       std::string("DT\x03\x00\x00\x00\x00", 7) +
+                                       std::string("DT\x03\x00\x00\x00\x01", 7) + kLeaveRemote +
+                                       std::string("\x0D\x0A\x0C\x1B\x40", 5));
+    EXPECT_EQ(jobs[before + 1].second, kRemoteHeader + std::string("LD\x00\x00", 4) + kLeaveRemote);
+    // Five feed samples as one series; this model's switch carries the key byte 39.
+    const std::string on("\x1B\x7C\x01\x06\x00\x39\x03\xE8\x17\x74\x01", 11);
+    EXPECT_EQ(jobs[before + 2].second, on);
+    EXPECT_NE(jobs[before + 3].first.find("title: Paper feed adjustment   -10"), std::string::npos);
+    EXPECT_EQ(jobs[before + 7].second.back(), '\x00');  // off, before the last sample
+    EXPECT_NE(jobs[before + 8].first.find("title: Paper feed adjustment   10"), std::string::npos);
+    // The A_FCF user file, read slot by slot: the name in UTF-16 in part A, the values in part B.
+    const std::string ucf = testsupport::ScratchDir::Read(
+        world_ + "/machine/Program Files/ARVEN/ARVEN WL-3000/A_FCF098J.UCF");
+    ASSERT_GE(ucf.size(), 2u + 408);
+    EXPECT_EQ(ucf.substr(0, 8), std::string("\x10\x07S\0e\0c\0", 8));
+    EXPECT_EQ(ucf.substr(2 + 24, 4), std::string("y\0\0\0", 4));  // 13 characters, then 0
+    EXPECT_EQ(ucf[2 + 280 + 8], 0x11);                            // Coated Paper
+    EXPECT_EQ(ucf[2 + 280 + 81], 7);                              // Forward
+    EXPECT_EQ(ucf[2 + 280 + 124], 2);                             // a user entry
+    EXPECT_NE(testsupport::ScratchDir::Read((root_ / "home/alt.ASU").string())
+                  .find("InkMode=1101,3202,4304,5408,6210,7320,A140"),
+              std::string::npos);
 }
