@@ -14,7 +14,9 @@ readonly CHOSEN=(01-selection.png 05-service-menu.png 08-setting-selection.png 0
     16-power-cleaning.png)
 
 work=$(mktemp -d /tmp/plenwise-screenshots.XXXXXX)
-trap 'rm -rf -- "$work"' EXIT
+# The world comes down even when the demo stopped half-way through bringing it up.
+trap 'PLENWISE_WORLD="$work/world" "$SOURCE_DIR/scripts/world.sh" down >/dev/null 2>&1 || true
+      rm -rf -- "$work"' EXIT
 # As root the scheduler runs backends as lp, which must reach the world inside.
 chmod 0755 "$work"
 mkdir -p "$work/home" "$work/shots"
