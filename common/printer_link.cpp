@@ -121,7 +121,7 @@ int32_t PrinterLink::SelectChannel(const std::string& printerName) {
     if (result != -4) {
         return result;
     }
-    if (size < 0) {
+    if (size < 0 || static_cast<size_t>(size) > kMaxChannelListBytes) {
         return -1;
     }
     std::vector<uint8_t> entries(static_cast<size_t>(size) + 1, 0);

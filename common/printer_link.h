@@ -3,6 +3,7 @@
 // entry point that is missing gives -5 instead of being called.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@ inline constexpr int32_t kLinkUnbound = -5;
 
 inline constexpr uint32_t kControlChannel = 0x10010003;
 inline constexpr uint32_t kSnmpChannel = 4;
+// The largest channel list the library may ask a buffer for (8192 entries; printers offer a
+// handful): a larger size counts as memory that cannot be had.
+inline constexpr size_t kMaxChannelListBytes = 64 * 1024;
 
 // Which module owns the link: util keeps a loaded library and prefers the control channel; the
 // other plug-ins load afresh and prefer the SNMP channel.

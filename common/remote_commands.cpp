@@ -160,9 +160,11 @@ int PrinterQueries::PrinterInkSet(InkSetTable table) {
 
 int32_t PrinterQueries::ReadPaperWidth(int32_t handle, const uint8_t* request, int32_t length) {
     link_.Send(handle, request, length);
-    char buffer[kReplySize] = {};
-    int emptyReplies = 0;
+    char buffer[kReplySize];
+    int unanswered = 0;
     for (;;) {
+        // Each reply is read on its own: what an earlier one left must not complete it.
+        std::memset(buffer, 0, sizeof buffer);
         int32_t size = kReplySize;
         int32_t received = link_.Receive(handle, buffer, &size, kPaperWidthTimeoutMs);
         buffer[kReplySize - 1] = '\0';
@@ -185,7 +187,7 @@ int32_t PrinterQueries::ReadPaperWidth(int32_t handle, const uint8_t* request, i
             }
             return width;
         }
-        if (received < 0 || (received == 0 && ++emptyReplies >= kMaxEmptyReplies)) {
+        if (received < 0 || ++unanswered >= kMaxUnansweredReplies) {
             return -360;
         }
     }

@@ -35,9 +35,10 @@ class PrinterQueries {
     // any other. True when a reply came; version keeps its content when no key was found.
     bool PrinterFirmwareVersion(std::array<char, 6>& version, int32_t timeoutMs);
 
-    // How many empty replies a "PW" request may get before it counts as unanswered: each waits
-    // up to 3 s, so a printer that never answers costs at most half a minute.
-    static constexpr int kMaxEmptyReplies = 10;
+    // How many replies without a "PW:" key, empty ones included, a "PW" request may get before
+    // it counts as unanswered: each waits up to 3 s, so a printer that never answers costs at
+    // most half a minute, and one that keeps saying something else cannot hold the program.
+    static constexpr int kMaxUnansweredReplies = 10;
 
   private:
     int32_t ReadPaperWidth(int32_t handle, const uint8_t* request, int32_t length);

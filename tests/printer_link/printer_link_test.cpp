@@ -94,6 +94,21 @@ TEST_F(PrinterLinkTest, UnusableChannelsAreSkippedAndOddAnswersPassThrough) {
     EXPECT_EQ(link.SelectChannel("P"), -9);
 }
 
+// A list size no printer needs is refused as memory that cannot be had, before any allocation;
+// one just inside the bound is asked for.
+TEST_F(PrinterLinkTest, ChannelListSizeIsBoundedBeforeItIsAllocated) {
+    InstallDriver();
+    Channel(4, 1);
+    PrinterLink link(LinkVariant::Other);
+    ASSERT_TRUE(link.Bind("P", false));
+    Call<void (*)(int32_t)>("StageSizeNeeded")(0x7FFFFFFF);
+    EXPECT_EQ(link.SelectChannel("P"), -1);
+    Call<void (*)(int32_t)>("StageSizeNeeded")(static_cast<int32_t>(kMaxChannelListBytes) + 1);
+    EXPECT_EQ(link.SelectChannel("P"), -1);
+    Call<void (*)(int32_t)>("StageSizeNeeded")(static_cast<int32_t>(kMaxChannelListBytes));
+    EXPECT_EQ(link.SelectChannel("P"), 4);
+}
+
 TEST_F(PrinterLinkTest, StartUpFallsBackToTheDriverNamedCopyWhenTheTestOpenFails) {
     // The plain-named library found first is the build's stand-in, which reaches no printer
     // here: its test open fails, so the driver's copy is bound instead.

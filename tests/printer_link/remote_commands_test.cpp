@@ -187,6 +187,27 @@ TEST_F(QueriesTest, PaperWidthIsTheLargerReplyReadFromItsLastFourCharacters) {
     EXPECT_EQ(Queries(control).PrinterPaperWidth(), 44);
 }
 
+// A printer that keeps replying something else gets ten reads per request, and each reply is
+// read alone: a "P" after "xW:00003DE0;" is no paper width.
+TEST_F(QueriesTest, PaperWidthGivesUpOnChatterAndReadsEachReplyAlone) {
+    const auto control = static_cast<int32_t>(kControlChannel);
+    for (int i = 0; i < 2 * PrinterQueries::kMaxUnansweredReplies; ++i) {
+        Reply("OK;");
+    }
+    Reply("PW:00003DE0;");
+    EXPECT_EQ(Queries(control).PrinterPaperWidth(), -1);
+    Call<void (*)()>("StageReset")();
+    Reply("xW:00003DE0;");
+    Reply("P");
+    EXPECT_EQ(Queries(control).PrinterPaperWidth(), -1);
+    Call<void (*)()>("StageReset")();
+    for (int i = 0; i < PrinterQueries::kMaxUnansweredReplies - 1; ++i) {
+        Reply("OK;");
+    }
+    Reply("PW:00003DE0;");
+    EXPECT_EQ(Queries(control).PrinterPaperWidth(), 44);
+}
+
 TEST_F(QueriesTest, FirmwareVersionByControlRequestOrSnmp) {
     std::array<char, 6> version{};
     Reply("VI:00BN0102;");

@@ -12,6 +12,7 @@ namespace {
 struct State {
     int32_t initResult = 0;
     int32_t sizeAnswer = -4;
+    int32_t sizeNeeded = -1;         // when not negative, the size the size query reports
     std::vector<uint32_t> channels;  // id, flags pairs
     std::string deviceId;
     std::deque<std::string> statuses;
@@ -42,6 +43,9 @@ TEST_EXPORT void StageInitResult(int32_t result) {
 }
 TEST_EXPORT void StageSizeAnswer(int32_t result) {
     state.sizeAnswer = result;
+}
+TEST_EXPORT void StageSizeNeeded(int32_t size) {
+    state.sizeNeeded = size;
 }
 TEST_EXPORT void StageChannel(uint32_t id, uint32_t flags) {
     state.channels.push_back(id);
@@ -96,7 +100,7 @@ TEST_EXPORT int32_t ABGetDeviceID(int32_t, const char*, char* buffer, int32_t* s
 TEST_EXPORT int32_t ABGetAvailableChannel(int32_t, const char*, void* entries, int32_t* size) {
     int32_t needed = static_cast<int32_t>(state.channels.size() * 4);
     if (entries == nullptr) {
-        *size = needed;
+        *size = state.sizeNeeded >= 0 ? state.sizeNeeded : needed;
         return state.sizeAnswer;
     }
     if (*size < needed) {
