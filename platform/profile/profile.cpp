@@ -168,7 +168,8 @@ bool ProfileFile::Load(const std::string& path) {
     while (!rest.empty()) {
         const auto end = rest.find('\n');
         std::string_view line = rest.substr(0, end);
-        if (line.ends_with('\r')) {
+        // A line cannot end in a carriage return: written back, it would read as a CR-LF end.
+        while (line.ends_with('\r')) {
             line.remove_suffix(1);
         }
         lines_.emplace_back(line);
