@@ -13,6 +13,7 @@
 
 #include "tests/fuzz/fuzz_support.h"
 #include "util/driver_media_config.h"
+#include "util/model_class.h"
 
 namespace {
 
@@ -23,6 +24,8 @@ class Host : public UserSettingsHost {
     int32_t PrintMode() const override { return 1; }
     int32_t ModelClass() const override { return ModelClassOf(DriverName()); }
     OsKind HostOsKind() const override { return OsKind::Windows9x; }
+    ConfigFileNames ConfigNames() const override { return UtilConfigFileNames(ModelClass()); }
+    std::string InkModeText() const override { return UtilInkModeText(DriverInkSet()); }
     const MediaTypeTable& MediaTypes() const override { return media_; }
 
   private:

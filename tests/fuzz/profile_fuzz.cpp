@@ -8,6 +8,7 @@
 
 #include "platform/profile/profile.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "util/model_class.h"
 #include "util/user_settings.h"
 
 namespace {
@@ -19,6 +20,8 @@ class Host : public UserSettingsHost {
     int32_t PrintMode() const override { return 1; }
     int32_t ModelClass() const override { return 0x10009; }
     OsKind HostOsKind() const override { return OsKind::Nt5OrLater; }
+    ConfigFileNames ConfigNames() const override { return UtilConfigFileNames(ModelClass()); }
+    std::string InkModeText() const override { return UtilInkModeText(DriverInkSet()); }
     const MediaTypeTable& MediaTypes() const override { return media_; }
 
   private:
@@ -94,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(settings.ExportModelMatches(path));
         const int32_t index = settings.ExportFind(path, name);
         // Only a name that survives the export unchanged can be found by it.
-        if (name.size() <= UserSettings::kExportNameCharacters && AsRead(name) == name) {
+        if (name.size() <= UserSettings::kExportNameBytes && AsRead(name) == name) {
             FUZZ_CHECK(index > 0);
             FUZZ_CHECK(found == 0 || index == found);
             const std::string media = UserSettings::MediaSectionName(index);
