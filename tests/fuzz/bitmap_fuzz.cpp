@@ -23,13 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzz::ScratchDir() + "/image.bmp";
     fuzz::WriteFile(path, data, size);
 
-    const bool user = CheckUserBitmap(path);
-    FUZZ_CHECK(user == (size >= 26 && Le32(data + 18) == kUserBitmapWidth &&
-                        Le32(data + 22) == kUserBitmapHeight));
-
     const sys::InputFile file(path);
     FUZZ_CHECK(file.IsOpen() && file.Size() == size);
     const std::optional<SampleBitmap> bitmap = ReadSampleBitmap(file);
+    // A user bitmap is one a sample page prints: of the user size, 24 bits, uncompressed.
+    FUZZ_CHECK(CheckUserBitmap(path) == (bitmap && Le32(data + 18) == kUserBitmapWidth &&
+                                         Le32(data + 22) == kUserBitmapHeight &&
+                                         (data[28] | data[29] << 8) == 24 && Le32(data + 30) == 0));
     if (!bitmap) {
         return 0;
     }
