@@ -12,25 +12,10 @@
 #include <vector>
 
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/fuzz/settings_host.h"
 #include "util/driver_media_config.h"
-#include "util/model_class.h"
 
 namespace {
-
-class Host : public UserSettingsHost {
-  public:
-    std::string DriverName() const override { return "ARVEN WL-4000"; }
-    int32_t DriverInkSet() const override { return 1; }
-    int32_t PrintMode() const override { return 1; }
-    int32_t ModelClass() const override { return ModelClassOf(DriverName()); }
-    OsKind HostOsKind() const override { return OsKind::Windows9x; }
-    ConfigFileNames ConfigNames() const override { return UtilConfigFileNames(ModelClass()); }
-    std::string InkModeText() const override { return UtilInkModeText(DriverInkSet()); }
-    const MediaTypeTable& MediaTypes() const override { return media_; }
-
-  private:
-    MediaTypeTable media_;
-};
 
 void CheckCfg(const std::vector<uint8_t>& data) {
     const drivercfg::MediaConfiguration config = drivercfg::MediaConfiguration::Parse(data);
@@ -78,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::WriteFile(cfgPath, file.data(), file.size());
     FUZZ_CHECK(drivercfg::ReadCfgFile(cfgPath) == file);
 
-    Host host;
+    const fuzz::SettingsHost host(OsKind::Windows9x);
     UserSettings store(host);
     store.userSlotCount = slots;
     store.extraRecordCount = extras;

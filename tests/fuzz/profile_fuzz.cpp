@@ -8,25 +8,10 @@
 
 #include "platform/profile/profile.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "util/model_class.h"
+#include "tests/fuzz/settings_host.h"
 #include "util/user_settings.h"
 
 namespace {
-
-class Host : public UserSettingsHost {
-  public:
-    std::string DriverName() const override { return "ARVEN WL-4000"; }
-    int32_t DriverInkSet() const override { return 1; }
-    int32_t PrintMode() const override { return 1; }
-    int32_t ModelClass() const override { return 0x10009; }
-    OsKind HostOsKind() const override { return OsKind::Nt5OrLater; }
-    ConfigFileNames ConfigNames() const override { return UtilConfigFileNames(ModelClass()); }
-    std::string InkModeText() const override { return UtilInkModeText(DriverInkSet()); }
-    const MediaTypeTable& MediaTypes() const override { return media_; }
-
-  private:
-    MediaTypeTable media_;
-};
 
 // The value as a reader sees it: blanks around it gone, then one pair of outer quotes.
 std::string AsRead(std::string_view value) {
@@ -87,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)file.Value(section, key);
     }
 
-    Host host;
+    const fuzz::SettingsHost host(OsKind::Nt5OrLater);
     UserSettings settings(host);
     fuzz::WriteFile(path, content.data(), content.size());
     (void)settings.ExportModelMatches(path);
