@@ -39,7 +39,8 @@ endfunction()
 
 # plenwise_test(<name> SOURCES ... [LIBS ...] [ENV ...])
 # One GoogleTest executable per area, run by CTest offscreen. CUPS_SERVER names no scheduler, so
-# that no test reaches the system's own; tests that need one start a private one.
+# that no test reaches the system's own; tests that need one start a private one. The service
+# log of the functions the tests run goes into the build tree, never into the user's own.
 function(plenwise_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;ENV;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -54,5 +55,5 @@ function(plenwise_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CUPS_SERVER=/nonexistent/plenwise-no-scheduler;PLENWISE_OUT=${PLENWISE_OUT};PLENWISE_SOURCE=${PROJECT_SOURCE_DIR};${ARG_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CUPS_SERVER=/nonexistent/plenwise-no-scheduler;PLENWISE_OUT=${PLENWISE_OUT};PLENWISE_SOURCE=${PROJECT_SOURCE_DIR};XDG_STATE_HOME=${CMAKE_BINARY_DIR}/tests/state;${ARG_ENV}")
 endfunction()

@@ -1,0 +1,19 @@
+#include "common/served_queues.h"
+
+std::vector<ServedQueue> ServedQueues(const HubTables& tables) {
+    std::vector<ServedQueue> served;
+    for (uint32_t pass : {spooler::kEnumLocal, spooler::kEnumConnections}) {
+        std::vector<spooler::PrinterInfo2> queues;
+        if (!spooler::Current().EnumPrinters(pass, queues)) {
+            continue;
+        }
+        for (const spooler::PrinterInfo2& queue : queues) {
+            for (int32_t model = 0; model < tables.PrinterModelCount(); ++model) {
+                if (queue.driverName == tables.PrinterModelDriver(model)) {
+                    served.push_back({queue, tables.PrinterModelKey(model)});
+                }
+            }
+        }
+    }
+    return served;
+}
