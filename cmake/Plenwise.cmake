@@ -5,8 +5,23 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/version_note.c.in ${CMAKE_BINARY_DIR}/v
 set(PLENWISE_VERSION_NOTE ${CMAKE_BINARY_DIR}/version_note.c)
 
 # Installed, every deliverable lies in one folder, as in the output directory, so that each module
-# still finds its neighbours beside itself; bin/plenwise links to the program there.
+# still finds its neighbours beside itself; bin/ holds links to the programs there.
 set(PLENWISE_INSTALL_DIR lib/plenwise)
+
+# plenwise_install_program(<target>)
+# Installs a program into the deliverables' folder, with bin/<name> a link to it there.
+function(plenwise_install_program target)
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  install(TARGETS ${target} RUNTIME DESTINATION ${PLENWISE_INSTALL_DIR})
+  install(CODE "
+    set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+    file(MAKE_DIRECTORY \"\${bin}\")
+    file(CREATE_LINK ../${PLENWISE_INSTALL_DIR}/${name} \"\${bin}/${name}\" SYMBOLIC)
+    message(STATUS \"Installing: \${bin}/${name} -> ../${PLENWISE_INSTALL_DIR}/${name}\")")
+endfunction()
 
 # plenwise_module(<name> SOURCES ... [LIBS ...])
 # A plug-in or hub library: <name>.so in the output directory, only its extern "C" entry exported,

@@ -48,7 +48,7 @@ bool Lock(int fd, int operation) {
 }
 
 bool IsRegularFile(int fd) {
-    struct stat info{};
+    struct stat info {};
     return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
@@ -259,8 +259,8 @@ std::string ServiceLogPath() {
 
 ServiceRecord MakeServiceRecord(std::string queue, std::string driver, std::string action,
                                 ServiceDetails details, std::string result) {
-    return {NowText(),          std::move(queue),   std::move(driver),
-            std::move(action),  std::move(details), std::move(result)};
+    return {NowText(),         std::move(queue),   std::move(driver),
+            std::move(action), std::move(details), std::move(result)};
 }
 
 std::string JsonQuoted(std::string_view text) {
@@ -303,9 +303,8 @@ std::string ServiceRecordLine(const ServiceRecord& record) {
         details += (details.empty() ? "" : ",") + JsonQuoted(key) + ":" + JsonQuoted(value);
     }
     return "{\"time\":" + JsonQuoted(record.time) + ",\"queue\":" + JsonQuoted(record.queue) +
-           ",\"driver\":" + JsonQuoted(record.driver) + ",\"action\":" +
-           JsonQuoted(record.action) + ",\"details\":{" + details +
-           "},\"result\":" + JsonQuoted(record.result) + "}";
+           ",\"driver\":" + JsonQuoted(record.driver) + ",\"action\":" + JsonQuoted(record.action) +
+           ",\"details\":{" + details + "},\"result\":" + JsonQuoted(record.result) + "}";
 }
 
 std::optional<ServiceRecord> ParseServiceRecord(std::string_view line) {
@@ -315,9 +314,11 @@ std::optional<ServiceRecord> ParseServiceRecord(std::string_view line) {
     }
     ServiceRecord record;
     std::optional<std::string> time, queue, driver, action, result;
-    const std::pair<std::string_view, std::optional<std::string>*> fields[] = {
-        {"time", &time}, {"queue", &queue}, {"driver", &driver}, {"action", &action},
-        {"result", &result}};
+    const std::pair<std::string_view, std::optional<std::string>*> fields[] = {{"time", &time},
+                                                                               {"queue", &queue},
+                                                                               {"driver", &driver},
+                                                                               {"action", &action},
+                                                                               {"result", &result}};
     bool hasDetails = false;
     if (!in.Peek('}')) {
         do {
@@ -362,8 +363,7 @@ std::optional<ServiceRecord> ParseServiceRecord(std::string_view line) {
     return record;
 }
 
-bool AppendServiceRecord(const ServiceRecord& record, const std::string& path,
-                         std::string* error) {
+bool AppendServiceRecord(const ServiceRecord& record, const std::string& path, std::string* error) {
     auto fail = [&](std::string reason) {
         if (error != nullptr) {
             *error = std::move(reason);
@@ -391,7 +391,7 @@ bool AppendServiceRecord(const ServiceRecord& record, const std::string& path,
     if (!Lock(file.Get(), LOCK_EX)) {
         return fail(ErrnoText(path.c_str()));
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstat(file.Get(), &info) != 0) {
         return fail(ErrnoText(path.c_str()));
     }
@@ -423,10 +423,10 @@ bool AppendServiceRecord(const ServiceRecord& record, const std::string& path,
 
 bool LogServiceAction(std::string queue, std::string driver, std::string action,
                       ServiceDetails details, std::string result) {
-    return AppendServiceRecord(MakeServiceRecord(std::move(queue), std::move(driver),
-                                                 std::move(action), std::move(details),
-                                                 std::move(result)),
-                               ServiceLogPath());
+    return AppendServiceRecord(
+        MakeServiceRecord(std::move(queue), std::move(driver), std::move(action),
+                          std::move(details), std::move(result)),
+        ServiceLogPath());
 }
 
 std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* skipped) {
@@ -484,8 +484,8 @@ std::optional<int64_t> ServiceTimeSeconds(std::string_view text) {
     const std::optional<int> year = Digits(text, 0, 4);
     const std::optional<int> month = Digits(text, 5, 2);
     const std::optional<int> day = Digits(text, 8, 2);
-    if (!year || !month || !day || text[4] != '-' || text[7] != '-' || *month < 1 ||
-        *month > 12 || *day < 1 || *day > 31) {
+    if (!year || !month || !day || text[4] != '-' || text[7] != '-' || *month < 1 || *month > 12 ||
+        *day < 1 || *day > 31) {
         return std::nullopt;
     }
     parts.tm_year = *year - 1900;
@@ -514,8 +514,7 @@ std::optional<int64_t> ServiceTimeSeconds(std::string_view text) {
     if (zone.empty()) {
         parts.tm_isdst = -1;
         const std::time_t local = std::mktime(&parts);
-        return local == static_cast<std::time_t>(-1) ? std::nullopt
-                                                     : std::optional<int64_t>(local);
+        return local == static_cast<std::time_t>(-1) ? std::nullopt : std::optional<int64_t>(local);
     }
     int64_t offset = 0;
     if (zone != "Z") {

@@ -130,9 +130,8 @@ void DownloadPage::OnDownload() {
     FirmwareHost& host = Host();
     PrinterQueries queries = host.Queries();
     ProgressBoxWait wait(Handle());
-    const DownloadOutcome outcome =
-        DownloadFirmware(queries, firmwarePath_, printerVersion_, fileVersion_, kFirmwareUpdateMs,
-                         wait);
+    const DownloadOutcome outcome = DownloadFirmware(queries, firmwarePath_, printerVersion_,
+                                                     fileVersion_, kFirmwareUpdateMs, wait);
     const DownloadMessage message = MessageOf(outcome.result);
     switch (outcome.result) {
         case DownloadResult::NotReady:

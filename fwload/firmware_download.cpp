@@ -97,7 +97,7 @@ DownloadOutcome DownloadFirmware(PrinterQueries& queries, const std::string& fir
 
     ReadPrinterVersion(queries, outcome.versionAfter);
     outcome.result = SameVersion(outcome.versionAfter, fileVersion) ? DownloadResult::Done
-                                                                     : DownloadResult::NotConfirmed;
+                                                                    : DownloadResult::NotConfirmed;
     LogTransfer(queries, firmwarePath, printerVersion, fileVersion, outcome);
     return outcome;
 }

@@ -25,4 +25,17 @@ int32_t ReadDriverInkSet(DriverSettingsLibrary& library, const std::string& prin
     return inkSet;
 }
 
+std::optional<std::string> DriverMediaName(DriverSettingsLibrary& library,
+                                           const std::string& printerName,
+                                           const std::string& portName, uint32_t mediaId) {
+    int32_t handle = 0;
+    if (library.Open(printerName, portName, &handle) != 0) {
+        return std::nullopt;
+    }
+    std::string name;  // stays empty when the driver does not know the media
+    library.GetMediaName(handle, mediaId, name);
+    library.Close(handle);
+    return name;
+}
+
 }  // namespace util

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "util/driver_settings_library.h"
@@ -24,5 +25,11 @@ QueueDriver FindQueueDriver(const std::string& printerName);
 // 1 when the library cannot be opened for the queue.
 int32_t ReadDriverInkSet(DriverSettingsLibrary& library, const std::string& printerName,
                          const std::string& portName, const Variant& variant);
+
+// The driver's display name of a media ID ("" when it does not know it); none when the library
+// cannot be opened for the queue.
+std::optional<std::string> DriverMediaName(DriverSettingsLibrary& library,
+                                           const std::string& printerName,
+                                           const std::string& portName, uint32_t mediaId);
 
 }  // namespace util

@@ -255,14 +255,7 @@ std::vector<DriverMedia> WizardHost::KnownDriverMedia() {
 }
 
 std::optional<std::string> WizardHost::DriverMediaNameOf(uint32_t mediaId) {
-    int32_t handle = 0;
-    if (driverLibrary_.Open(frame_.PrinterName(), portName_, &handle) != 0) {
-        return std::nullopt;
-    }
-    std::string name;  // stays empty when the driver does not know the media
-    driverLibrary_.GetMediaName(handle, mediaId, name);
-    driverLibrary_.Close(handle);
-    return name;
+    return DriverMediaName(driverLibrary_, frame_.PrinterName(), portName_, mediaId);
 }
 
 int WizardHost::SamplePaperWidthInches() {
