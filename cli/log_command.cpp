@@ -39,8 +39,9 @@ int RunLog(Cli&, const Arguments& arguments) {
         std::cout << "\n";
     }
     if (skipped > 0) {
-        PrintError(path + ": " + std::to_string(skipped) + (skipped == 1 ? " line" : " lines") +
-                   " that could not be read were skipped");
+        PrintError(path + ": " + std::to_string(skipped) +
+                   (skipped == 1 ? " line that could not be read was skipped"
+                                 : " lines that could not be read were skipped"));
     }
     return kExitDone;
 }

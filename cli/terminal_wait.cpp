@@ -28,10 +28,14 @@ std::string TerminalWait::Bar(uint32_t elapsedMs, uint32_t totalMs) {
 
 void TerminalWait::Begin() {
     interruptRequested = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
+    // A program started with interrupts ignored (in the background, under nohup) keeps them so.
+    sigaction(SIGINT, nullptr, &previous_);
+    if (previous_.sa_handler != SIG_IGN) {
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+    }
     out_ << "The printer takes the firmware: keep it switched on. Ctrl-C ends the wait early.\n";
     out_.flush();
 }

@@ -58,7 +58,8 @@ bool AppendServiceRecord(const ServiceRecord& record, const std::string& path,
                          std::string* error = nullptr);
 
 // What the service functions call: the record of an action done now, appended to the log. A log
-// that cannot be written does not stop the action; the result says whether it was recorded.
+// that cannot be written does not stop the action: the reason goes to standard error (where
+// plenwise-cli's user sees it), and the result says whether it was recorded.
 bool LogServiceAction(std::string queue, std::string driver, std::string action,
                       ServiceDetails details, std::string result);
 
