@@ -60,7 +60,8 @@ class LineReader {
     explicit LineReader(std::string_view text) : text_(text) {}
 
     void SkipSpace() {
-        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t')) {
+        while (at_ < text_.size() &&
+               (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\r')) {
             ++at_;
         }
     }
