@@ -128,8 +128,11 @@ int UsageError(const std::string& message, const Command* command) {
 
 }  // namespace
 
-Cli::Cli(std::string programDirectory) : directory_(std::move(programDirectory)) {
-    hub_.Load(directory_ + "selhub.dat");
+bool Cli::LoadHub() {
+    if (!hubLoaded_) {
+        hubLoaded_ = LoadTexts(hub_, "selhub.dat");
+    }
+    return hubLoaded_;
 }
 
 std::optional<std::string> Cli::DataFile(const std::string& fileName) const {
@@ -149,7 +152,10 @@ bool Cli::LoadTexts(UiTextTable& table, const std::string& fileName) const {
     return path.has_value();
 }
 
-std::optional<ServedQueue> Cli::FindServedQueue(const std::string& name) const {
+std::optional<ServedQueue> Cli::FindServedQueue(const std::string& name) {
+    if (!LoadHub()) {
+        return std::nullopt;
+    }
     for (const ServedQueue& served : ServedQueues(hub_)) {
         if (served.queue.printerName == name) {
             return served;

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/arguments.h"
@@ -20,8 +21,11 @@ namespace cli {
 // What every command works with: the program's folder and the hub's tables.
 class Cli {
   public:
-    explicit Cli(std::string programDirectory);
+    explicit Cli(std::string programDirectory) : directory_(std::move(programDirectory)) {}
 
+    // The hub's tables: the served printer models and the families' functions. Read on first
+    // use; false, after saying so on standard error, when its data file cannot be read.
+    bool LoadHub();
     const HubTables& Hub() const { return hub_; }
     // The path of a data file of the program's folder, e.g. "upkeep.dat"; none, after saying so
     // on standard error, when it cannot be read.
@@ -30,8 +34,8 @@ class Cli {
     bool LoadTexts(UiTextTable& table, const std::string& fileName) const;
 
     // The served queue of that name; none, after saying why on standard error, when there is no
-    // such queue or its printer model is not served.
-    std::optional<ServedQueue> FindServedQueue(const std::string& name) const;
+    // such queue or its printer model is not served (or the hub's tables cannot be read).
+    std::optional<ServedQueue> FindServedQueue(const std::string& name);
 
     // The media-settings module that serves a family: its variant and data file; none when the
     // hub's function table gives the family neither util nor altutil.
@@ -44,6 +48,7 @@ class Cli {
   private:
     std::string directory_;
     HubTables hub_;
+    bool hubLoaded_ = false;
 };
 
 // A text of a data file as one message line (or lines) for the terminal.

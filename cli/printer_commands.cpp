@@ -153,6 +153,9 @@ QueueRow ReadQueueRow(const Cli& cli, const ServedQueue& served) {
 }  // namespace
 
 int RunList(Cli& cli, const Arguments& arguments) {
+    if (!cli.LoadHub()) {
+        return kExitFailed;
+    }
     std::vector<QueueRow> rows;
     for (const ServedQueue& served : ServedQueues(cli.Hub())) {
         rows.push_back(ReadQueueRow(cli, served));

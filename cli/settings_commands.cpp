@@ -38,7 +38,7 @@ std::string OneLine(std::string text) {
 
 // The host of the queue's media-settings store, started; none, after saying why, when the queue
 // is not served, its model keeps no custom media settings, or the driver's files are missing.
-std::unique_ptr<SettingsHost> StartSettings(const Cli& cli, const std::string& queue) {
+std::unique_ptr<SettingsHost> StartSettings(Cli& cli, const std::string& queue) {
     const std::optional<ServedQueue> served = cli.FindServedQueue(queue);
     if (!served) {
         return nullptr;
