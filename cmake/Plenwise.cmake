@@ -20,7 +20,29 @@ function(plenwise_install_program target)
     set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
     file(MAKE_DIRECTORY \"\${bin}\")
     file(CREATE_LINK ../${PLENWISE_INSTALL_DIR}/${name} \"\${bin}/${name}\" SYMBOLIC)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${bin}/${name}\")
     message(STATUS \"Installing: \${bin}/${name} -> ../${PLENWISE_INSTALL_DIR}/${name}\")")
+endfunction()
+
+# plenwise_manual(<page> <scdoc source>)
+# Writes the manual page <page> (plenwise.1, ...) from its scdoc source into the build tree,
+# dated the release rather than the day it was built, and installs it into share/man/man<N>.
+find_program(SCDOC scdoc REQUIRED)
+execute_process(COMMAND date -u -d ${PLENWISE_RELEASE_DATE} +%s
+  OUTPUT_VARIABLE PLENWISE_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+  COMMAND_ERROR_IS_FATAL ANY)
+function(plenwise_manual page source)
+  string(REGEX MATCH "[0-9]+$" section ${page})
+  set(out ${CMAKE_BINARY_DIR}/manual/${page})
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/manual)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${PLENWISE_RELEASE_EPOCH}
+            sh -c "\"$0\" < \"$1\" > \"$2\"" ${SCDOC} ${source} ${out}
+    DEPENDS ${source}
+    COMMENT "Writing the manual page ${page}"
+    VERBATIM)
+  add_custom_target(${page}_manual ALL DEPENDS ${out})
+  install(FILES ${out} DESTINATION share/man/man${section})
 endfunction()
 
 # plenwise_module(<name> SOURCES ... [LIBS ...])

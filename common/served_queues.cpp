@@ -1,11 +1,13 @@
 #include "common/served_queues.h"
 
-std::vector<ServedQueue> ServedQueues(const HubTables& tables) {
+std::vector<ServedQueue> ServedQueues(const HubTables& tables, bool* schedulerUnreachable) {
     std::vector<ServedQueue> served;
+    bool unreachable = false;
     for (uint32_t pass : {spooler::kEnumLocal, spooler::kEnumConnections}) {
         std::vector<spooler::PrinterInfo2> queues;
         if (!spooler::Current().EnumPrinters(pass, queues)) {
-            continue;
+            unreachable = unreachable || spooler::Current().SchedulerUnreachable();
+            continue;  // that pass is skipped, as when its buffer cannot be had
         }
         for (const spooler::PrinterInfo2& queue : queues) {
             for (int32_t model = 0; model < tables.PrinterModelCount(); ++model) {
@@ -14,6 +16,9 @@ std::vector<ServedQueue> ServedQueues(const HubTables& tables) {
                 }
             }
         }
+    }
+    if (schedulerUnreachable != nullptr) {
+        *schedulerUnreachable = unreachable;
     }
     return served;
 }

@@ -19,7 +19,14 @@ inline constexpr uint32_t FamilyOf(uint32_t key) {
     return (key & kFamilyMask) >> 16;
 }
 
+// The hub's texts for an empty list of served queues: none of the scheduler's queues is served,
+// or no scheduler answered at all.
+inline constexpr int32_t kNoPrinterText = 155;
+inline constexpr int32_t kNoPrintSystemText = 156;
+
 // Every queue whose driver is named in the printer-model table, local queues first, then
 // connections, each in spooler order; a queue appears once for every record that names its
-// driver. A pass whose enumeration fails is skipped.
-std::vector<ServedQueue> ServedQueues(const HubTables& tables);
+// driver. A pass whose enumeration fails is skipped; `schedulerUnreachable`, when given, is set
+// when one failed because no scheduler could be reached at all.
+std::vector<ServedQueue> ServedQueues(const HubTables& tables,
+                                      bool* schedulerUnreachable = nullptr);

@@ -58,10 +58,13 @@ bool SelectDlg::OnInitDialog() {
     SetItemText(kPrinterLabel, tables_.GetText(150));
     SetItemText(kFunctionLabel, tables_.GetText(151));
 
-    FillPrinterList(memory_.RememberedPrinter());
+    const bool noScheduler = FillPrinterList(memory_.RememberedPrinter());
     ui::ComboBox printers(Item(kPrinterList));
     if (printers.Count() <= 0) {
-        ui::AppMessageBox(tables_.GetText(155), ui::kMbIconStop);
+        // "Nothing to service" would send the operator after drivers and queues when the print
+        // system itself is away.
+        ui::AppMessageBox(tables_.GetText(noScheduler ? kNoPrintSystemText : kNoPrinterText),
+                          ui::kMbIconStop);
         ui::PostMessage(mainWindow_.Handle(), notifyMessage_, 0, kNotifyEndProgram);
         DestroyWindow();
         return true;
@@ -76,10 +79,11 @@ bool SelectDlg::OnInitDialog() {
     return true;
 }
 
-void SelectDlg::FillPrinterList(const std::string& rememberedPrinter) {
+bool SelectDlg::FillPrinterList(const std::string& rememberedPrinter) {
     ui::ComboBox printers(Item(kPrinterList));
     int noted = -1;
-    for (const ServedQueue& served : ServedQueues(tables_)) {
+    bool noScheduler = false;
+    for (const ServedQueue& served : ServedQueues(tables_, &noScheduler)) {
         int index = printers.AddString(served.queue.printerName);
         printers.SetItemData(index, served.modelKey);
         if (served.queue.printerName == rememberedPrinter) {
@@ -87,6 +91,7 @@ void SelectDlg::FillPrinterList(const std::string& rememberedPrinter) {
         }
     }
     printers.SetCurSel(noted >= 0 ? noted : 0);
+    return noScheduler;
 }
 
 std::string SelectDlg::PluginPath(uint32_t functionKey) const {

@@ -3,6 +3,7 @@
 #include <cups/cups.h>
 #include <strings.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -96,6 +97,7 @@ class CupsSpooler : public Spooler {
         // A scheduler without queues answers "not found"; anything else is a failed listing.
         if (count == 0 && !Succeeded(cupsLastError()) &&
             cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND) {
+            NoteRequest(false);
             cupsFreeDests(count, dests);
             return false;
         }
@@ -123,7 +125,11 @@ class CupsSpooler : public Spooler {
         }
         std::lock_guard lock(mutex_);
         Connection http = Connect();
-        if (!http || !QueryMakeAndModel(http.get(), printerName)) {
+        if (!http) {
+            return kNoPrinter;
+        }
+        if (!QueryMakeAndModel(http.get(), printerName)) {
+            NoteRequest(false);
             return kNoPrinter;
         }
         const PrinterHandle handle = nextHandle_++;
@@ -150,6 +156,7 @@ class CupsSpooler : public Spooler {
             return false;
         }
         const auto makeAndModel = QueryMakeAndModel(queue->query.get(), queue->name);
+        NoteRequest(makeAndModel.has_value());
         if (!makeAndModel) {
             return false;
         }
@@ -258,6 +265,7 @@ class CupsSpooler : public Spooler {
         cups_job_t* active = nullptr;
         const int count = cupsGetJobs2(queue->query.get(), &active, queue->name.c_str(), 0,
                                        CUPS_WHICHJOBS_ACTIVE);
+        NoteRequest(count >= 0);
         if (count < 0) {
             return false;
         }
@@ -271,14 +279,25 @@ class CupsSpooler : public Spooler {
         return true;
     }
 
+    bool SchedulerUnreachable() const override { return unreachable_; }
+
   private:
-    Connection Connect() const {
+    // Every call that needs the scheduler starts here, so the connection's outcome is what
+    // SchedulerUnreachable() reports.
+    Connection Connect() {
         Connection http(httpConnect2(server_.c_str(), port_, nullptr, AF_UNSPEC, cupsEncryption(),
                                      1, kConnectTimeoutMs, nullptr));
+        unreachable_ = !http;
         if (http) {
             httpSetTimeout(http.get(), kRequestTimeoutSeconds, nullptr, nullptr);
         }
         return http;
+    }
+
+    // A request on a connection that was open: CUPS reports a scheduler that has gone away
+    // meanwhile (and could not be reached again) as "service unavailable".
+    void NoteRequest(bool succeeded) {
+        unreachable_ = !succeeded && cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
     }
 
     OpenQueue* Find(PrinterHandle printer) {
@@ -323,6 +342,7 @@ class CupsSpooler : public Spooler {
     }
 
     std::mutex mutex_;
+    std::atomic<bool> unreachable_ = false;
     std::string server_;
     int port_ = 0;
     std::map<PrinterHandle, OpenQueue> queues_;
