@@ -156,10 +156,15 @@ std::optional<ServedQueue> Cli::FindServedQueue(const std::string& name) {
     if (!LoadHub()) {
         return std::nullopt;
     }
-    for (const ServedQueue& served : ServedQueues(hub_)) {
+    bool unreachable = false;
+    for (const ServedQueue& served : ServedQueues(hub_, &unreachable)) {
         if (served.queue.printerName == name) {
             return served;
         }
+    }
+    if (unreachable) {
+        PrintText(std::cerr, hub_.GetText(kNoPrintSystemText));
+        return std::nullopt;
     }
     spooler::PrinterInfo2 queue;
     if (spooler::FindPrinter(name, queue)) {

@@ -3,6 +3,7 @@
 // their data files beside the program, and records what it does in the service log.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -34,7 +35,8 @@ class Cli {
     bool LoadTexts(UiTextTable& table, const std::string& fileName) const;
 
     // The served queue of that name; none, after saying why on standard error, when there is no
-    // such queue or its printer model is not served (or the hub's tables cannot be read).
+    // such queue, its printer model is not served, no scheduler answers, or the hub's tables
+    // cannot be read.
     std::optional<ServedQueue> FindServedQueue(const std::string& name);
 
     // The media-settings module that serves a family: its variant and data file; none when the

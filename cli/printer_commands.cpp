@@ -157,11 +157,16 @@ int RunList(Cli& cli, const Arguments& arguments) {
         return kExitFailed;
     }
     std::vector<QueueRow> rows;
-    for (const ServedQueue& served : ServedQueues(cli.Hub())) {
+    bool unreachable = false;
+    for (const ServedQueue& served : ServedQueues(cli.Hub(), &unreachable)) {
         rows.push_back(ReadQueueRow(cli, served));
     }
     if (rows.empty()) {
-        PrintText(std::cerr, cli.Hub().GetText(155));
+        // With no scheduler, an empty list would say that nothing is to be serviced.
+        PrintText(std::cerr, cli.Hub().GetText(unreachable ? kNoPrintSystemText : kNoPrinterText));
+        if (unreachable) {
+            return kExitFailed;
+        }
     }
     if (arguments.Has(kOptionJson)) {
         for (const QueueRow& row : rows) {

@@ -335,6 +335,21 @@ TEST_F(CliTest, TheLogIsShownByQueueAndDateAndATornLastLineIsSkipped) {
     EXPECT_EQ(Cli("log --since tomorrow").exitCode, 2);
 }
 
+TEST_F(CliTest, WithoutAPrintSystemTheCommandsSaySoRatherThanFindNothing) {
+    const std::string noSystem =
+        "Plenwise cannot reach the print system (CUPS).\nStart the CUPS scheduler, or check "
+        "CUPS_SERVER, then start Plenwise again.\n";
+    for (const char* command : {"list", "clean WL4000 --yes", "settings list WL4000"}) {
+        const std::string err = scratch_ / "stderr";
+        const RunResult run =
+            Shell("{ HOME=" + (root_ / "home").string() + " CUPS_SERVER=" + scratch_ / "none.sock" +
+                  " " + Env("PLENWISE_OUT") + "/plenwise-cli " + command + " 2>" + err + "; }");
+        EXPECT_EQ(run.exitCode, 1) << command;
+        EXPECT_EQ(run.output, "") << command;
+        EXPECT_EQ(ScratchDir::Read(err), noSystem) << command;
+    }
+}
+
 TEST_F(CliTest, UsageErrorsEndWithTwoAndHelpWithNothing) {
     for (const char* wrong :
          {"", "clean", "clean A B --yes", "frobnicate", "firmware", "firmware flash Q F",
