@@ -206,10 +206,10 @@ expect-no-box
 )");
     const int port = ClosedLoopbackPort();
     ASSERT_NE(port, 0);
-    // A socket path that does not exist, and a port where nothing listens. The runtime folder is
-    // the test's own: a Plenwise that another test runs meanwhile would take this one's window.
+    // A socket path that does not exist, and a port where nothing listens.
     for (const std::string& server :
          {scratch / "no-scheduler.sock", "127.0.0.1:" + std::to_string(port)}) {
+        // A runtime folder of its own: an instance of another test may hold the shared one's lock.
         const RunResult run = Shell(
             "HOME=" + scratch.Path().string() + " XDG_RUNTIME_DIR=" + scratch.Path().string() +
                 " XDG_CONFIG_HOME= " + "PLENWISE_MACHINE=" + (scratch / "machine") +
