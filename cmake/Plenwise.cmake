@@ -5,8 +5,45 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/version_note.c.in ${CMAKE_BINARY_DIR}/v
 set(PLENWISE_VERSION_NOTE ${CMAKE_BINARY_DIR}/version_note.c)
 
 # Installed, every deliverable lies in one folder, as in the output directory, so that each module
-# still finds its neighbours beside itself; bin/plenwise links to the program there.
+# still finds its neighbours beside itself; bin/ holds links to the programs there.
 set(PLENWISE_INSTALL_DIR lib/plenwise)
+
+# plenwise_install_program(<target>)
+# Installs a program into the deliverables' folder, with bin/<name> a link to it there.
+function(plenwise_install_program target)
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  install(TARGETS ${target} RUNTIME DESTINATION ${PLENWISE_INSTALL_DIR})
+  install(CODE "
+    set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+    file(MAKE_DIRECTORY \"\${bin}\")
+    file(CREATE_LINK ../${PLENWISE_INSTALL_DIR}/${name} \"\${bin}/${name}\" SYMBOLIC)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${bin}/${name}\")
+    message(STATUS \"Installing: \${bin}/${name} -> ../${PLENWISE_INSTALL_DIR}/${name}\")")
+endfunction()
+
+# plenwise_manual(<page> <scdoc source>)
+# Writes the manual page <page> (plenwise.1, ...) from its scdoc source into the build tree,
+# dated the release rather than the day it was built, and installs it into share/man/man<N>.
+find_program(SCDOC scdoc REQUIRED)
+execute_process(COMMAND date -u -d ${PLENWISE_RELEASE_DATE} +%s
+  OUTPUT_VARIABLE PLENWISE_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+  COMMAND_ERROR_IS_FATAL ANY)
+function(plenwise_manual page source)
+  string(REGEX MATCH "[0-9]+$" section ${page})
+  set(out ${CMAKE_BINARY_DIR}/manual/${page})
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/manual)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${PLENWISE_RELEASE_EPOCH}
+            sh -c "\"$0\" < \"$1\" > \"$2\"" ${SCDOC} ${source} ${out}
+    DEPENDS ${source}
+    COMMENT "Writing the manual page ${page}"
+    VERBATIM)
+  add_custom_target(${page}_manual ALL DEPENDS ${out})
+  install(FILES ${out} DESTINATION share/man/man${section})
+endfunction()
 
 # Shared libraries and modules refuse undefined symbols at link time, so that a missing piece fails
 # the build, not the dlopen. Sanitized libraries leave the sanitizers' runtime to the program that
@@ -48,7 +85,8 @@ endfunction()
 
 # plenwise_test(<name> SOURCES ... [LIBS ...] [ENV ...])
 # One GoogleTest executable per area, run by CTest offscreen. CUPS_SERVER names no scheduler, so
-# that no test reaches the system's own; tests that need one start a private one.
+# that no test reaches the system's own; tests that need one start a private one. The service
+# log of the functions the tests run goes into the build tree, never into the user's own.
 function(plenwise_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;ENV;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -63,5 +101,5 @@ function(plenwise_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CUPS_SERVER=/nonexistent/plenwise-no-scheduler;PLENWISE_OUT=${PLENWISE_OUT};PLENWISE_SOURCE=${PROJECT_SOURCE_DIR};${ARG_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CUPS_SERVER=/nonexistent/plenwise-no-scheduler;PLENWISE_OUT=${PLENWISE_OUT};PLENWISE_SOURCE=${PROJECT_SOURCE_DIR};XDG_STATE_HOME=${CMAKE_BINARY_DIR}/tests/state;${ARG_ENV}")
 endfunction()

@@ -86,33 +86,35 @@ PrinterQueries::PrinterQueries(PrinterLink& link, std::string printerName, int32
       channel_(channel),
       expectedModel_(std::move(expectedModel)) {}
 
-bool PrinterQueries::PrinterReady(int rounds) {
+PrinterState PrinterQueries::ReadyState(int rounds) {
     char buffer[kReplySize] = {};
     int32_t size = kReplySize;
     if (link_.GetDeviceID(1, printerName_.c_str(), buffer, &size) < 0) {
-        return false;
+        return PrinterState::NoAnswer;
     }
     std::string deviceId = ReplyText(buffer);
     size_t key = deviceId.find("DES:");
     if (key == std::string::npos) {
-        return false;
+        return PrinterState::OtherModel;
     }
     std::string description = deviceId.substr(key + 4);
     size_t end = description.find(';');
     if (end == std::string::npos || end == 0 || description.substr(0, end) != expectedModel_) {
-        return false;
+        return PrinterState::OtherModel;
     }
     int32_t handle = link_.OpenChannel(1, printerName_.c_str(), static_cast<uint32_t>(channel_));
     if (handle < 1) {
-        return false;
+        return PrinterState::NoAnswer;
     }
     bool ready = false;
+    bool answered = false;
     for (int round = 0; round < rounds && !ready; ++round) {
         std::memset(buffer, 0, sizeof buffer);
         size = kReplySize;
         if (link_.GetStatus(handle, buffer, &size) < 0) {
             break;
         }
+        answered = true;
         std::string status = ReplyText(buffer);
         size_t field = status.find("ST:");
         if (field == std::string::npos) {
@@ -125,7 +127,7 @@ bool PrinterQueries::PrinterReady(int rounds) {
         }
     }
     link_.CloseChannel(handle);
-    return ready;
+    return ready ? PrinterState::Ready : answered ? PrinterState::NotReady : PrinterState::NoAnswer;
 }
 
 int PrinterQueries::PrinterInkSet(InkSetTable table) {

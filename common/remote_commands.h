@@ -14,6 +14,11 @@ using ByteBlock = std::vector<uint8_t>;
 // Which ink-set table a status is read against.
 enum class InkSetTable { Util, AltUtil };
 
+// What a readiness check found, in the order the check goes: the device id could not be read (or
+// no channel opened, or no status read), the printer reports another model (or none), it
+// reports a code other than ready, or it is ready.
+enum class PrinterState { NoAnswer, OtherModel, NotReady, Ready };
+
 // The queries of one plug-in: its link, the queue, the channel chosen at start-up and the model
 // description the printer must report (the queue's driver name).
 class PrinterQueries {
@@ -23,10 +28,14 @@ class PrinterQueries {
 
     void SetChannel(int32_t channel) { channel_ = channel; }
     int32_t Channel() const { return channel_; }
+    const std::string& PrinterName() const { return printerName_; }
+    const std::string& ExpectedModel() const { return expectedModel_; }
 
     // The printer reports the expected model and, within `rounds` status reads, the ready code
     // "04". With 3 rounds every other code is followed by a 5000 ms wait.
-    bool PrinterReady(int rounds);
+    bool PrinterReady(int rounds) { return ReadyState(rounds) == PrinterState::Ready; }
+    // The same check, with what it found.
+    PrinterState ReadyState(int rounds);
     // The ink-set value of the status's "INK:" field, or -1.
     int PrinterInkSet(InkSetTable table);
     // Paper width in whole inches from the two "PW" replies, or -1.

@@ -1,15 +1,11 @@
 #include "fwload/download_page.h"
 
-#include <algorithm>
-
 #include "common/page_frame.h"
 #include "common/plugin_entry.h"
-#include "common/raw_job.h"
-#include "common/remote_commands.h"
+#include "fwload/firmware_download.h"
 #include "fwload/firmware_host.h"
 #include "fwload/progress_box.h"
 #include "fwload/version_box.h"
-#include "platform/system/clock.h"
 #include "platform/system/file.h"
 #include "platform/ui/message_box.h"
 #include "resources/fwload/templates.h"
@@ -25,16 +21,40 @@ constexpr int kLabel = 1018;
 constexpr int kDownload = 1019;
 constexpr int kPane = 1022;
 
-constexpr int32_t kVersionTimeoutMs = 10000;
-// The printer's time to take new firmware; its progress is not observed.
-constexpr uint32_t kUpdateMs = 85000;
-// Between two passes of the progress loop: the box stays responsive without a busy core.
-constexpr uint32_t kProgressPollMs = 50;
-
-void ShowTexts(int32_t first, int32_t second, uint32_t icon) {
+void ShowMessage(DownloadMessage message, uint32_t icon) {
     FirmwareHost& host = Host();
-    ui::AppMessageBox(host.GetText(first) + host.GetText(second), icon);
+    ui::AppMessageBox(host.GetText(message.first) + host.GetText(message.second), icon);
 }
+
+// The progress box over the page for the printer's time to take the firmware, the hub's main
+// window disabled meanwhile; Cancel shortens the wait.
+class ProgressBoxWait : public UpdateWait {
+  public:
+    explicit ProgressBoxWait(ui::WindowHandle page)
+        : page_(page), mainWindow_(ui::GetParent(page)) {}
+
+    void Begin() override {
+        box_.Create(page_);
+        box_.SetRange(0, 100);
+        ui::CenterWindow(box_.Handle(), page_);
+        ui::ShowWindow(box_.Handle(), ui::kShow);
+        ui::EnableWindow(mainWindow_, false);
+    }
+    bool Progress(uint32_t elapsedMs, uint32_t totalMs) override {
+        box_.SetPos(static_cast<int>(uint64_t{elapsedMs} * 100 / totalMs));
+        ui::PumpWaitingMessages();
+        return !box_.Cancelled();
+    }
+    void End() override {
+        ui::EnableWindow(mainWindow_, true);
+        box_.DestroyWindow();
+    }
+
+  private:
+    ui::WindowHandle page_;
+    ui::WindowHandle mainWindow_;
+    ProgressBox box_;
+};
 
 }  // namespace
 
@@ -64,28 +84,19 @@ bool DownloadPage::OnInitDialog() {
     }
     SetItemText(kPane, ToCrLf(pane));
 
-    if (!host.Queries().PrinterReady(3)) {
-        ui::AppMessageBox(host.GetText(202), ui::kMbIconStop);
+    PrinterQueries queries = host.Queries();
+    if (!queries.PrinterReady(3)) {
+        ShowMessage(MessageOf(DownloadResult::NotReady), ui::kMbIconStop);
         host.Frame().HandBack(kNotifyBackToSelection);
         return true;
     }
-    printerVersion_.fill(0);
     fileVersion_.fill(0);
-    ReadPrinterVersion(printerVersion_);
+    ReadPrinterVersion(queries, printerVersion_);
     return true;
 }
 
 void DownloadPage::OnDestroy() {
     Host().Link().Unbind();
-}
-
-bool DownloadPage::ReadPrinterVersion(FirmwareVersion& version) {
-    std::array<char, kFirmwareVersionLength> reply{};
-    if (!Host().Queries().PrinterFirmwareVersion(reply, kVersionTimeoutMs)) {
-        return false;
-    }
-    std::copy(reply.begin(), reply.end(), version.begin());
-    return true;
 }
 
 void DownloadPage::OnRefer() {
@@ -117,63 +128,28 @@ void DownloadPage::OnCheckVersion() {
 
 void DownloadPage::OnDownload() {
     FirmwareHost& host = Host();
-    if (!host.Queries().PrinterReady(3)) {
-        ui::AppMessageBox(host.GetText(202), ui::kMbIconStop);
-        return;
-    }
-    switch (CheckFirmwareFit(printerVersion_, fileVersion_)) {
-        case FirmwareFit::OtherModel:
-            ui::AppMessageBox(host.GetText(203), ui::kMbIconStop);
-            return;
-        case FirmwareFit::Older:
-            ShowTexts(204, 205, ui::kMbIconStop);
-            return;
-        case FirmwareFit::Fits:
+    PrinterQueries queries = host.Queries();
+    ProgressBoxWait wait(Handle());
+    const DownloadOutcome outcome = DownloadFirmware(queries, firmwarePath_, printerVersion_,
+                                                     fileVersion_, kFirmwareUpdateMs, wait);
+    const DownloadMessage message = MessageOf(outcome.result);
+    switch (outcome.result) {
+        case DownloadResult::NotReady:
+        case DownloadResult::OtherModel:
+        case DownloadResult::Older:
+            ShowMessage(message, ui::kMbIconStop);
+            break;
+        case DownloadResult::NotWritten:
+            ShowMessage(message, ui::kMbIconInformation);
+            break;
+        case DownloadResult::NotConfirmed:
+            ShowMessage(message, ui::kMbIconExclamation);
+            break;
+        case DownloadResult::Done:
+            printerVersion_ = outcome.versionAfter;
+            ShowMessage(message, ui::kMbIconInformation);
             break;
     }
-    const std::string& printer = host.Frame().PrinterName();
-    const ByteBlock preDownload = FirmwarePreDownloadBlock();
-    SendRawCommandJob(printer, preDownload.data(), static_cast<uint32_t>(preDownload.size()));
-    if (!SendFirmwareJob(printer, firmwarePath_, printerVersion_)) {
-        ShowTexts(201, 211, ui::kMbIconInformation);
-        return;
-    }
-    WaitWhileThePrinterUpdates();
-
-    FirmwareVersion now{};
-    ReadPrinterVersion(now);
-    if (std::equal(now.begin(), now.begin() + kFirmwareVersionLength, fileVersion_.begin())) {
-        std::copy_n(now.begin(), kFirmwareVersionLength, printerVersion_.begin());
-        ui::AppMessageBox(host.GetText(200), ui::kMbIconInformation);
-    } else {
-        ShowTexts(201, 211, ui::kMbIconExclamation);
-    }
-}
-
-void DownloadPage::WaitWhileThePrinterUpdates() {
-    sys::Clock& clock = sys::CurrentClock();
-    const uint32_t start = clock.TickCount();
-    ProgressBox box;
-    box.Create(Handle());
-    box.SetRange(0, 100);
-    ui::CenterWindow(box.Handle(), Handle());
-    ui::ShowWindow(box.Handle(), ui::kShow);
-    const ui::WindowHandle mainWindow = ui::GetParent(Handle());
-    ui::EnableWindow(mainWindow, false);
-    // Elapsed time rather than an end tick, so that a tick count wrapping meanwhile does not
-    // end the wait early.
-    uint32_t elapsed = 0;
-    while (elapsed < kUpdateMs) {
-        box.SetPos(static_cast<int>(elapsed * 100 / kUpdateMs));
-        ui::PumpWaitingMessages();
-        if (box.Cancelled()) {
-            break;
-        }
-        clock.Sleep(kProgressPollMs);
-        elapsed = clock.TickCount() - start;
-    }
-    ui::EnableWindow(mainWindow, true);
-    box.DestroyWindow();
 }
 
 void DownloadPage::OnNext() {

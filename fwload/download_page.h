@@ -26,10 +26,6 @@ class DownloadPage : public ui::Dialog {
     void OnDownload();
     void OnNext();
     void OnExit();
-    // The printer's version as it answers now; false when it gave none.
-    bool ReadPrinterVersion(FirmwareVersion& version);
-    // Shows the progress box for the printer's time to take the firmware; Cancel shortens it.
-    void WaitWhileThePrinterUpdates();
 
     std::string firmwarePath_;
     FirmwareVersion printerVersion_{};

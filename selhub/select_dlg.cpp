@@ -5,7 +5,7 @@
 
 #include "common/page_frame.h"
 #include "common/plugin_entry.h"
-#include "platform/spooler/spooler.h"
+#include "common/served_queues.h"
 #include "platform/system/file.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/message_box.h"
@@ -21,11 +21,6 @@ constexpr int kFunctionList = 1004;
 constexpr int kPrinterLabel = 1005;
 constexpr int kFunctionLabel = 1006;
 constexpr int kMessagePane = 1007;
-
-constexpr uint32_t kFamilyMask = 0x00FF0000;
-
-constexpr int32_t kNoPrinterText = 155;
-constexpr int32_t kNoPrintSystemText = 156;
 
 }  // namespace
 
@@ -88,23 +83,11 @@ bool SelectDlg::FillPrinterList(const std::string& rememberedPrinter) {
     ui::ComboBox printers(Item(kPrinterList));
     int noted = -1;
     bool noScheduler = false;
-    for (uint32_t pass : {spooler::kEnumLocal, spooler::kEnumConnections}) {
-        std::vector<spooler::PrinterInfo2> queue;
-        if (!spooler::Current().EnumPrinters(pass, queue)) {
-            noScheduler = noScheduler || spooler::Current().SchedulerUnreachable();
-            continue;  // that pass is skipped, as when its buffer cannot be had
-        }
-        for (const spooler::PrinterInfo2& printer : queue) {
-            for (int32_t model = 0; model < tables_.PrinterModelCount(); ++model) {
-                if (printer.driverName != tables_.PrinterModelDriver(model)) {
-                    continue;
-                }
-                int index = printers.AddString(printer.printerName);
-                printers.SetItemData(index, tables_.PrinterModelKey(model));
-                if (printer.printerName == rememberedPrinter) {
-                    noted = index;
-                }
-            }
+    for (const ServedQueue& served : ServedQueues(tables_, &noScheduler)) {
+        int index = printers.AddString(served.queue.printerName);
+        printers.SetItemData(index, served.modelKey);
+        if (served.queue.printerName == rememberedPrinter) {
+            noted = index;
         }
     }
     printers.SetCurSel(noted >= 0 ? noted : 0);

@@ -4,6 +4,7 @@
 #include "common/ui_text_table.h"
 #include "platform/ui/message_box.h"
 #include "resources/upkeep/templates.h"
+#include "upkeep/power_cleaning.h"
 #include "upkeep/upkeep_host.h"
 
 namespace upkeep {
@@ -42,12 +43,15 @@ void PowerCleanDlg::OnDestroy() {
 
 void PowerCleanDlg::OnStart() {
     UpkeepHost& host = Host();
-    if (!host.PrinterReady(1)) {
-        host.ShowFailure(ui::kMbIconStop);
-        return;
-    }
-    if (!host.SendPowerCleaning()) {
-        host.ShowFailure(ui::kMbIconExclamation);
+    switch (StartPowerCleaning(host.Link(), host.Frame().PrinterName())) {
+        case CleaningStart::NotReady:
+            host.ShowFailure(ui::kMbIconStop);
+            break;
+        case CleaningStart::NotSent:
+            host.ShowFailure(ui::kMbIconExclamation);
+            break;
+        case CleaningStart::Sent:
+            break;  // nothing is shown: the printer cleans on its own
     }
 }
 

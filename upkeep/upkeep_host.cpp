@@ -2,16 +2,15 @@
 
 #include <memory>
 
-#include "common/raw_job.h"
 #include "platform/ui/message_box.h"
 #include "upkeep/power_clean_dlg.h"
+#include "upkeep/power_cleaning.h"
 
 namespace upkeep {
 
 namespace {
 constexpr size_t kSlots = 16;
 constexpr size_t kPageSlot = 1;
-constexpr int32_t kFailureText = 200;
 }  // namespace
 
 UpkeepHost::UpkeepHost(std::string modulePath)
@@ -30,7 +29,7 @@ ui::WindowHandle UpkeepHost::StartWizard(const char* printerName, ui::WindowHand
     link_.RememberDriverName(printer);
     link_.StartUp(printer);  // the channel is chosen again at every check
     frame_.CreatePage(kPageSlot, std::make_unique<PowerCleanDlg>());
-    if (PrinterReady(3)) {
+    if (CleaningPrinterReady(link_, printer, 3)) {
         frame_.ShowFirst(kPageSlot);
     } else {
         ShowFailure(ui::kMbIconStop);
@@ -38,18 +37,6 @@ ui::WindowHandle UpkeepHost::StartWizard(const char* printerName, ui::WindowHand
         frame_.Back();
     }
     return frame_.FirstPageWindow();
-}
-
-bool UpkeepHost::PrinterReady(int rounds) {
-    const std::string& printer = frame_.PrinterName();
-    PrinterQueries queries(link_, printer, link_.SelectChannel(printer), link_.DriverName);
-    return queries.PrinterReady(rounds);
-}
-
-bool UpkeepHost::SendPowerCleaning() {
-    ByteBlock block = PowerCleaningBlock();
-    return SendRawCommandJob(frame_.PrinterName(), block.data(),
-                             static_cast<uint32_t>(block.size()));
 }
 
 void UpkeepHost::ShowFailure(uint32_t icon) {

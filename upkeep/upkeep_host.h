@@ -7,7 +7,6 @@
 
 #include "common/page_frame.h"
 #include "common/printer_link.h"
-#include "common/remote_commands.h"
 #include "common/ui_text_table.h"
 #include "platform/ui/window.h"
 
@@ -21,11 +20,6 @@ class UpkeepHost : public UiTextTable {
     ui::WindowHandle StartWizard(const char* printerName, ui::WindowHandle notifyWindow,
                                  uint32_t notifyMessage);
 
-    // The queue reaches a printer of its model that reports ready; the channel is chosen anew
-    // before every check.
-    bool PrinterReady(int rounds);
-    // Sends the power-cleaning block as a raw job; false when the job could not be started.
-    bool SendPowerCleaning();
     void ShowFailure(uint32_t icon);
 
     PageFrame& Frame() { return frame_; }

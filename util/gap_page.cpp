@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/raw_job.h"
+#include "common/service_log.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/message_box.h"
 #include "resources/util/templates.h"
@@ -120,14 +121,31 @@ void GapPage::OnValueLeft() {
     }
 }
 
-ByteBlock GapPage::Block(HeadGapBlockKind kind) const {
+GapValues GapPage::EditValues() const {
     GapValues values{};
     for (size_t i = 0; i < kGapValueEdits.size(); ++i) {
         values[i] = EditValue(GetItemText(kGapValueEdits[i]));
     }
+    return values;
+}
+
+int GapPage::PlatenGap() const {
     const int platenGap = ui::ComboBox(Item(kPlatenGapList)).GetCurSel();
-    return host_.GetVariant().headGapBlock(kind, pattern_.code,
-                                           platenGap < 0 ? kNoPlatenGap : platenGap, values);
+    return platenGap < 0 ? kNoPlatenGap : platenGap;
+}
+
+ByteBlock GapPage::Block(HeadGapBlockKind kind) const {
+    return host_.GetVariant().headGapBlock(kind, pattern_.code, PlatenGap(), EditValues());
+}
+
+ServiceDetails GapPage::LogDetails() const {
+    std::string values;
+    for (int value : EditValues()) {
+        values += (values.empty() ? "" : ",") + std::to_string(value);
+    }
+    return {{"pattern", std::to_string(pattern_.code)},
+            {"platen-gap", std::to_string(PlatenGap())},
+            {"values", values}};
 }
 
 bool GapPage::Send(const ByteBlock& block) const {
@@ -160,12 +178,15 @@ void GapPage::OnRegister() {
         return;
     }
     const ByteBlock block = Block(HeadGapBlockKind::Store);
+    const ServiceDetails details = LogDetails();
     while (!Send(block)) {
         if (ui::AppMessageBox(host_.GetText(kRetryText),
                               ui::kMbOkCancel | ui::kMbIconInformation) != ui::kIdOkResult) {
             return;
         }
     }
+    LogServiceAction(host_.PrinterName(), host_.DriverName(), kActionHeadGapRegistration, details,
+                     kResultSent);
     ResetValues();
 }
 

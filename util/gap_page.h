@@ -2,6 +2,7 @@
 // test pattern with them, and registers the best ones in the printer.
 #pragma once
 
+#include "common/service_log.h"
 #include "util/head_gap.h"
 #include "util/variant.h"
 #include "util/wizard_page.h"
@@ -26,8 +27,14 @@ class GapPage : public WizardPage {
     void OnValueLeft();
     void OnPrintPattern();
     void OnRegister();
-    // The block of the page's values as the edits hold them now.
+    // The values as the edits hold them now, and the platen gap selection (kNoPlatenGap when
+    // none): what a block is made of.
+    GapValues EditValues() const;
+    int PlatenGap() const;
     ByteBlock Block(HeadGapBlockKind kind) const;
+    // What the service log records of a registration: the pattern code, the platen gap
+    // selection and the seven values in edit order.
+    ServiceDetails LogDetails() const;
     bool Send(const ByteBlock& block) const;
     void ResetValues();
 

@@ -7,6 +7,7 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/message_box.h"
 #include "resources/util/templates.h"
+#include "util/setting_save.h"
 #include "util/setting_values.h"
 #include "util/wizard_host.h"
 
@@ -87,7 +88,7 @@ void SummaryPage::Register(const std::string& name) {
     if (store.UserExists(name) && !Confirmed(host_, kReplaceText)) {
         return;
     }
-    while (store.SaveUser(name) != 0) {
+    while (!RegisterSetting(store, host_.Settings(), host_.PrinterName(), name)) {
         if (!Retry(host_)) {
             return;
         }
@@ -121,16 +122,20 @@ std::string SummaryPage::ChooseExportFile() {
 
 void SummaryPage::Export(const std::string& path, const std::string& name) {
     const UserSettings& settings = host_.Settings();
-    std::error_code ignored;
-    if (std::filesystem::exists(path, ignored) && !settings.ExportModelMatches(path)) {
-        ui::AppMessageBox(host_.GetText(kOtherModelText) + host_.GetText(kOtherModelReasonText),
-                          ui::kMbIconStop);
-        return;
+    switch (CheckExportFile(settings, path, name)) {
+        case ExportTarget::OtherModel:
+            ui::AppMessageBox(host_.GetText(kOtherModelText) + host_.GetText(kOtherModelReasonText),
+                              ui::kMbIconStop);
+            return;
+        case ExportTarget::ReplacesSetting:
+            if (!Confirmed(host_, kReplaceText)) {
+                return;
+            }
+            break;
+        case ExportTarget::NewSetting:
+            break;
     }
-    if (settings.ExportFind(path, name) != 0 && !Confirmed(host_, kReplaceText)) {
-        return;
-    }
-    while (!settings.ExportSetting(path, name)) {
+    while (!ExportSettingFile(settings, host_.PrinterName(), path, name)) {
         if (!Retry(host_)) {
             ui::AppMessageBox(host_.GetText(kExportNotWrittenText), ui::kMbIconExclamation);
             return;

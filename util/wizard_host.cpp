@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "common/plugin_entry.h"
-#include "platform/spooler/spooler.h"
 #include "platform/ui/message_box.h"
 #include "resources/util/templates.h"
 #include "util/cut_page.h"
@@ -15,6 +14,7 @@
 #include "util/head_path_delay_page.h"
 #include "util/media_page.h"
 #include "util/print_mode_page.h"
+#include "util/queue_driver.h"
 #include "util/service_menu_page.h"
 #include "util/setting_selection_page.h"
 #include "util/summary_page.h"
@@ -75,12 +75,14 @@ ui::WindowHandle WizardHost::StartWizard(const char* printerName, ui::WindowHand
     const std::string directory = ModuleDirectory(modulePath_);
     standardSampleBitmap_ = directory.empty() ? modulePath_ : directory + "Sample.bmp";
     osKind_ = CurrentOsKind();
-    FindDriverAndPort();
+    QueueDriver queue = FindQueueDriver(frame_.PrinterName());
+    driverName_ = std::move(queue.driverName);
+    portName_ = std::move(queue.portName);
     modelClass_ = variant_.modelClassOf(driverName_);
     const std::string& printer = frame_.PrinterName();
     driverLibrary_.Bind(printer);
     channel_ = link_.StartUp(printer);
-    ReadDriverInkSet();
+    driverInkSet_ = ReadDriverInkSet(driverLibrary_, printer, portName_, variant_);
     store_ = variant_.activeStoreOf(osKind_, mediaConfig_, secondStore_.get());
     if (store_ == nullptr) {
         store_ = &mediaConfig_;
@@ -111,26 +113,6 @@ ui::WindowHandle WizardHost::StartWizard(const char* printerName, ui::WindowHand
     printMode_ = 1;
     ui::Dialog* menu = frame_.Page(kServiceMenuSlot);
     return menu != nullptr ? menu->Handle() : nullptr;
-}
-
-void WizardHost::FindDriverAndPort() {
-    spooler::PrinterInfo2 queue;
-    if (spooler::FindPrinter(frame_.PrinterName(), queue)) {
-        driverName_ = queue.driverName;
-        portName_ = queue.portName;
-    }
-}
-
-void WizardHost::ReadDriverInkSet() {
-    driverInkSet_ = 1;
-    int32_t handle = 0;
-    if (driverLibrary_.Open(frame_.PrinterName(), portName_, &handle) != 0) {
-        return;
-    }
-    driverlib::InkSetQuery answer;
-    driverLibrary_.GetData(handle, driverlib::kItemInkSet, &answer);
-    driverInkSet_ = variant_.driverInkSetOf(answer);
-    driverLibrary_.Close(handle);
 }
 
 void WizardHost::CreateImageLists() {
@@ -273,14 +255,7 @@ std::vector<DriverMedia> WizardHost::KnownDriverMedia() {
 }
 
 std::optional<std::string> WizardHost::DriverMediaNameOf(uint32_t mediaId) {
-    int32_t handle = 0;
-    if (driverLibrary_.Open(frame_.PrinterName(), portName_, &handle) != 0) {
-        return std::nullopt;
-    }
-    std::string name;  // stays empty when the driver does not know the media
-    driverLibrary_.GetMediaName(handle, mediaId, name);
-    driverLibrary_.Close(handle);
-    return name;
+    return DriverMediaName(driverLibrary_, frame_.PrinterName(), portName_, mediaId);
 }
 
 int WizardHost::SamplePaperWidthInches() {

@@ -135,8 +135,6 @@ class WizardHost : public UtilDataFile, public UserSettingsHost {
     bool noSettings = false;
 
   private:
-    void FindDriverAndPort();
-    void ReadDriverInkSet();
     void CreateImageLists();
     void CreatePages();
     WizardPage* PageAt(size_t slot) const;

@@ -750,12 +750,4 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, bool
     return placed;
 }
 
-std::string XdgBaseDirectory(const char* variable, const char* fallback) {
-    const char* value = std::getenv(variable);
-    if (value && value[0] == '/') {
-        return value;
-    }
-    return sys::HomeDirectory() + '/' + fallback;
-}
-
 }  // namespace reg::hive

@@ -106,8 +106,4 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, bool
 // (machine_folder.cpp).
 void PrepareMachineFolder();
 
-// $<variable> when it is an absolute path, otherwise ~/<fallback>, as the XDG base directory
-// rules say.
-std::string XdgBaseDirectory(const char* variable, const char* fallback);
-
 }  // namespace reg::hive

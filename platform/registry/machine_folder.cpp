@@ -9,6 +9,7 @@
 
 #include "platform/registry/hive.h"
 #include "platform/registry/registry.h"
+#include "platform/system/file.h"
 
 namespace machine {
 
@@ -87,7 +88,7 @@ std::string MachineFolder() {
     if (configured && configured[0] != '\0') {
         return configured;
     }
-    return reg::hive::XdgBaseDirectory("XDG_DATA_HOME", ".local/share") + "/plenwise/machine";
+    return sys::XdgBaseDirectory("XDG_DATA_HOME", ".local/share") + "/plenwise/machine";
 }
 
 bool EnsureMachineFolder() {

@@ -8,6 +8,7 @@
 
 #include "platform/registry/hive.h"
 #include "platform/registry/machine_folder.h"
+#include "platform/system/file.h"
 
 namespace reg {
 
@@ -277,7 +278,7 @@ LSTATUS RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* 
 }
 
 std::string UserHivePath() {
-    return hive::XdgBaseDirectory("XDG_CONFIG_HOME", ".config") + "/plenwise/user.reg";
+    return sys::XdgBaseDirectory("XDG_CONFIG_HOME", ".config") + "/plenwise/user.reg";
 }
 
 std::string MachineHivePath() {

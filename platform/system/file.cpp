@@ -99,6 +99,14 @@ std::string HomeDirectory() {
     return "/";
 }
 
+std::string XdgBaseDirectory(const char* variable, const char* fallback) {
+    const char* value = std::getenv(variable);
+    if (value && value[0] == '/') {
+        return value;
+    }
+    return HomeDirectory() + '/' + fallback;
+}
+
 InputFile::InputFile(const std::string& path) {
     if (path.empty()) {
         return;

@@ -31,6 +31,10 @@ PLENWISE_API std::string ExpandEnvironmentStrings(const std::string& text);
 // The user's home folder: $HOME, else the password database's entry, else "/".
 PLENWISE_API std::string HomeDirectory();
 
+// $<variable> when it is an absolute path, otherwise ~/<fallback>, as the XDG base directory
+// rules say (a relative value is ignored).
+PLENWISE_API std::string XdgBaseDirectory(const char* variable, const char* fallback);
+
 // A file opened for reading, only when it is an existing regular file: opening never blocks on a
 // FIFO or device named in its place, and a directory is no file.
 class PLENWISE_API InputFile {

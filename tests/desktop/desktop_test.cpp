@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/scratch.h"
 
@@ -83,8 +85,9 @@ TEST(DesktopTest, TheInstalledTreeHoldsEntryIconsMetainfoAndManualAndEachValidat
     const fs::path entry = prefix / "share/applications/plenwise.desktop";
     const fs::path metainfo = prefix / "share/metainfo" / (std::string(APP_ID) + ".metainfo.xml");
     const fs::path manual = prefix / "share/man/man1/plenwise.1";
+    const fs::path cliManual = prefix / "share/man/man1/plenwise-cli.1";
     const fs::path svg = prefix / "share/icons/hicolor/scalable/apps/plenwise.svg";
-    for (const fs::path& file : {entry, metainfo, manual, svg}) {
+    for (const fs::path& file : {entry, metainfo, manual, cliManual, svg}) {
         EXPECT_TRUE(fs::is_regular_file(file)) << file;
     }
     for (uint32_t size : {16u, 22u, 24u, 32u, 48u, 64u, 128u, 256u}) {
@@ -116,17 +119,22 @@ TEST(DesktopTest, TheInstalledTreeHoldsEntryIconsMetainfoAndManualAndEachValidat
         Shell("appstreamcli validate-tree --no-net " + prefix.string(), scratch);
     EXPECT_EQ(treeCheck.exitCode, 0) << treeCheck.out << treeCheck.err;
 
-    // The manual as lintian checks one: formatting it must not warn.
-    const RunResult manCheck = Shell(
-        "LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings "
-        "-E UTF-8 -l -Tutf8 -Z " +
-            manual.string() + " >/dev/null",
-        scratch);
-    EXPECT_EQ(manCheck.exitCode, 0) << manCheck.err;
-    EXPECT_EQ(manCheck.err, "");
-    const RunResult manText = Shell("MANWIDTH=80 man -l " + manual.string(), scratch);
-    for (const char* topic : {"--steps", "PLENWISE_MACHINE", "CUPS_SERVER", "user.reg"}) {
-        EXPECT_NE(manText.out.find(topic), std::string::npos) << topic;
+    // The manuals as lintian checks one: formatting them must not warn.
+    const std::vector<std::pair<fs::path, std::vector<const char*>>> manuals{
+        {manual, {"--steps", "PLENWISE_MACHINE", "CUPS_SERVER", "user.reg"}},
+        {cliManual, {"firmware load", "--wait", "XDG_STATE_HOME", "service.log", "EXIT STATUS"}}};
+    for (const auto& [page, topics] : manuals) {
+        const RunResult manCheck = Shell(
+            "LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings "
+            "-E UTF-8 -l -Tutf8 -Z " +
+                page.string() + " >/dev/null",
+            scratch);
+        EXPECT_EQ(manCheck.exitCode, 0) << manCheck.err;
+        EXPECT_EQ(manCheck.err, "") << page;
+        const RunResult manText = Shell("MANWIDTH=80 man -l " + page.string(), scratch);
+        for (const char* topic : topics) {
+            EXPECT_NE(manText.out.find(topic), std::string::npos) << page << ": " << topic;
+        }
     }
 
     const RunResult svgCheck = Shell("xmllint --noout " + svg.string(), scratch);

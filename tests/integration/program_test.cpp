@@ -13,59 +13,17 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/program_run.h"
 #include "tests/support/scratch.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-struct RunResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs a shell command, its output (both streams) captured.
-RunResult Shell(const std::string& command) {
-    RunResult result;
-    std::string full = command + " 2>&1";
-    FILE* pipe = popen(full.c_str(), "r");
-    if (pipe == nullptr) {
-        return result;
-    }
-    char buffer[4096];
-    size_t count;
-    while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.output.append(buffer, count);
-    }
-    int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-// The journal record and bytes of every job the printer received, in order.
-std::vector<std::pair<std::string, std::string>> JobsOf(const std::string& journal,
-                                                        const std::string& printer) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(journal)) {
-        const std::string name = entry.path().filename().string();
-        if (name.ends_with("-" + printer + ".txt")) {
-            names.push_back(name);
-        }
-    }
-    std::sort(names.begin(), names.end());
-    std::vector<std::pair<std::string, std::string>> jobs;
-    for (const std::string& name : names) {
-        const std::string stem = journal + "/" + name.substr(0, name.size() - 4);
-        jobs.emplace_back(testsupport::ScratchDir::Read(stem + ".txt"),
-                          testsupport::ScratchDir::Read(stem + ".bin"));
-    }
-    return jobs;
-}
+using testsupport::Env;
+using testsupport::JobsOf;
+using testsupport::RunResult;
+using testsupport::Shell;
 
 class ProgramTest : public ::testing::Test {
   protected:
@@ -75,9 +33,7 @@ class ProgramTest : public ::testing::Test {
         fs::create_directories(root_ / "home");
         world_ = (root_ / "world").string();
         // Printers print and clean quickly here.
-        RunResult up =
-            Shell("PLENWISE_WORLD=" + world_ + " PLENWISE_SIM_PRINT_MS=50 PLENWISE_SIM_BUSY_MS=0 " +
-                  Env("PLENWISE_SOURCE") + "/scripts/world.sh up");
+        RunResult up = testsupport::WorldUp(world_);
         ASSERT_EQ(up.exitCode, 0) << up.output;
         // The installed layout: every deliverable in one folder, and a plug-in that honours the
         // contract standing in for the power-cleaning function.
@@ -108,7 +64,7 @@ class ProgramTest : public ::testing::Test {
     }
 
     static void TearDownTestSuite() {
-        Shell("PLENWISE_WORLD=" + world_ + " " + Env("PLENWISE_SOURCE") + "/scripts/world.sh down");
+        testsupport::WorldDown(world_);
         fs::remove_all(root_);
     }
 
@@ -117,8 +73,23 @@ class ProgramTest : public ::testing::Test {
         std::string file = scratch_.Write(name, steps);
         // The world's env file names its scheduler.
         return "set -a && . " + world_ + "/env && set +a && cd " + scratch_.Path().string() +
-               " && HOME=" + (root_ / "home").string() + " QT_QPA_PLATFORM=offscreen " +
-               (layout / "plenwise").string() + " --steps " + file;
+               " && HOME=" + (root_ / "home").string() + " XDG_STATE_HOME=" + StateHome() +
+               " QT_QPA_PLATFORM=offscreen " + (layout / "plenwise").string() + " --steps " + file;
+    }
+    // Each test's service log is its own.
+    std::string StateHome() const { return (scratch_.Path() / "state").string(); }
+    // The records of the service log that the test's runs wrote, for one queue, as plenwise-cli
+    // shows them: one JSON object per line.
+    std::vector<std::string> LogOf(const std::string& queue) const {
+        const RunResult log = Shell("XDG_STATE_HOME=" + StateHome() + " " + Env("PLENWISE_OUT") +
+                                    "/plenwise-cli log " + queue + " --json");
+        EXPECT_EQ(log.exitCode, 0) << log.output;
+        std::vector<std::string> lines;
+        std::istringstream in(log.output);
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        return lines;
     }
     RunResult RunSteps(const std::string& steps, const fs::path& layout = install_) {
         return Shell(Command(steps, "run.steps", layout));
@@ -251,13 +222,7 @@ click 1000
     EXPECT_EQ(run.exitCode, 0) << run.output;
     // Two presses, two blocks: the second may still be on its way through the queue, and a
     // record is rewritten once its job is done, so the wait is for both final records.
-    std::vector<std::pair<std::string, std::string>> jobs;
-    testsupport::WaitUntil([&]() {
-        jobs = JobsOf(world_ + "/printers/journal", "wl2000");
-        return jobs.size() == 2 && std::all_of(jobs.begin(), jobs.end(), [](const auto& job) {
-                   return job.first.find("state: done") != std::string::npos;
-               });
-    });
+    const auto jobs = testsupport::FinishedJobsOf(world_ + "/printers/journal", "wl2000", 2);
     ASSERT_EQ(jobs.size(), 2u);
     for (const auto& [record, bytes] : jobs) {
         EXPECT_NE(record.find("state: done"), std::string::npos) << record;
@@ -265,6 +230,16 @@ click 1000
         EXPECT_EQ(bytes, std::string("\x1B\x40\x1B\x28\x52\x08\x00\x00REMOTE1CH\x02\x00\x00\x10"
                                      "\x1B\x00\x00\x00",
                                      25));
+    }
+    // Both sent cleanings are in the service log.
+    const std::vector<std::string> log = LogOf("WL2000");
+    ASSERT_EQ(log.size(), 2u);
+    for (const std::string& line : log) {
+        EXPECT_NE(
+            line.find(
+                R"("queue":"WL2000","driver":"ARVEN WL-2000","action":"power-cleaning","details":{},"result":"sent"})"),
+            std::string::npos)
+            << line;
     }
 }
 
@@ -418,6 +393,14 @@ click 1000
     EXPECT_EQ(job.substr(16384, 10), std::string("\x1B\x7D\x01\x05\x00\x23\x03\x70\x8F\x38", 10));
     EXPECT_EQ(job.substr(16394), file);
     EXPECT_NE(jobs[1].first.find("title: ARSU Command"), std::string::npos) << jobs[1].first;
+    const std::vector<std::string> log = LogOf("WL4000");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(
+        log[0].find(
+            R"("action":"firmware-download","details":{"file":")" + path +
+            R"(","file-version":"BN0106","version-before":"BN0105","version-after":"BN0106"},"result":"done"})"),
+        std::string::npos)
+        << log[0];
 }
 
 TEST_F(ProgramTest, FirmwareThatDoesNotFitIsRefusedAndNothingIsSent) {
@@ -481,6 +464,7 @@ click 1000
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_TRUE(JobsOf(world_ + "/printers/journal", "wideline400u").empty());
     EXPECT_TRUE(JobsOf(world_ + "/printers/journal", "wrongmodel").empty());
+    EXPECT_TRUE(LogOf("Wideline400U").empty());
 }
 
 TEST_F(ProgramTest, TheInstalledProgramRunsFromItsLinkWithItsModulesBesideIt) {
@@ -490,6 +474,15 @@ TEST_F(ProgramTest, TheInstalledProgramRunsFromItsLinkWithItsModulesBesideIt) {
     ASSERT_EQ(install.exitCode, 0) << install.output;
     ASSERT_TRUE(fs::is_symlink(prefix / "bin/plenwise"));
     EXPECT_EQ(fs::read_symlink(prefix / "bin/plenwise"), "../lib/plenwise/plenwise");
+    ASSERT_TRUE(fs::is_symlink(prefix / "bin/plenwise-cli"));
+    EXPECT_EQ(fs::read_symlink(prefix / "bin/plenwise-cli"), "../lib/plenwise/plenwise-cli");
+    // The command line finds the modules' data files beside the program its link names.
+    const RunResult list = InWorld((prefix / "bin/plenwise-cli").string() + " list");
+    EXPECT_EQ(list.exitCode, 0) << list.output;
+    const size_t row = list.output.find("\nWL4000 ");
+    ASSERT_NE(row, std::string::npos) << list.output;
+    const std::string line = list.output.substr(row + 1, list.output.find('\n', row + 1) - row - 1);
+    EXPECT_NE(line.find("  ready  "), std::string::npos) << list.output;
 
     RunResult run = RunSteps(R"(
 wait 1000
@@ -597,6 +590,14 @@ click 1000
     EXPECT_NE(gaps.output.find("platen-gap = 01\nm=00 c=11 v=2\nm=00 c=12 v=8\nm=00 c=13 v=11\n"),
               std::string::npos)
         << gaps.output;
+    // The registration alone is a service action; the test patterns are not.
+    const std::vector<std::string> log = LogOf("WL4000");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(
+        log[0].find(
+            R"("action":"head-gap-registration","details":{"pattern":"250","platen-gap":"1","values":"2,8,8,11,8,8,8"},"result":"sent"})"),
+        std::string::npos)
+        << log[0];
 }
 
 TEST_F(ProgramTest, AHeadGapJobTheQueueRefusesIsReportedAndRegisteringAsksToRetry) {
@@ -693,6 +694,18 @@ click 2002
     EXPECT_NE(file.find("Model=ARVEN Wideline 400U"), std::string::npos) << file;
     EXPECT_NE(file.find("CustomName=Walk"), std::string::npos) << file;
     EXPECT_NE(file.find("Mode=1"), std::string::npos) << file;
+    const std::vector<std::string> log = LogOf("Wideline400U");
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_NE(
+        log[0].find(
+            R"("action":"setting-registration","details":{"name":"Walk","file":")" + world_ +
+            R"(/machine/Program Files/ARVEN/ARVEN Wideline 400U/A_DD148E.UCF"},"result":"done"})"),
+        std::string::npos)
+        << log[0];
+    EXPECT_NE(log[1].find(R"("action":"setting-export","details":{"name":"Walk","file":")" +
+                          exported + R"("},"result":"done"})"),
+              std::string::npos)
+        << log[1];
 }
 
 TEST_F(ProgramTest, SamplesOfTwoMediaTypesGoAsASeriesAtThePrintersPaperWidth) {

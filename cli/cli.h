@@ -1,0 +1,72 @@
+// plenwise-cli: the service functions of Plenwise without a desktop, for scripts and SSH
+// sessions. It runs the plug-ins' own steps on the queues the hub would list, with the texts of
+// their data files beside the program, and records what it does in the service log.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "common/served_queues.h"
+#include "common/ui_text_table.h"
+
+namespace util {
+struct Variant;
+}
+
+namespace cli {
+
+// What every command works with: the program's folder and the hub's tables.
+class Cli {
+  public:
+    explicit Cli(std::string programDirectory) : directory_(std::move(programDirectory)) {}
+
+    // The hub's tables: the served printer models and the families' functions. Read on first
+    // use; false, after saying so on standard error, when its data file cannot be read.
+    bool LoadHub();
+    const HubTables& Hub() const { return hub_; }
+    // The path of a data file of the program's folder, e.g. "upkeep.dat"; none, after saying so
+    // on standard error, when it cannot be read.
+    std::optional<std::string> DataFile(const std::string& fileName) const;
+    // The texts of such a data file; false when it cannot be read.
+    bool LoadTexts(UiTextTable& table, const std::string& fileName) const;
+
+    // The served queue of that name; none, after saying why on standard error, when there is no
+    // such queue, its printer model is not served, no scheduler answers, or the hub's tables
+    // cannot be read.
+    std::optional<ServedQueue> FindServedQueue(const std::string& name);
+
+    // The media-settings module that serves a family: its variant and data file; none when the
+    // hub's function table gives the family neither util nor altutil.
+    struct MediaModule {
+        const util::Variant* variant;
+        std::string dataFile;
+    };
+    std::optional<MediaModule> MediaModuleOf(uint32_t modelKey) const;
+
+  private:
+    std::string directory_;
+    HubTables hub_;
+    bool hubLoaded_ = false;
+};
+
+// A text of a data file as one message line (or lines) for the terminal.
+void PrintText(std::ostream& out, const std::string& text);
+// An error of plenwise-cli's own on standard error, "plenwise-cli: " first.
+void PrintError(const std::string& message);
+
+int RunList(Cli& cli, const Arguments& arguments);
+int RunClean(Cli& cli, const Arguments& arguments);
+int RunFirmwareCheck(Cli& cli, const Arguments& arguments);
+int RunFirmwareLoad(Cli& cli, const Arguments& arguments);
+int RunSettingsList(Cli& cli, const Arguments& arguments);
+int RunSettingsExport(Cli& cli, const Arguments& arguments);
+int RunLog(Cli& cli, const Arguments& arguments);
+
+// The whole program: parses the arguments, runs the command, returns the exit code.
+int Run(const std::vector<std::string>& arguments, const std::string& programDirectory);
+
+}  // namespace cli

@@ -1,0 +1,266 @@
+// The commands that talk to printers: list, clean, firmware check and firmware load.
+#include <unistd.h>
+
+#include <algorithm>
+#include <iostream>
+
+#include "cli/cli.h"
+#include "cli/terminal_wait.h"
+#include "common/printer_link.h"
+#include "common/remote_commands.h"
+#include "common/service_log.h"
+#include "fwload/firmware_download.h"
+#include "upkeep/power_cleaning.h"
+#include "util/variant.h"
+
+namespace cli {
+
+namespace {
+
+// The link of a queue as the firmware and cleaning functions bind it: the queue's driver name
+// remembered, the library bound and the channel chosen and tried.
+class QueueLink {
+  public:
+    explicit QueueLink(const std::string& queue) : queue_(queue) {
+        link_.RememberDriverName(queue_);
+        channel_ = link_.StartUp(queue_);
+    }
+    ~QueueLink() { link_.Unbind(); }
+    QueueLink(const QueueLink&) = delete;
+    QueueLink& operator=(const QueueLink&) = delete;
+
+    PrinterLink& Link() { return link_; }
+    PrinterQueries Queries() { return PrinterQueries(link_, queue_, channel_, link_.DriverName); }
+
+  private:
+    std::string queue_;
+    PrinterLink link_{LinkVariant::Other};
+    int32_t channel_ = 0;
+};
+
+const char* StateName(PrinterState state) {
+    switch (state) {
+        case PrinterState::NoAnswer:
+            return "no answer";
+        case PrinterState::OtherModel:
+            return "other model";
+        case PrinterState::NotReady:
+            return "not ready";
+        case PrinterState::Ready:
+            break;
+    }
+    return "ready";
+}
+
+struct QueueRow {
+    std::string queue;
+    std::string driver;
+    uint32_t family = 0;
+    PrinterState state = PrinterState::NoAnswer;
+    std::string firmware;  // empty when not read
+    int inkSet = -1;
+};
+
+std::string JsonRow(const QueueRow& row) {
+    const bool answers = row.state != PrinterState::NoAnswer;
+    return "{\"queue\":" + JsonQuoted(row.queue) + ",\"driver\":" + JsonQuoted(row.driver) +
+           ",\"family\":" + std::to_string(row.family) +
+           ",\"answers\":" + (answers ? "true" : "false") +
+           ",\"ready\":" + (row.state == PrinterState::Ready ? "true" : "false") +
+           ",\"state\":" + JsonQuoted(StateName(row.state)) +
+           ",\"firmware\":" + (row.firmware.empty() ? "null" : JsonQuoted(row.firmware)) +
+           ",\"inkSet\":" + (row.inkSet < 0 ? "null" : std::to_string(row.inkSet)) + "}";
+}
+
+void PrintTable(const std::vector<QueueRow>& rows) {
+    const std::vector<std::string> heads = {"QUEUE", "DRIVER",   "FAMILY",
+                                            "STATE", "FIRMWARE", "INK SET"};
+    std::vector<std::vector<std::string>> cells;
+    for (const QueueRow& row : rows) {
+        cells.push_back({row.queue, row.driver, std::to_string(row.family), StateName(row.state),
+                         row.firmware.empty() ? "-" : row.firmware,
+                         row.inkSet < 0 ? "-" : std::to_string(row.inkSet)});
+    }
+    std::vector<size_t> widths;
+    for (const std::string& head : heads) {
+        widths.push_back(head.size());
+    }
+    for (const auto& line : cells) {
+        for (size_t i = 0; i < line.size(); ++i) {
+            widths[i] = std::max(widths[i], line[i].size());
+        }
+    }
+    auto print = [&](const std::vector<std::string>& line) {
+        std::string text;
+        for (size_t i = 0; i < line.size(); ++i) {
+            text += line[i];
+            if (i + 1 < line.size()) {
+                text += std::string(widths[i] - line[i].size() + 2, ' ');
+            }
+        }
+        std::cout << text << "\n";
+    };
+    print(heads);
+    for (const auto& line : cells) {
+        print(line);
+    }
+}
+
+// The readiness check and the firmware version of the queue's printer, as the firmware page
+// starts: false, after the page's message, when the printer is not ready.
+bool ReadyWithVersion(const UiTextTable& texts, PrinterQueries& queries,
+                      FirmwareVersion& printerVersion) {
+    if (!queries.PrinterReady(3)) {
+        PrintText(std::cerr, texts.GetText(MessageOf(DownloadResult::NotReady).first));
+        return false;
+    }
+    ReadPrinterVersion(queries, printerVersion);
+    return true;
+}
+
+bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion) {
+    if (!ReadFileVersion(path, fileVersion)) {
+        PrintError(path + ": the firmware file cannot be read");
+        return false;
+    }
+    return true;
+}
+
+void PrintMessage(std::ostream& out, const UiTextTable& texts, DownloadResult result) {
+    const DownloadMessage message = MessageOf(result);
+    PrintText(out, texts.GetText(message.first) + texts.GetText(message.second));
+}
+
+// What the queue's printer reports. One of another model is refused: what it reports would be
+// taken for the queue's.
+QueueRow ReadQueueRow(const Cli& cli, const ServedQueue& served) {
+    QueueLink link(served.queue.printerName);
+    PrinterQueries queries = link.Queries();
+    const PrinterState state = queries.ReadyState(1);
+    FirmwareVersion version{};
+    int inkSet = -1;
+    if (state == PrinterState::Ready || state == PrinterState::NotReady) {
+        ReadPrinterVersion(queries, version);
+        const auto module = cli.MediaModuleOf(served.modelKey);
+        inkSet =
+            queries.PrinterInkSet(module ? module->variant->printerInkSets : InkSetTable::Util);
+    }
+    return {served.queue.printerName,     served.queue.driverName,
+            FamilyOf(served.modelKey),    state,
+            FirmwareVersionText(version), inkSet};
+}
+
+}  // namespace
+
+int RunList(Cli& cli, const Arguments& arguments) {
+    if (!cli.LoadHub()) {
+        return kExitFailed;
+    }
+    std::vector<QueueRow> rows;
+    bool unreachable = false;
+    for (const ServedQueue& served : ServedQueues(cli.Hub(), &unreachable)) {
+        rows.push_back(ReadQueueRow(cli, served));
+    }
+    if (rows.empty()) {
+        // With no scheduler, an empty list would say that nothing is to be serviced.
+        PrintText(std::cerr, cli.Hub().GetText(unreachable ? kNoPrintSystemText : kNoPrinterText));
+        if (unreachable) {
+            return kExitFailed;
+        }
+    }
+    if (arguments.Has(kOptionJson)) {
+        for (const QueueRow& row : rows) {
+            std::cout << JsonRow(row) << "\n";
+        }
+    } else if (!rows.empty()) {
+        PrintTable(rows);
+    }
+    return kExitDone;
+}
+
+int RunClean(Cli& cli, const Arguments& arguments) {
+    const std::string& queue = arguments.words[0];
+    UiTextTable texts;
+    if (!cli.LoadTexts(texts, "upkeep.dat") || !cli.FindServedQueue(queue)) {
+        return kExitFailed;
+    }
+    QueueLink link(queue);
+    // The checks of the function's start and of its start button.
+    if (!upkeep::CleaningPrinterReady(link.Link(), queue, 3) ||
+        upkeep::StartPowerCleaning(link.Link(), queue) != upkeep::CleaningStart::Sent) {
+        PrintText(std::cerr, texts.GetText(upkeep::kFailureText));
+        return kExitFailed;
+    }
+    std::cout << queue << ": the power cleaning was sent; the printer now cleans its heads.\n";
+    return kExitDone;
+}
+
+int RunFirmwareCheck(Cli& cli, const Arguments& arguments) {
+    const std::string& queue = arguments.words[0];
+    const std::string& path = arguments.words[1];
+    UiTextTable texts;
+    if (!cli.LoadTexts(texts, "fwload.dat") || !cli.FindServedQueue(queue)) {
+        return kExitFailed;
+    }
+    FirmwareVersion fileVersion{};
+    if (!ReadFirmwareFile(path, fileVersion)) {
+        return kExitFailed;
+    }
+    QueueLink link(queue);
+    PrinterQueries queries = link.Queries();
+    FirmwareVersion printerVersion{};
+    if (!ReadyWithVersion(texts, queries, printerVersion)) {
+        return kExitFailed;
+    }
+    std::cout << texts.GetText(116) << " " << FirmwareVersionText(printerVersion) << "\n"
+              << texts.GetText(117) << " " << FirmwareVersionText(fileVersion) << "\n";
+    switch (CheckFirmwareFit(printerVersion, fileVersion)) {
+        case FirmwareFit::OtherModel:
+            PrintMessage(std::cerr, texts, DownloadResult::OtherModel);
+            return kExitFailed;
+        case FirmwareFit::Older:
+            PrintMessage(std::cerr, texts, DownloadResult::Older);
+            return kExitFailed;
+        case FirmwareFit::Fits:
+            break;
+    }
+    std::cout << "The file can be downloaded to this printer.\n";
+    return kExitDone;
+}
+
+int RunFirmwareLoad(Cli& cli, const Arguments& arguments) {
+    const std::string& queue = arguments.words[0];
+    const std::string& path = arguments.words[1];
+    const uint32_t waitSeconds =
+        arguments.Has(kOptionWait) ? WaitSeconds(arguments.wait).value_or(0) : 85;
+    UiTextTable texts;
+    if (!cli.LoadTexts(texts, "fwload.dat") || !cli.FindServedQueue(queue)) {
+        return kExitFailed;
+    }
+    FirmwareVersion fileVersion{};
+    if (!ReadFirmwareFile(path, fileVersion)) {
+        return kExitFailed;
+    }
+    QueueLink link(queue);
+    PrinterQueries queries = link.Queries();
+    FirmwareVersion printerVersion{};
+    if (!ReadyWithVersion(texts, queries, printerVersion)) {
+        return kExitFailed;
+    }
+    TerminalWait wait(std::cerr, isatty(STDERR_FILENO) != 0);
+    const DownloadOutcome outcome =
+        DownloadFirmware(queries, path, printerVersion, fileVersion, waitSeconds * 1000, wait);
+    if (outcome.result != DownloadResult::Done) {
+        if (outcome.result == DownloadResult::NotConfirmed) {
+            std::cerr << texts.GetText(116) << " " << FirmwareVersionText(outcome.versionAfter)
+                      << "\n";
+        }
+        PrintMessage(std::cerr, texts, outcome.result);
+        return kExitFailed;
+    }
+    PrintMessage(std::cout, texts, outcome.result);
+    std::cout << texts.GetText(116) << " " << FirmwareVersionText(outcome.versionAfter) << "\n";
+    return kExitDone;
+}
+
+}  // namespace cli

@@ -1,0 +1,142 @@
+// The commands on the custom media settings of a queue's driver: settings list and export.
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/settings_host.h"
+#include "util/setting_save.h"
+#include "util/setting_values.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int32_t kMostUserSettings = 100;
+constexpr int32_t kUnknownMediaText = 350;
+constexpr int32_t kOtherModelText = 306;
+constexpr int32_t kOtherModelReasonText = 316;
+constexpr int32_t kExportNotWrittenText = 317;
+constexpr int32_t kNoMediaConfigurationText = 360;
+// The labels of the seven values, as the summary page has them.
+constexpr int32_t kFirstValueLabel = 120;
+
+// A value text of the pages on one line: its line break and the blanks around it become one.
+std::string OneLine(std::string text) {
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
+        while (at > 0 && text[at - 1] == ' ') {
+            --at;
+        }
+        size_t end = text.find('\n', at) + 1;
+        while (end < text.size() && text[end] == ' ') {
+            ++end;
+        }
+        text.replace(at, end - at, " ");
+    }
+    return text;
+}
+
+// The host of the queue's media-settings store, started; none, after saying why, when the queue
+// is not served, its model keeps no custom media settings, or the driver's files are missing.
+std::unique_ptr<SettingsHost> StartSettings(Cli& cli, const std::string& queue) {
+    const std::optional<ServedQueue> served = cli.FindServedQueue(queue);
+    if (!served) {
+        return nullptr;
+    }
+    const std::optional<Cli::MediaModule> module = cli.MediaModuleOf(served->modelKey);
+    if (!module) {
+        PrintError(queue + ": its printer model keeps no custom media settings");
+        return nullptr;
+    }
+    const std::optional<std::string> dataFile = cli.DataFile(module->dataFile);
+    if (!dataFile) {
+        return nullptr;
+    }
+    auto host = std::make_unique<SettingsHost>(*module->variant, queue);
+    switch (host->StartUp(*dataFile)) {
+        case SettingsHost::Start::NoSettings:
+            PrintError(queue + ": its printer model keeps no custom media settings");
+            return nullptr;
+        case SettingsHost::Start::NoMediaConfiguration:
+            PrintText(std::cerr, host->Texts().GetText(kNoMediaConfigurationText));
+            return nullptr;
+        case SettingsHost::Start::Ready:
+            break;
+    }
+    return host;
+}
+
+}  // namespace
+
+int RunSettingsList(Cli& cli, const Arguments& arguments) {
+    const std::string& queue = arguments.words[0];
+    std::unique_ptr<SettingsHost> host = StartSettings(cli, queue);
+    if (!host) {
+        return kExitFailed;
+    }
+    std::vector<std::string> names;
+    host->Store().ListUserNames(kMostUserSettings, names);
+    if (names.empty()) {
+        std::cout << queue << ": no custom media settings are registered.\n";
+        return kExitDone;
+    }
+    const UtilDataFile& texts = host->Texts();
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::cout << (i == 0 ? "" : "\n") << names[i] << "\n";
+        if (!host->LoadSetting(names[i])) {
+            continue;
+        }
+        const SettingValueTexts values =
+            FormatSettingValues(host->Settings().working, host->PrintMode(),
+                                host->MediaNameOfRecord(), texts, SettingValuesPage::Summary);
+        for (size_t value = 0; value < values.size(); ++value) {
+            std::cout << "  " << texts.GetText(kFirstValueLabel + 10 * static_cast<int32_t>(value))
+                      << OneLine(values[value]) << "\n";
+        }
+    }
+    return kExitDone;
+}
+
+int RunSettingsExport(Cli& cli, const Arguments& arguments) {
+    const std::string& queue = arguments.words[0];
+    const std::string& name = arguments.words[1];
+    const std::string& path = arguments.words[2];
+    std::unique_ptr<SettingsHost> host = StartSettings(cli, queue);
+    if (!host) {
+        return kExitFailed;
+    }
+    const UtilDataFile& texts = host->Texts();
+    if (!host->LoadSetting(name)) {
+        PrintError(queue + ": no custom media setting is named \"" + name + "\"");
+        return kExitFailed;
+    }
+    // The selection page offers no setting of a media the data file does not know.
+    if (host->MediaTypes().OrderOf(host->Settings().record.MediaId()) == -1) {
+        PrintText(std::cerr, texts.GetText(kUnknownMediaText));
+        return kExitFailed;
+    }
+    const UserSettings& settings = host->Settings();
+    switch (util::CheckExportFile(settings, path, name)) {
+        case util::ExportTarget::OtherModel:
+            PrintText(std::cerr,
+                      texts.GetText(kOtherModelText) + texts.GetText(kOtherModelReasonText));
+            return kExitFailed;
+        case util::ExportTarget::ReplacesSetting:
+            if (!arguments.Has(kOptionReplace)) {
+                PrintError(path + " already holds a setting named \"" + name +
+                           "\": add --replace to replace it");
+                return kExitFailed;
+            }
+            break;
+        case util::ExportTarget::NewSetting:
+            break;
+    }
+    if (!util::ExportSettingFile(settings, queue, path, name)) {
+        PrintText(std::cerr, texts.GetText(kExportNotWrittenText));
+        return kExitFailed;
+    }
+    std::cout << "\"" << name << "\" of " << queue << " is exported to " << path << ".\n";
+    return kExitDone;
+}
+
+}  // namespace cli

@@ -1,0 +1,369 @@
+// plenwise-cli against the simulated world: what each command shows, what the printers received
+// and what the service log holds afterwards.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/program_run.h"
+#include "tests/support/scratch.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::Env;
+using testsupport::RunResult;
+using testsupport::ScratchDir;
+using testsupport::Shell;
+
+struct CliResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The line that holds `key`, or "".
+std::string LineWith(const std::string& text, const std::string& key) {
+    for (const std::string& line : Lines(text)) {
+        if (line.find(key) != std::string::npos) {
+            return line;
+        }
+    }
+    return {};
+}
+
+// A firmware file as the printer maker ships it: the version at offset 16.
+std::string FirmwareFile(const std::string& version) {
+    std::string bytes = "ARVEN FIRMWARE\r\n" + version + std::string(3, '\0');
+    for (int i = 0; i < 3000; ++i) {
+        bytes += static_cast<char>(i % 251);
+    }
+    return bytes;
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        root_ = fs::temp_directory_path() / ("plenwise-cli-" + std::to_string(getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "home");
+        world_ = (root_ / "world").string();
+        const RunResult up = testsupport::WorldUp(world_);
+        ASSERT_EQ(up.exitCode, 0) << up.output;
+    }
+    static void TearDownTestSuite() {
+        testsupport::WorldDown(world_);
+        fs::remove_all(root_);
+    }
+
+    // The command line that runs plenwise-cli in the world, with this test's service log; with
+    // `replace`, the shell becomes plenwise-cli.
+    std::string CommandLine(const std::string& arguments, bool replace = false) const {
+        return "set -a && . " + world_ +
+               "/env && set +a && export HOME=" + (root_ / "home").string() +
+               " XDG_STATE_HOME=" + scratch_ / "state" + " TZ=UTC && " + (replace ? "exec " : "") +
+               Env("PLENWISE_OUT") + "/plenwise-cli " + arguments;
+    }
+    CliResult Cli(const std::string& arguments) const {
+        const std::string err = scratch_ / "stderr";
+        const RunResult run = Shell("{ " + CommandLine(arguments) + " 2>" + err + "; }");
+        return {run.exitCode, run.output, ScratchDir::Read(err)};
+    }
+    std::string Journal() const { return world_ + "/printers/journal"; }
+
+    ScratchDir scratch_;
+    static inline fs::path root_;
+    static inline std::string world_;
+};
+
+TEST_F(CliTest, ListShowsEveryServedQueueWithWhatItsPrinterReports) {
+    const CliResult json = Cli("list --json");
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const std::vector<std::string> rows = Lines(json.out);
+    // Every queue of a served model, none of another (Plotter9).
+    std::vector<std::string> queues;
+    for (const std::string& row : rows) {
+        queues.push_back(row.substr(0, row.find("\",\"driver\"")));
+    }
+    EXPECT_EQ(
+        queues,
+        (std::vector<std::string>{
+            R"({"queue":"NeverReady)", R"({"queue":"Wideline200)", R"({"queue":"Wideline200D)",
+            R"({"queue":"Wideline300)", R"({"queue":"Wideline300D)", R"({"queue":"Wideline400C)",
+            R"({"queue":"Wideline400D)", R"({"queue":"Wideline400U)", R"({"queue":"WL2000)",
+            R"({"queue":"WL3000)", R"({"queue":"WL4000)", R"({"queue":"WrongModel)"}));
+    EXPECT_EQ(
+        LineWith(json.out, R"("queue":"WL4000")"),
+        R"({"queue":"WL4000","driver":"ARVEN WL-4000","family":1,"answers":true,"ready":true,"state":"ready","firmware":"BN0105","inkSet":1})");
+    EXPECT_EQ(
+        LineWith(json.out, R"("queue":"WL3000")"),
+        R"({"queue":"WL3000","driver":"ARVEN WL-3000","family":2,"answers":true,"ready":true,"state":"ready","firmware":"BA0210","inkSet":1})");
+    EXPECT_EQ(
+        LineWith(json.out, R"("queue":"NeverReady")"),
+        R"({"queue":"NeverReady","driver":"ARVEN WL-4000","family":1,"answers":true,"ready":false,"state":"not ready","firmware":"BN0102","inkSet":1})");
+    // Behind WrongModel stands a printer of another model: refused, nothing of it reported.
+    EXPECT_EQ(
+        LineWith(json.out, R"("queue":"WrongModel")"),
+        R"({"queue":"WrongModel","driver":"ARVEN WL-4000","family":1,"answers":true,"ready":false,"state":"other model","firmware":null,"inkSet":null})");
+
+    const CliResult table = Cli("list");
+    ASSERT_EQ(table.exitCode, 0) << table.err;
+    EXPECT_TRUE(table.out.starts_with("QUEUE  ")) << table.out;
+    const std::string neverReady = LineWith(table.out, "NeverReady ");
+    EXPECT_NE(neverReady.find("  not ready  "), std::string::npos) << table.out;
+    EXPECT_NE(neverReady.find("  BN0102  "), std::string::npos) << table.out;
+    EXPECT_NE(LineWith(table.out, "WrongModel ").find("  other model  -  "), std::string::npos)
+        << table.out;
+}
+
+TEST_F(CliTest, CleanSendsTheBlockOnlyWhenConfirmedAndToAReadyPrinterOfTheModel) {
+    const CliResult unconfirmed = Cli("clean WL2000");
+    EXPECT_EQ(unconfirmed.exitCode, 2);
+    EXPECT_NE(unconfirmed.err.find("add --yes"), std::string::npos) << unconfirmed.err;
+    const CliResult other = Cli("clean WrongModel --yes");
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_EQ(other.err,
+              "The printer is not ready or is not this queue's model.\nCheck that it is on, "
+              "connected and idle, then try again.\n");
+
+    const CliResult sent = Cli("clean --yes WL2000");
+    ASSERT_EQ(sent.exitCode, 0) << sent.err;
+    const auto jobs = testsupport::FinishedJobsOf(Journal(), "wl2000", 1);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].second,
+              std::string(
+                  "\x1B\x40\x1B\x28\x52\x08\x00\x00REMOTE1CH\x02\x00\x00\x10\x1B\x00\x00\x00", 25));
+    EXPECT_TRUE(testsupport::JobsOf(Journal(), "wrongmodel").empty());
+    const CliResult log = Cli("log --json");
+    const std::vector<std::string> lines = Lines(log.out);
+    ASSERT_EQ(lines.size(), 1u) << log.out;
+    EXPECT_NE(
+        lines[0].find(
+            R"(,"queue":"WL2000","driver":"ARVEN WL-2000","action":"power-cleaning","details":{},"result":"sent"})"),
+        std::string::npos)
+        << lines[0];
+}
+
+TEST_F(CliTest, FirmwareThatDoesNotFitIsRefusedWithThePagesMessageAndNothingIsSent) {
+    const std::string older = scratch_.Write("older.upg", FirmwareFile("BP0101"));
+    const std::string other = scratch_.Write("other.upg", FirmwareFile("BA0300"));
+    const std::string olderMessage =
+        "This firmware is older than the firmware in the printer.\nChoose a file of the same or "
+        "a newer version.\n";
+    const CliResult check = Cli("firmware check Wideline400U " + older);
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(check.out, "In the printer: BP0102\nIn the file: BP0101\n");
+    EXPECT_EQ(check.err, olderMessage);
+    const CliResult load = Cli("firmware load Wideline400U " + older + " --yes");
+    EXPECT_EQ(load.exitCode, 1);
+    EXPECT_EQ(load.err, olderMessage);
+    const CliResult otherModel = Cli("firmware load Wideline400U " + other + " --yes");
+    EXPECT_EQ(otherModel.exitCode, 1);
+    EXPECT_EQ(otherModel.err,
+              "This firmware file is for another printer model. Choose the file made for this "
+              "printer.\n");
+    EXPECT_EQ(Cli("firmware load Wideline400U " + scratch_ / "missing.upg" + " --yes").exitCode, 1);
+    EXPECT_TRUE(testsupport::JobsOf(Journal(), "wideline400u").empty());
+    EXPECT_EQ(Cli("log").out, "");
+}
+
+TEST_F(CliTest, ANewerFirmwareIsSentByteForByteTheWaitEndsOnCtrlCAndBothVersionsAreLogged) {
+    const std::string file = FirmwareFile("BR0102");
+    const std::string path = scratch_.Write("newer.upg", file);
+    // The printer would be given ten minutes; once it has taken the file, Ctrl-C ends the wait.
+    const std::string command =
+        CommandLine("firmware load Wideline400D " + path + " --yes --wait 600", true) + " >" +
+        scratch_ / "out" + " 2>" + scratch_ / "err";
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, &attributes, const_cast<char**>(argv), environ),
+              0);
+    posix_spawnattr_destroy(&attributes);
+    auto takenByThePrinter = [&]() {
+        for (const std::string& line : Lines(ScratchDir::Read(Journal() + "/journal.log"))) {
+            if (line.find(" wideline400d ") != std::string::npos &&
+                line.find("firmware transfer -> firmware accepted") != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const bool accepted = testsupport::WaitUntil(
+        [&]() {
+            return takenByThePrinter() &&
+                   ScratchDir::Read(scratch_ / "err").find(" %") != std::string::npos;
+        },
+        std::chrono::seconds(60));
+    kill(pid, SIGINT);
+    int status = -1;
+    testsupport::WaitUntil([&]() { return waitpid(pid, &status, WNOHANG) == pid; });
+    ASSERT_TRUE(accepted) << ScratchDir::Read(scratch_ / "err");
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << ScratchDir::Read(scratch_ / "err");
+    EXPECT_EQ(ScratchDir::Read(scratch_ / "out"),
+              "The printer now runs the new firmware.\nIn the printer: BR0102\n");
+    const std::string progress = ScratchDir::Read(scratch_ / "err");
+    EXPECT_NE(progress.find("\n[..............................]   0 %  600 s left\n"),
+              std::string::npos)
+        << progress;
+    EXPECT_NE(progress.find("The wait was ended early"), std::string::npos) << progress;
+
+    // The pre-download block, then the lead-in, the class-1 header and the file.
+    const auto jobs = testsupport::FinishedJobsOf(Journal(), "wideline400d", 2);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].second.size(), 60u);
+    const std::string& job = jobs[1].second;
+    ASSERT_EQ(job.size(), 16394 + file.size());
+    EXPECT_EQ(job.find_first_not_of('\x11'), 16384u);
+    EXPECT_EQ(job.substr(16384, 10), std::string("\x1B\x7D\x01\x05\x00\x23\x03\x70\x8F\x38", 10));
+    EXPECT_EQ(job.substr(16394), file);
+    const std::vector<std::string> log = Lines(Cli("log Wideline400D --json").out);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(
+        log[0].find(
+            R"("action":"firmware-download","details":{"file":")" + path +
+            R"(","file-version":"BR0102","version-before":"BR0101","version-after":"BR0102"},"result":"done"})"),
+        std::string::npos)
+        << log[0];
+}
+
+TEST_F(CliTest, SettingsAreListedAndExportedAsTheSummaryPageWritesThem) {
+    // A setting registered in the WL-4000 driver's user configuration: Plain Paper in the fine
+    // mode, Density -17, Forward -12, Drytime 23, Paperthick 7, Paperdraw 10, PaperCut 2.
+    std::string slot(102, '\0');
+    slot[2] = 2;
+    slot[8] = 0x10;
+    slot[12] = 1;
+    slot.replace(56, 6, "\xEF\xF4\x17\x07\x0A\x02");
+    slot[84] = 2;
+    slot.replace(86, 5, "Every");
+    const std::string ucf = world_ + "/machine/Program Files/ARVEN/ARVEN WL-4000/A_DD148J.UCF";
+    std::ofstream(ucf, std::ios::binary) << std::string("\x00\x05", 2) + slot;
+
+    const CliResult list = Cli("settings list WL4000");
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out,
+              "Every\n"
+              "  Media type and thickness: Plain Paper [Thickness : 0.7mm]\n"
+              "  Head path delay: 2.3 s\n"
+              "  Paper feed adjustment: -12 x 0.01 %\n"
+              "  Vacuum: -3\n"
+              "  Paper cut: No cut\n"
+              "  Print mode: Fine\n"
+              "  Ink density: -17 %\n");
+    const CliResult none = Cli("settings list Wideline400C");
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("keeps no custom media settings"), std::string::npos) << none.err;
+
+    const std::string exported = scratch_ / "every.ASU";
+    ASSERT_EQ(Cli("settings export WL4000 Every " + exported).exitCode, 0);
+    const std::string written = ScratchDir::Read(exported);
+    for (const char* line :
+         {"Model=ARVEN WL-4000\n", "MediaCount=1\n", "[Media01]\n", "CustomName=Every\n",
+          "Mode=1\n", "Density=-17\n", "Forward=-12\n", "Paperdraw=-3\n", "PaperCut=3\n"}) {
+        EXPECT_NE(written.find(line), std::string::npos) << line << written;
+    }
+    const CliResult again = Cli("settings export WL4000 Every " + exported);
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_NE(again.err.find("add --replace"), std::string::npos) << again.err;
+    EXPECT_EQ(Cli("settings export WL4000 Every " + exported + " --replace").exitCode, 0);
+    EXPECT_NE(ScratchDir::Read(exported).find("MediaCount=1\n"), std::string::npos);
+    const std::string foreign = scratch_.Write("foreign.ASU", "[Base]\nModel=ARVEN WL-2000\n");
+    const CliResult otherModel = Cli("settings export WL4000 Every " + foreign);
+    EXPECT_EQ(otherModel.exitCode, 1);
+    EXPECT_EQ(otherModel.err,
+              "This file holds settings for another printer model.\nChoose another file, or enter "
+              "a new file name.\n");
+    EXPECT_EQ(ScratchDir::Read(foreign), "[Base]\nModel=ARVEN WL-2000\n");
+    EXPECT_EQ(Cli("settings export WL4000 Nobody " + exported).exitCode, 1);
+
+    const std::vector<std::string> log = Lines(Cli("log WL4000 --json").out);
+    ASSERT_EQ(log.size(), 2u);
+    for (const std::string& line : log) {
+        EXPECT_NE(line.find(R"("action":"setting-export","details":{"name":"Every","file":")" +
+                            exported + R"("},"result":"done"})"),
+                  std::string::npos)
+            << line;
+    }
+}
+
+TEST_F(CliTest, TheLogIsShownByQueueAndDateAndATornLastLineIsSkipped) {
+    const std::string a1 =
+        R"({"time":"2024-05-01T23:30:00+00:00","queue":"A","driver":"D","action":"power-cleaning","details":{},"result":"sent"})";
+    // 2024-05-02T00:30 in UTC, the time zone of the runs here.
+    const std::string b =
+        R"({"time":"2024-05-02T02:30:00+02:00","queue":"B","driver":"D","action":"setting-export","details":{"name":"N","file":"/f"},"result":"done"})";
+    const std::string a2 =
+        R"({"time":"2024-05-03T08:00:00Z","queue":"A","driver":"D","action":"firmware-download","details":{"file":"/x"},"result":"failed"})";
+    scratch_.Write("state/plenwise/service.log",
+                   a1 + "\n" + b + "\n" + a2 + "\n" + a1.substr(0, 30));
+
+    const CliResult all = Cli("log --json");
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_EQ(all.out, a1 + "\n" + b + "\n" + a2 + "\n");
+    EXPECT_NE(all.err.find("1 line that could not be read was skipped"), std::string::npos)
+        << all.err;
+    EXPECT_EQ(Cli("log --json --since 2024-05-02").out, b + "\n" + a2 + "\n");
+    EXPECT_EQ(Cli("log --json --since \"2024-05-02 00:31\"").out, a2 + "\n");
+    EXPECT_EQ(Cli("log A --json --since 2024-05-01T23:30").out, a1 + "\n" + a2 + "\n");
+    EXPECT_EQ(Cli("log B").out,
+              "2024-05-02T02:30:00+02:00  B  setting-export  done  name=N  file=/f\n");
+    EXPECT_EQ(Cli("log --since tomorrow").exitCode, 2);
+}
+
+TEST_F(CliTest, WithoutAPrintSystemTheCommandsSaySoRatherThanFindNothing) {
+    const std::string noSystem =
+        "Plenwise cannot reach the print system (CUPS).\nStart the CUPS scheduler, or check "
+        "CUPS_SERVER, then start Plenwise again.\n";
+    for (const char* command : {"list", "clean WL4000 --yes", "settings list WL4000"}) {
+        const std::string err = scratch_ / "stderr";
+        const RunResult run =
+            Shell("{ HOME=" + (root_ / "home").string() + " CUPS_SERVER=" + scratch_ / "none.sock" +
+                  " " + Env("PLENWISE_OUT") + "/plenwise-cli " + command + " 2>" + err + "; }");
+        EXPECT_EQ(run.exitCode, 1) << command;
+        EXPECT_EQ(run.output, "") << command;
+        EXPECT_EQ(ScratchDir::Read(err), noSystem) << command;
+    }
+}
+
+TEST_F(CliTest, UsageErrorsEndWithTwoAndHelpWithNothing) {
+    for (const char* wrong :
+         {"", "clean", "clean A B --yes", "frobnicate", "firmware", "firmware flash Q F",
+          "list --wait 3", "list --json=1", "firmware load Q F --yes --wait 3601", "log --since"}) {
+        const CliResult run = Cli(wrong);
+        EXPECT_EQ(run.exitCode, 2) << wrong << "\n" << run.err;
+        EXPECT_NE(run.err.find("plenwise-cli"), std::string::npos) << wrong;
+    }
+    for (const char* help : {"--help", "firmware --help", "settings export --help", "log -h"}) {
+        const CliResult run = Cli(help);
+        EXPECT_EQ(run.exitCode, 0) << help;
+        EXPECT_TRUE(run.out.starts_with("Usage: plenwise-cli ")) << run.out;
+        EXPECT_NE(run.out.find("Exit status: 0 done, 1 refused or failed"), std::string::npos);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// The service log: its lines, its file shared by processes that write at once, and its times.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/service_log.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+using testsupport::ScopedEnvironment;
+using testsupport::ScratchDir;
+
+ServiceRecord Record(const std::string& queue, const std::string& result) {
+    return {"2024-05-02T14:03:11+02:00", queue, "ARVEN WL-4000", kActionPowerCleaning, {}, result};
+}
+
+TEST(ServiceLogLineTest, ARecordComesBackFromItsLineWhateverItsTextsHold) {
+    const ServiceRecord record{"2024-05-02T14:03:11+02:00",
+                               "Queue \"A\"\\B",
+                               "tab\there, line\nfeed, bell\x07, delete\x7F",
+                               kActionSettingExport,
+                               {{"name", "Glanz \xC3\xA9t\xC3\xA9"}, {"file", "/tmp/a b/\x01.ASU"}},
+                               kResultDone};
+    const std::string line = ServiceRecordLine(record);
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    EXPECT_EQ(line.find('\x07'), std::string::npos);
+    EXPECT_EQ(line.find('\x7F'), std::string::npos);
+    EXPECT_NE(line.find(R"("queue":"Queue \"A\"\\B")"), std::string::npos) << line;
+    EXPECT_NE(line.find(R"(bell\u0007, delete\u007f")"), std::string::npos) << line;
+    const std::optional<ServiceRecord> back = ParseServiceRecord(line);
+    ASSERT_TRUE(back.has_value()) << line;
+    EXPECT_EQ(*back, record);
+}
+
+TEST(ServiceLogLineTest, OnlyWholeRecordsOfStringsParse) {
+    const std::string good =
+        R"({"time":"t","queue":"q","driver":"d","action":"a","details":{"k":"v"},"result":"r"})";
+    ASSERT_TRUE(ParseServiceRecord(good).has_value());
+    for (
+        const std::string& bad : {
+            std::string(R"({"time":"t","queue":"q","driver":"d","action":"a","details":{}})"),
+            std::string(R"({"time":"t","queue":"q","driver":"d","action":"a","result":"r"})"),
+            std::string(
+                R"({"time":1,"queue":"q","driver":"d","action":"a","details":{},"result":"r"})"),
+            std::string(
+                R"({"time":"t","queue":"q","driver":"d","action":"a","details":{"k":2},"result":"r"})"),
+            std::string(
+                R"({"time":"t","queue":"q","driver":"d","action":"a","details":"x","result":"r"})"),
+            good + "x",
+            good.substr(0, good.size() - 1),
+            good.substr(0, 40),
+            std::string(
+                R"({"time":"\q","queue":"q","driver":"d","action":"a","details":{},"result":"r"})"),
+            std::string(
+                R"({"time":"\ud800","queue":"q","driver":"d","action":"a","details":{},"result":"r"})"),
+            std::string("{\"time\":\"a\tb\",\"queue\":\"q\",\"driver\":\"d\",\"action\":\"a\","
+                        "\"details\":{},\"result\":\"r\"}"),
+        }) {
+        EXPECT_FALSE(ParseServiceRecord(bad).has_value()) << bad;
+    }
+    // Escapes another writer may use, and keys of a later version, are read.
+    const std::optional<ServiceRecord> other = ParseServiceRecord(
+        R"( { "time" : "t" , "queue":"\u00e9\ud83d\ude00\/", "driver":"d", "operator":"x",)"
+        R"( "action":"a", "details":{ }, "result":"r" } )");
+    ASSERT_TRUE(other.has_value());
+    EXPECT_EQ(other->queue, "\xC3\xA9\xF0\x9F\x98\x80/");
+}
+
+class ServiceLogFileTest : public ::testing::Test {
+  protected:
+    ScratchDir scratch_;
+    std::string path_ = scratch_ / "state/plenwise/service.log";
+};
+
+TEST_F(ServiceLogFileTest, ATornLastLineIsSkippedAndTheNextRecordStartsALineOfItsOwn) {
+    ASSERT_TRUE(AppendServiceRecord(Record("A", kResultSent), path_));
+    // A writer that crashed in the middle of its line.
+    std::string torn = ServiceRecordLine(Record("B", kResultSent));
+    scratch_.Write("state/plenwise/service.log",
+                   ScratchDir::Read(path_) + torn.substr(0, torn.size() / 2));
+    size_t skipped = 0;
+    std::vector<ServiceRecord> records = ReadServiceLog(path_, &skipped);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].queue, "A");
+    EXPECT_EQ(skipped, 1u);
+
+    ASSERT_TRUE(AppendServiceRecord(Record("C", kResultDone), path_));
+    records = ReadServiceLog(path_, &skipped);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].queue, "C");
+    EXPECT_EQ(records[1].result, kResultDone);
+    EXPECT_EQ(skipped, 1u);
+}
+
+TEST_F(ServiceLogFileTest, TwoProcessesAppendingAtOnceLoseNoLine) {
+    constexpr int kLines = 400;
+    // Long lines, so that an interleaved write would cut through them.
+    const std::string padding(3000, 'x');
+    std::vector<pid_t> writers;
+    for (const char* queue : {"first", "second"}) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            bool all = true;
+            for (int i = 0; i < kLines; ++i) {
+                ServiceRecord record = Record(queue, kResultSent);
+                record.details = {{"n", std::to_string(i)}, {"padding", padding}};
+                all = AppendServiceRecord(record, path_) && all;
+            }
+            _exit(all ? 0 : 1);
+        }
+        writers.push_back(pid);
+    }
+    for (pid_t pid : writers) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    size_t skipped = 0;
+    const std::vector<ServiceRecord> records = ReadServiceLog(path_, &skipped);
+    EXPECT_EQ(skipped, 0u);
+    ASSERT_EQ(records.size(), 2u * kLines);
+    // Each writer's lines are all there, in the order it wrote them.
+    for (const std::string queue : {"first", "second"}) {
+        int next = 0;
+        for (const ServiceRecord& record : records) {
+            if (record.queue == queue) {
+                ASSERT_EQ(record.details.size(), 2u);
+                EXPECT_EQ(record.details[0].second, std::to_string(next++));
+                EXPECT_EQ(record.details[1].second, padding);
+            }
+        }
+        EXPECT_EQ(next, kLines) << queue;
+    }
+}
+
+TEST_F(ServiceLogFileTest, TheLogLiesInTheStateFolderAndOnlyItsOwnerReadsIt) {
+    {
+        ScopedEnvironment state("XDG_STATE_HOME", scratch_ / "state");
+        EXPECT_EQ(ServiceLogPath(), path_);
+        ASSERT_TRUE(
+            LogServiceAction("WL4000", "ARVEN WL-4000", kActionPowerCleaning, {}, kResultSent));
+    }
+    struct stat info {};
+    ASSERT_EQ(stat(path_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const std::vector<ServiceRecord> records = ReadServiceLog(path_);
+    ASSERT_EQ(records.size(), 1u);
+    // The record's time is now, in local time with its offset.
+    const std::optional<int64_t> time = ServiceTimeSeconds(records[0].time);
+    ASSERT_TRUE(time.has_value()) << records[0].time;
+    EXPECT_LE(std::abs(*time - static_cast<int64_t>(std::time(nullptr))), 5);
+
+    // A relative XDG_STATE_HOME is ignored, as the base directory rules say.
+    ScopedEnvironment home("HOME", scratch_ / "home");
+    ScopedEnvironment relative("XDG_STATE_HOME", "relative");
+    EXPECT_EQ(ServiceLogPath(), scratch_ / "home/.local/state/plenwise/service.log");
+    EXPECT_TRUE(ReadServiceLog(ServiceLogPath()).empty());  // no log yet
+}
+
+TEST_F(ServiceLogFileTest, ALogThatCannotBeWrittenIsReportedAndNothingWaitsOnIt) {
+    // A file where the state folder should be.
+    ScopedEnvironment blocked("XDG_STATE_HOME", scratch_.Write("state", "not a folder"));
+    std::string error;
+    EXPECT_FALSE(AppendServiceRecord(Record("A", kResultSent), ServiceLogPath(), &error));
+    EXPECT_NE(error.find(scratch_ / "state"), std::string::npos) << error;
+    EXPECT_FALSE(LogServiceAction("A", "D", kActionPowerCleaning, {}, kResultSent));
+    // A FIFO in the log's place neither blocks the writer nor the reader.
+    const std::string fifo = scratch_ / "fifo.log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(AppendServiceRecord(Record("A", kResultSent), fifo, &error));
+    EXPECT_TRUE(ReadServiceLog(fifo).empty());
+}
+
+TEST(ServiceTimeTest, TimesWithAndWithoutAnOffsetMeetOnOneScale) {
+    ScopedEnvironment zone("TZ", "UTC");
+    tzset();
+    EXPECT_EQ(ServiceTimeSeconds("2024-05-02T14:03:11+02:00"),
+              ServiceTimeSeconds("2024-05-02T12:03:11Z"));
+    EXPECT_EQ(ServiceTimeSeconds("2024-05-02T14:03:11-01:30"),
+              ServiceTimeSeconds("2024-05-02 15:33:11"));
+    EXPECT_EQ(*ServiceTimeSeconds("2024-05-02T00:00:01Z") - *ServiceTimeSeconds("2024-05-02"), 1);
+    EXPECT_EQ(*ServiceTimeSeconds("2024-05-02 00:01") - *ServiceTimeSeconds("2024-05-02"), 60);
+    for (const char* bad :
+         {"", "2024-5-02", "2024-13-01", "2024-05-32", "2024-05-02T24:00", "2024-05-02T14:60",
+          "2024-05-02T14", "2024-05-02T14:03+2", "2024-05-02 14:03:11 x", "yesterday"}) {
+        EXPECT_FALSE(ServiceTimeSeconds(bad).has_value()) << bad;
+    }
+}
+
+}  // namespace
