@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <optional>
 
 #include "cli/cli.h"
 #include "cli/terminal_wait.h"
@@ -126,6 +127,27 @@ bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion) {
     return true;
 }
 
+// What both firmware commands start from, as the firmware page does: fwload's texts, the file's
+// version, and the ready printer of a served queue with its version.
+struct FirmwareStart {
+    UiTextTable texts;
+    FirmwareVersion fileVersion{};
+    FirmwareVersion printerVersion{};
+    std::optional<QueueLink> link;
+    std::optional<PrinterQueries> queries;  // of the link, so declared after it
+
+    // False, after saying why, when one of them is missing.
+    bool Open(Cli& cli, const std::string& queue, const std::string& path) {
+        if (!cli.LoadTexts(texts, "fwload.dat") || !cli.FindServedQueue(queue) ||
+            !ReadFirmwareFile(path, fileVersion)) {
+            return false;
+        }
+        link.emplace(queue);
+        queries.emplace(link->Queries());
+        return ReadyWithVersion(texts, *queries, printerVersion);
+    }
+};
+
 void PrintMessage(std::ostream& out, const UiTextTable& texts, DownloadResult result) {
     const DownloadMessage message = MessageOf(result);
     PrintText(out, texts.GetText(message.first) + texts.GetText(message.second));
@@ -196,22 +218,13 @@ int RunClean(Cli& cli, const Arguments& arguments) {
 }
 
 int RunFirmwareCheck(Cli& cli, const Arguments& arguments) {
-    const std::string& queue = arguments.words[0];
-    const std::string& path = arguments.words[1];
-    UiTextTable texts;
-    if (!cli.LoadTexts(texts, "fwload.dat") || !cli.FindServedQueue(queue)) {
+    FirmwareStart start;
+    if (!start.Open(cli, arguments.words[0], arguments.words[1])) {
         return kExitFailed;
     }
-    FirmwareVersion fileVersion{};
-    if (!ReadFirmwareFile(path, fileVersion)) {
-        return kExitFailed;
-    }
-    QueueLink link(queue);
-    PrinterQueries queries = link.Queries();
-    FirmwareVersion printerVersion{};
-    if (!ReadyWithVersion(texts, queries, printerVersion)) {
-        return kExitFailed;
-    }
+    const UiTextTable& texts = start.texts;
+    const FirmwareVersion& printerVersion = start.printerVersion;
+    const FirmwareVersion& fileVersion = start.fileVersion;
     std::cout << texts.GetText(116) << " " << FirmwareVersionText(printerVersion) << "\n"
               << texts.GetText(117) << " " << FirmwareVersionText(fileVersion) << "\n";
     switch (CheckFirmwareFit(printerVersion, fileVersion)) {
@@ -229,27 +242,17 @@ int RunFirmwareCheck(Cli& cli, const Arguments& arguments) {
 }
 
 int RunFirmwareLoad(Cli& cli, const Arguments& arguments) {
-    const std::string& queue = arguments.words[0];
     const std::string& path = arguments.words[1];
     const uint32_t waitSeconds =
         arguments.Has(kOptionWait) ? WaitSeconds(arguments.wait).value_or(0) : 85;
-    UiTextTable texts;
-    if (!cli.LoadTexts(texts, "fwload.dat") || !cli.FindServedQueue(queue)) {
+    FirmwareStart start;
+    if (!start.Open(cli, arguments.words[0], path)) {
         return kExitFailed;
     }
-    FirmwareVersion fileVersion{};
-    if (!ReadFirmwareFile(path, fileVersion)) {
-        return kExitFailed;
-    }
-    QueueLink link(queue);
-    PrinterQueries queries = link.Queries();
-    FirmwareVersion printerVersion{};
-    if (!ReadyWithVersion(texts, queries, printerVersion)) {
-        return kExitFailed;
-    }
+    const UiTextTable& texts = start.texts;
     TerminalWait wait(std::cerr, isatty(STDERR_FILENO) != 0);
-    const DownloadOutcome outcome =
-        DownloadFirmware(queries, path, printerVersion, fileVersion, waitSeconds * 1000, wait);
+    const DownloadOutcome outcome = DownloadFirmware(*start.queries, path, start.printerVersion,
+                                                     start.fileVersion, waitSeconds * 1000, wait);
     if (outcome.result != DownloadResult::Done) {
         if (outcome.result == DownloadResult::NotConfirmed) {
             std::cerr << texts.GetText(116) << " " << FirmwareVersionText(outcome.versionAfter)

@@ -22,22 +22,8 @@ std::string ErrnoText(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-// An open file descriptor, closed (and so unlocked) on every path.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-
-  private:
-    int fd_;
-};
+// Descriptors are closed, and so unlocked, on every path.
+using sys::Descriptor;
 
 bool Lock(int fd, int operation) {
     while (::flock(fd, operation) != 0) {
@@ -384,36 +370,36 @@ bool AppendServiceRecord(const ServiceRecord& record, const std::string& path, s
     // does not block on a FIFO put in the log's place, which is then refused.
     Descriptor file(
         ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600));
-    if (file.Get() < 0) {
+    if (file.get() < 0) {
         return fail(ErrnoText(path.c_str()));
     }
-    if (!IsRegularFile(file.Get())) {
+    if (!IsRegularFile(file.get())) {
         return fail(path + ": not a regular file");
     }
-    if (!Lock(file.Get(), LOCK_EX)) {
+    if (!Lock(file.get(), LOCK_EX)) {
         return fail(ErrnoText(path.c_str()));
     }
     struct stat info {};
-    if (::fstat(file.Get(), &info) != 0) {
+    if (::fstat(file.get(), &info) != 0) {
         return fail(ErrnoText(path.c_str()));
     }
     std::string line = ServiceRecordLine(record) + '\n';
     // A writer that crashed mid-line left its fragment without a line feed: this line starts a
     // line of its own rather than being glued to it, and so stays readable.
     char last = '\n';
-    if (info.st_size > 0 && ::pread(file.Get(), &last, 1, info.st_size - 1) == 1 && last != '\n') {
+    if (info.st_size > 0 && ::pread(file.get(), &last, 1, info.st_size - 1) == 1 && last != '\n') {
         line.insert(line.begin(), '\n');
     }
     std::size_t done = 0;
     while (done < line.size()) {
-        const ssize_t written = ::write(file.Get(), line.data() + done, line.size() - done);
+        const ssize_t written = ::write(file.get(), line.data() + done, line.size() - done);
         if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written <= 0) {
             const std::string reason = ErrnoText(path.c_str());
             // Still under the lock: what was written of this line goes again.
-            if (::ftruncate(file.Get(), info.st_size) != 0) {
+            if (::ftruncate(file.get(), info.st_size) != 0) {
                 return fail(reason + " (a part of the line stays in the log)");
             }
             return fail(reason);
@@ -435,7 +421,7 @@ std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* 
     std::vector<ServiceRecord> records;
     std::size_t dropped = 0;
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.Get() >= 0 && IsRegularFile(file.Get()) && Lock(file.Get(), LOCK_SH)) {
+    if (file.get() >= 0 && IsRegularFile(file.get()) && Lock(file.get(), LOCK_SH)) {
         std::string line;
         bool tooLong = false;
         auto finish = [&]() {
@@ -453,7 +439,7 @@ std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* 
         };
         std::vector<char> chunk(kReadChunk);
         for (;;) {
-            const ssize_t got = ::read(file.Get(), chunk.data(), chunk.size());
+            const ssize_t got = ::read(file.get(), chunk.data(), chunk.size());
             if (got < 0 && errno == EINTR) {
                 continue;
             }

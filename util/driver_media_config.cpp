@@ -15,32 +15,9 @@
 
 namespace {
 
-// A file descriptor closed on every path. Files are opened without blocking, so that a FIFO or
-// device standing where a configuration file should be cannot stall the wizard; only regular
-// files are read.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now, so that a failing close is seen.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
+// Files are opened without blocking, so that a FIFO or device standing where a configuration file
+// should be cannot stall the wizard; only regular files are read.
+using sys::Descriptor;
 
 // Up to `length` bytes from `offset` of a regular file, fewer where it ends or cannot be read.
 std::vector<uint8_t> ReadAt(int fd, uint64_t offset, std::size_t length) {

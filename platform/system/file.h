@@ -2,6 +2,8 @@
 // were designed for.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,6 +36,31 @@ PLENWISE_API std::string HomeDirectory();
 // $<variable> when it is an absolute path, otherwise ~/<fallback>, as the XDG base directory
 // rules say (a relative value is ignored).
 PLENWISE_API std::string XdgBaseDirectory(const char* variable, const char* fallback);
+
+// A file descriptor closed on every path; Close() closes it early, so that a failing close is
+// seen.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
 
 // A file opened for reading, only when it is an existing regular file: opening never blocks on a
 // FIFO or device named in its place, and a directory is no file.
