@@ -21,6 +21,7 @@ namespace ui {
 
 namespace {
 
+// How often a step that waits for the program is tried again.
 constexpr int kTickMs = 20;
 
 bool ParseNumber(const std::string& text, long& value) {
@@ -147,7 +148,9 @@ void StepRunner::Start() {
         Fail(step, "a file dialog appeared with no answer prepared: " + Quote(request.title));
     };
     SetResponder(&responder_);
-    ScheduleTick();
+    tickTimer_.setSingleShot(true);
+    connect(&tickTimer_, &QTimer::timeout, this, [this]() { Tick(); });
+    tickTimer_.start(0);
 }
 
 int StepRunner::Finish() {
@@ -161,10 +164,6 @@ int StepRunner::Finish() {
     return 0;
 }
 
-void StepRunner::ScheduleTick() {
-    QTimer::singleShot(kTickMs, this, [this]() { Tick(); });
-}
-
 void StepRunner::Tick() {
     if (next_ >= steps_.size()) {
         return;
@@ -175,12 +174,14 @@ void StepRunner::Tick() {
         stepTimer_.start();
     }
     // The next tick is queued before the step acts: an action that opens a modal dialog keeps
-    // the steps going from inside that dialog's loop.
+    // the steps going from inside that dialog's loop. The next step follows once the event loop
+    // has handled what is waiting; a step that has to wait for the program is tried again a
+    // tick later.
     std::string error;
     size_t index = next_;
     ++next_;
     stepStarted_ = false;
-    ScheduleTick();
+    tickTimer_.start(0);
     Outcome outcome = Execute(step, error);
     if (outcome == Outcome::Failed) {
         Fail(step, error);
@@ -192,6 +193,7 @@ void StepRunner::Tick() {
         }
         next_ = index;  // try the same step again on the next tick
         stepStarted_ = true;
+        tickTimer_.start(kTickMs);
     }
 }
 
