@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "common/raw_job.h"
@@ -90,8 +91,8 @@ class SelectedFont {
 
 // The image in bands across the page: each band is drawn at 1:1 as often as it fits; a band
 // the device cannot take is halved, and one that cannot be drawn a row high ends the image.
-void DrawImageBands(gdi::DeviceContext dc, gdi::BitmapInfoHeader info,
-                    const std::vector<uint8_t>& pixels, int top, int printableWidth) {
+void DrawImageBands(gdi::DeviceContext dc, gdi::BitmapInfoHeader info, const uint8_t* pixels,
+                    size_t size, int top, int printableWidth) {
     const int width = info.width;
     const int height = info.height;
     const size_t stride = gdi::RowStride24(width);
@@ -104,7 +105,7 @@ void DrawImageBands(gdi::DeviceContext dc, gdi::BitmapInfoHeader info,
             const size_t start = static_cast<size_t>(rowsDone) * stride;
             const int drawn =
                 gdi::StretchDIBits(dc, x, top + height - rowsDone - band, width, band, 0, 0, width,
-                                   band, pixels.data() + start, pixels.size() - start, info);
+                                   band, pixels + start, size - start, info);
             if (drawn == 0) {
                 band /= 2;
                 if (band == 0) {
@@ -320,19 +321,15 @@ int PrintSamplePage(gdi::DeviceContext dc, const std::string& imagePath,
         header.bitCount == 24 && header.compression == 0 && header.width > 0 && header.height > 0 &&
         uint64_t{gdi::RowStride24(header.width)} * uint64_t(header.height) <= kLargestPixelBytes;
     if (printable) {
-        std::vector<uint8_t> pixels;
-        try {
-            pixels.assign(gdi::RowStride24(header.width) * static_cast<size_t>(header.height),
-                          kWhite);
-        } catch (const std::bad_alloc&) {
-            pixels.clear();
-        }
-        if (!pixels.empty()) {
+        const size_t size = gdi::RowStride24(header.width) * static_cast<size_t>(header.height);
+        const std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[size]);
+        if (pixels) {
             // Rows the file does not hold (it ends early, or its pixels would start beyond its
             // end) stay white: paper, not a band of ink across the roll.
-            file.ReadAt(information->pixelOffset, pixels.data(), pixels.size());
+            const size_t read = file.ReadAt(information->pixelOffset, pixels.get(), size);
+            std::fill(pixels.get() + read, pixels.get() + size, kWhite);
             const int top = MulDiv(5, dotsPerInch, 72) + fontHeight;
-            DrawImageBands(dc, header, pixels, top, printableWidth);
+            DrawImageBands(dc, header, pixels.get(), size, top, printableWidth);
         }
     }
     // The whole document goes to the queue when it ends: only then is the sample printed. A page

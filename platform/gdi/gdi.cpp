@@ -190,13 +190,12 @@ const Band* Remembered(Document& document, const BandRows& rows) {
     band->height = rows.height;
     const std::size_t lineBytes = static_cast<std::size_t>(rows.width) * 3;
     try {
-        band->pixels.resize(lineBytes * static_cast<std::size_t>(rows.height));
+        band->pixels.reserve(lineBytes * static_cast<std::size_t>(rows.height));
+        for (int32_t row = 0; row < rows.height; ++row) {
+            band->pixels.insert(band->pixels.end(), rows.Row(row), rows.Row(row) + lineBytes);
+        }
     } catch (const std::bad_alloc&) {
         return nullptr;
-    }
-    for (int32_t row = 0; row < rows.height; ++row) {
-        std::memcpy(band->pixels.data() + lineBytes * static_cast<std::size_t>(row), rows.Row(row),
-                    lineBytes);
     }
     std::optional<ImageStream> stream =
         EncodeImageStream(band->pixels.data(), lineBytes, rows.width, rows.height);
