@@ -56,8 +56,8 @@ struct ListedQueue {
 constexpr const char* kListedAttributes[] = {"printer-name", "printer-make-and-model", "device-uri",
                                              "printer-type", "printer-is-temporary"};
 
+// The order CUPS lists destinations in: by name, ignoring the case of ASCII letters.
 bool NameBefore(const ListedQueue& first, const ListedQueue& second) {
-    // The order CUPS lists destinations in: by name, ignoring the case of ASCII letters.
     return std::lexicographical_compare(
         first.info.printerName.begin(), first.info.printerName.end(),
         second.info.printerName.begin(), second.info.printerName.end(), [](char a, char b) {
