@@ -154,6 +154,7 @@ record() {
 
 plenwise_start() { "$MEASURE" run -- "$OUT/plenwise" --steps "$WORK/start.steps"; }
 dialog_start() { "$MEASURE" run -- "$OUT/plenwise-bench-dialog"; }
+dialog_cups_start() { "$MEASURE" run -- "$OUT/plenwise-bench-dialog-cups"; }
 # Without a scheduler no printer qualifies: the message saying so appears before the first step
 # can prepare its answer, and the step run ends there (status 2), at the moment it is shown.
 no_scheduler_start() {
@@ -190,6 +191,7 @@ for ((round = 1; round <= ROUNDS; round++)); do
     say "round $round of $ROUNDS"
     record start13 in_world default plenwise_start
     record dialog in_world default dialog_start
+    record dialog_cups in_world default dialog_cups_start
     record start_none in_world default no_scheduler_start
     record start5 in_world served5 plenwise_start
     record start500 in_world served500 plenwise_start
@@ -243,6 +245,8 @@ row "P1 start to selection and exit, 13 queues" "$start13 ms" "bare Qt dialog $d
     "$(calc "$start13 / $dialog" | cut -c1-4)x" "$(verdict "$start13 <= 1.3 * $dialog")"
 row "   the same, no scheduler reachable" "$none ms" "bare Qt dialog $dialog ms" \
     "$(calc "$none / $dialog" | cut -c1-4)x" "-"
+row "   (not Plenwise: the dialog listing by CUPS)" "$(median dialog_cups 1) ms" \
+    "bare Qt dialog $dialog ms" "$(calc "$(median dialog_cups 1) / $dialog" | cut -c1-4)x" "-"
 row "   peak memory, 13 queues" "$(calc "$(median start13 3) / 1024" | cut -c1-5) MiB" \
     "bare Qt dialog $(calc "$(median dialog 3) / 1024" | cut -c1-5) MiB" "-" "-"
 row "P2 start with 500 queues" "$start500 ms" "the same with 5: $start5 ms" \
