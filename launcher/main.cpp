@@ -1,7 +1,12 @@
+#include "launcher/command_line.h"
 #include "launcher/plenwise_app.h"
 #include "platform/ui/application.h"
 
 int main(int argc, char** argv) {
+    // Help, version and mistakes are answered before any window system is needed.
+    if (const std::optional<int> answered = launcher::AnswerCommandLine(argc, argv)) {
+        return *answered;
+    }
     ui::Application application(argc, argv);
     static PlenwiseApp app;
     return application.Run([]() { app.InitInstance(); });

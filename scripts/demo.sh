@@ -13,8 +13,9 @@ export PLENWISE_WORLD=${PLENWISE_WORLD:-$SOURCE_DIR/.world}
 "$SOURCE_DIR/scripts/deps.sh"
 "$SOURCE_DIR/scripts/build.sh"
 
-"$SOURCE_DIR/scripts/world.sh" up
+# Down again at the end, and also when bringing it up stops half-way.
 trap '"$SOURCE_DIR/scripts/world.sh" down' EXIT
+"$SOURCE_DIR/scripts/world.sh" up
 # shellcheck source=/dev/null
 set -a
 source "$PLENWISE_WORLD/env"

@@ -11,6 +11,7 @@ readonly PACKAGES=(
     fonts-ipafont-gothic
     snmp
     poppler-utils
+    qt6-svg-dev scdoc desktop-file-utils appstream man-db libxml2-utils
 )
 
 missing=()

@@ -21,4 +21,6 @@ PLENWISE_BUILD=$SANITIZE_DIR "$SOURCE_DIR/scripts/build.sh" -DPLENWISE_WERROR=ON
 # Every program of the run inherits these, the program under test and the simulators included.
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:detect_stack_use_after_return=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+# What the system's libraries keep until the process ends is theirs, not a leak of ours.
+export LSAN_OPTIONS=suppressions=$SOURCE_DIR/tests/lsan.supp:print_suppressions=0
 (cd "$SANITIZE_DIR" && ctest --output-on-failure -j2 "$@")

@@ -24,6 +24,9 @@ constexpr int kMessagePane = 1007;
 
 constexpr uint32_t kFamilyMask = 0x00FF0000;
 
+constexpr int32_t kNoPrinterText = 155;
+constexpr int32_t kNoPrintSystemText = 156;
+
 }  // namespace
 
 SelectDlg::SelectDlg(ui::Dialog& mainWindow, std::string modulePath, SelectionMemory& memory)
@@ -60,10 +63,13 @@ bool SelectDlg::OnInitDialog() {
     SetItemText(kPrinterLabel, tables_.GetText(150));
     SetItemText(kFunctionLabel, tables_.GetText(151));
 
-    FillPrinterList(memory_.RememberedPrinter());
+    const bool noScheduler = FillPrinterList(memory_.RememberedPrinter());
     ui::ComboBox printers(Item(kPrinterList));
     if (printers.Count() <= 0) {
-        ui::AppMessageBox(tables_.GetText(155), ui::kMbIconStop);
+        // "Nothing to service" would send the operator after drivers and queues when the print
+        // system itself is away.
+        ui::AppMessageBox(tables_.GetText(noScheduler ? kNoPrintSystemText : kNoPrinterText),
+                          ui::kMbIconStop);
         ui::PostMessage(mainWindow_.Handle(), notifyMessage_, 0, kNotifyEndProgram);
         DestroyWindow();
         return true;
@@ -78,12 +84,14 @@ bool SelectDlg::OnInitDialog() {
     return true;
 }
 
-void SelectDlg::FillPrinterList(const std::string& rememberedPrinter) {
+bool SelectDlg::FillPrinterList(const std::string& rememberedPrinter) {
     ui::ComboBox printers(Item(kPrinterList));
     int noted = -1;
+    bool noScheduler = false;
     for (uint32_t pass : {spooler::kEnumLocal, spooler::kEnumConnections}) {
         std::vector<spooler::PrinterInfo2> queue;
         if (!spooler::Current().EnumPrinters(pass, queue)) {
+            noScheduler = noScheduler || spooler::Current().SchedulerUnreachable();
             continue;  // that pass is skipped, as when its buffer cannot be had
         }
         for (const spooler::PrinterInfo2& printer : queue) {
@@ -100,6 +108,7 @@ void SelectDlg::FillPrinterList(const std::string& rememberedPrinter) {
         }
     }
     printers.SetCurSel(noted >= 0 ? noted : 0);
+    return noScheduler;
 }
 
 std::string SelectDlg::PluginPath(uint32_t functionKey) const {

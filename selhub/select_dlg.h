@@ -28,7 +28,8 @@ class SelectDlg : public ui::Dialog {
     bool PreTranslateKey(const ui::KeyInput& key) override;
 
   private:
-    void FillPrinterList(const std::string& rememberedPrinter);
+    // True when a listing failed because no scheduler could be reached.
+    bool FillPrinterList(const std::string& rememberedPrinter);
     void BuildFunctionList();
     std::string PluginPath(uint32_t functionKey) const;
     void OnNext();

@@ -1,8 +1,5 @@
 #include "selhub/version_dlg.h"
 
-#include <cstdio>
-#include <vector>
-
 #include "platform/system/version_info.h"
 #include "resources/selhub/templates.h"
 
@@ -17,21 +14,12 @@ constexpr int kTitle = 1010;
 std::string BuildVersionListing(const HubTables& tables) {
     std::string listing;
     for (int32_t i = 0; i < tables.FunctionCount(); ++i) {
-        std::string file = tables.FunctionFile(i);
-        uint32_t size = sys::GetFileVersionInfoSize(file);
-        if (size == 0) {
+        const std::string file = tables.FunctionFile(i);
+        const std::string version = sys::FileVersionText(file);
+        if (version.empty()) {
             continue;
         }
-        std::vector<uint8_t> data(size);
-        sys::FixedFileInfo info{};
-        if (!sys::GetFileVersionInfo(file, size, data.data()) ||
-            !sys::VerQueryRootBlock(data.data(), size, info)) {
-            continue;
-        }
-        char line[600];
-        std::snprintf(line, sizeof line, "%s : %d.%02d\r\n", file.c_str(),
-                      static_cast<int>(info.fileVersionMS >> 16),
-                      static_cast<int>(info.fileVersionMS & 0xFFFF));
+        const std::string line = file + " : " + version + "\r\n";
         if (listing.find(line) == std::string::npos) {
             listing += line;
         }

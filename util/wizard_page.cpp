@@ -10,7 +10,10 @@ WizardPage::WizardPage(WizardHost& host, const ui::DialogTemplate& pageTemplate)
     auto leave = [this](Leaving how, void (WizardHost::*step)()) {
         return [this, how, step]() {
             BeforeLeaving(how);
-            (host_.*step)();
+            // Through a plain reference: GCC's vptr check of `(host_.*step)()` in this nested
+            // lambda takes the closure for the page, and the sanitized build stops there.
+            WizardHost& owner = host_;
+            (owner.*step)();
         };
     };
     Bind(kPageBackButton, ui::Notify::Clicked, leave(Leaving::Back, &WizardHost::Back));

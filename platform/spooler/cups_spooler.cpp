@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <iterator>
 #include <map>
@@ -160,7 +161,11 @@ class CupsSpooler : public Spooler {
         }
         std::lock_guard lock(mutex_);
         Connection http = Connect();
-        if (!http || !QueryMakeAndModel(http.get(), printerName)) {
+        if (!http) {
+            return kNoPrinter;
+        }
+        if (!QueryMakeAndModel(http.get(), printerName)) {
+            NoteRequest(false);
             return kNoPrinter;
         }
         const PrinterHandle handle = nextHandle_++;
@@ -187,6 +192,7 @@ class CupsSpooler : public Spooler {
             return false;
         }
         const auto makeAndModel = QueryMakeAndModel(queue->query.get(), queue->name);
+        NoteRequest(makeAndModel.has_value());
         if (!makeAndModel) {
             return false;
         }
@@ -295,6 +301,7 @@ class CupsSpooler : public Spooler {
         cups_job_t* active = nullptr;
         const int count = cupsGetJobs2(queue->query.get(), &active, queue->name.c_str(), 0,
                                        CUPS_WHICHJOBS_ACTIVE);
+        NoteRequest(count >= 0);
         if (count < 0) {
             return false;
         }
@@ -308,6 +315,8 @@ class CupsSpooler : public Spooler {
         return true;
     }
 
+    bool SchedulerUnreachable() const override { return unreachable_; }
+
   private:
     // A listing kept for the pass that follows the one it served.
     struct SharedListing {
@@ -318,7 +327,7 @@ class CupsSpooler : public Spooler {
 
     // Every queue of the scheduler, in the order CUPS lists destinations, from one request
     // that asks only for what the program reads. False when the scheduler gives no listing.
-    bool ListQueues(std::vector<ListedQueue>& queues) const {
+    bool ListQueues(std::vector<ListedQueue>& queues) {
         Connection http = Connect();
         if (!http) {
             return false;
@@ -332,6 +341,7 @@ class CupsSpooler : public Spooler {
         // A scheduler without queues answers "not found"; anything else is a failed listing.
         const ipp_status_t status = cupsLastError();
         if (!response || (!Succeeded(status) && status != IPP_STATUS_ERROR_NOT_FOUND)) {
+            NoteRequest(false);
             return false;
         }
         ipp_attribute_t* attribute = ippFirstAttribute(response.get());
@@ -348,13 +358,22 @@ class CupsSpooler : public Spooler {
         return true;
     }
 
-    Connection Connect() const {
+    // Every call that needs the scheduler starts here, so the connection's outcome is what
+    // SchedulerUnreachable() reports.
+    Connection Connect() {
         Connection http(httpConnect2(server_.c_str(), port_, nullptr, AF_UNSPEC, cupsEncryption(),
                                      1, kConnectTimeoutMs, nullptr));
+        unreachable_ = !http;
         if (http) {
             httpSetTimeout(http.get(), kRequestTimeoutSeconds, nullptr, nullptr);
         }
         return http;
+    }
+
+    // A request on a connection that was open: CUPS reports a scheduler that has gone away
+    // meanwhile (and could not be reached again) as "service unavailable".
+    void NoteRequest(bool succeeded) {
+        unreachable_ = !succeeded && cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
     }
 
     OpenQueue* Find(PrinterHandle printer) {
@@ -399,6 +418,7 @@ class CupsSpooler : public Spooler {
     }
 
     std::mutex mutex_;
+    std::atomic<bool> unreachable_ = false;
     std::optional<SharedListing> sharedListing_;
     std::string server_;
     int port_ = 0;

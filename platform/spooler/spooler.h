@@ -75,6 +75,11 @@ class PLENWISE_API Spooler {
     // maxJobs of them.
     virtual bool EnumJobs(PrinterHandle printer, uint32_t firstJob, uint32_t maxJobs,
                           std::vector<JobInfo1>& jobs) = 0;
+
+    // True when the last call that needed the scheduler failed because none could be reached at
+    // all (none runs, or CUPS_SERVER names none), not because one answered and refused. Lets a
+    // caller tell "no print system" from "no such queue" without asking the scheduler again.
+    virtual bool SchedulerUnreachable() const = 0;
 };
 
 // The queue of exactly that name as the local printers list it, replaced by a connection of the

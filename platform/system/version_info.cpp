@@ -2,6 +2,7 @@
 
 #include <elf.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -124,6 +125,23 @@ bool VerQueryRootBlock(const void* data, uint32_t size, FixedFileInfo& info) {
     }
     std::memcpy(&info, data, sizeof info);
     return info.signature == kFixedFileInfoSignature;
+}
+
+std::string FileVersionText(const std::string& file) {
+    const uint32_t size = GetFileVersionInfoSize(file);
+    if (size == 0) {
+        return {};
+    }
+    std::vector<uint8_t> data(size);
+    FixedFileInfo info{};
+    if (!GetFileVersionInfo(file, size, data.data()) ||
+        !VerQueryRootBlock(data.data(), size, info)) {
+        return {};
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%02u", info.fileVersionMS >> 16,
+                  info.fileVersionMS & 0xFFFF);
+    return text;
 }
 
 }  // namespace sys

@@ -38,4 +38,8 @@ PLENWISE_API bool GetFileVersionInfo(const std::string& file, uint32_t size, voi
 // holds none.
 PLENWISE_API bool VerQueryRootBlock(const void* data, uint32_t size, FixedFileInfo& info);
 
+// The file's version as the about box lists it: the major number, a dot and the minor number in
+// at least two digits (file version 1.5 gives "1.05"); "" when the file has no version record.
+PLENWISE_API std::string FileVersionText(const std::string& file);
+
 }  // namespace sys

@@ -112,8 +112,10 @@ Application::Application(int& argc, char** argv) {
     router->setParent(qApp);
     qApp->installEventFilter(router);
     if (argc > 0) {
-        SetApplicationTitle(
-            QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName().toStdString());
+        const QString name = QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName();
+        SetApplicationTitle(name.toStdString());
+        // Desktops match the windows to the program's launcher entry, <name>.desktop.
+        QGuiApplication::setDesktopFileName(name);
     }
 }
 

@@ -148,6 +148,12 @@ void StepRunner::Start() {
         Fail(step, "a file dialog appeared with no answer prepared: " + Quote(request.title));
     };
     SetResponder(&responder_);
+    // Answers at the head of the file are prepared now, so that a box the program shows while it
+    // starts, before its event loop runs, can be answered.
+    while (next_ < steps_.size() &&
+           (steps_[next_].verb == "answer-box" || steps_[next_].verb == "answer-file")) {
+        RunNow(steps_[next_++]);
+    }
     tickTimer_.setSingleShot(true);
     connect(&tickTimer_, &QTimer::timeout, this, [this]() { Tick(); });
     tickTimer_.start(0);
@@ -155,6 +161,12 @@ void StepRunner::Start() {
 
 int StepRunner::Finish() {
     SetResponder(nullptr);
+    // Checks of the boxes shown need no window: they can still run once the program has ended,
+    // as they must when it ends with a box of its start-up.
+    while (next_ < steps_.size() &&
+           (steps_[next_].verb == "expect-box" || steps_[next_].verb == "expect-no-box")) {
+        RunNow(steps_[next_++]);
+    }
     if (next_ < steps_.size()) {
         std::fprintf(stderr, "%s:%d: the program ended before step '%s' ran\n", path_.c_str(),
                      steps_[next_].line, steps_[next_].verb.c_str());
@@ -194,6 +206,13 @@ void StepRunner::Tick() {
         next_ = index;  // try the same step again on the next tick
         stepStarted_ = true;
         tickTimer_.start(kTickMs);
+    }
+}
+
+void StepRunner::RunNow(const Step& step) {
+    std::string error;
+    if (Execute(step, error) != Outcome::Done) {
+        Fail(step, error);
     }
 }
 

@@ -37,6 +37,8 @@ class StepRunner : public QObject {
     Outcome Execute(const Step& step, std::string& error);
     static Outcome Act(input::Result result);
     Outcome Check(bool condition, const std::string& failure, std::string& error);
+    // Runs a step that needs no event loop; a step that does not pass fails the run.
+    void RunNow(const Step& step);
     [[noreturn]] void Fail(const Step& step, const std::string& message);
     WindowHandle FindControl(const Step& step, size_t argument, std::string& error) const;
     WindowHandle MainWindow() const;

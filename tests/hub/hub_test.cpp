@@ -36,6 +36,7 @@ constexpr const char* kHubSource = R"([texts]
 150 Printer:
 151 Function:
 155 No printer can be serviced.
+156 No print system.
 160 Plenwise
 161 About...
 310 Loading...
@@ -393,6 +394,27 @@ TEST_F(HubTest, NoQualifyingPrinterShowsTextAndCloses) {
     EXPECT_EQ(responder_.Boxes()[0].flags, ui::kMbIconStop);
     EXPECT_EQ(Page().Handle(), nullptr);
     EXPECT_TRUE(main_->HasEnded());
+}
+
+TEST_F(HubTest, UnreachableSchedulerNamesThePrintSystemAndCloses) {
+    WriteHub();
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    spooler_->SetSchedulerReachable(false);
+    Start();
+    ASSERT_EQ(responder_.Boxes().size(), 1u);
+    EXPECT_EQ(responder_.Boxes()[0].text, "No print system.");
+    EXPECT_EQ(responder_.Boxes()[0].flags, ui::kMbIconStop);
+    EXPECT_TRUE(main_->HasEnded());
+}
+
+TEST_F(HubTest, ListingsRefusedByAReachableSchedulerMeanNoPrinter) {
+    WriteHub();
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    spooler_->Fail(spooler::MemorySpooler::Step::kEnumLocalPass);
+    spooler_->Fail(spooler::MemorySpooler::Step::kEnumConnectionsPass);
+    Start();
+    ASSERT_EQ(responder_.Boxes().size(), 1u);
+    EXPECT_EQ(responder_.Boxes()[0].text, "No printer can be serviced.");
 }
 
 TEST_F(HubTest, MissingDataFileShowsAnEmptyMessageAndCloses) {

@@ -292,6 +292,66 @@ click 1000
     EXPECT_EQ(run.exitCode, 0) << run.output;
 }
 
+TEST_F(ProgramTest, ASchedulerGoneAfterTheSelectionGivesEachFunctionItsNotReadyMessage) {
+    // The scheduler comes back for the tests that follow, whatever happens here.
+    struct WorldBack {
+        ~WorldBack() {
+            Shell("PLENWISE_WORLD=" + world_ + " PLENWISE_SIM_PRINT_MS=50 PLENWISE_SIM_BUSY_MS=0 " +
+                  Env("PLENWISE_SOURCE") + "/scripts/world.sh up");
+        }
+    } worldBack;
+    const std::string go = scratch_ / "go";
+    const std::string notReady =
+        "\"The printer is not ready or is not this queue's model.\\nCheck that it is on, "
+        "connected and idle, then try again.\"";
+    const std::string command = Command(R"(
+timeout 30000
+wait 1000
+select 1003 WL4000
+select 1004 "Power cleaning"
+say chosen
+wait-file )" + go + R"( go
+answer-box 1
+click 1001
+wait 1000
+expect-box 16 )" + notReady + R"(
+select 1004 "Media settings"
+answer-box 1
+click 1001
+wait 1000
+expect-box 16 "The printer does not answer or is not ready.\nSwitch it on, load paper, clear any error on its panel, then try again."
+select 1004 "Firmware download"
+answer-box 1
+click 1001
+wait 1000
+expect-box 16 )" + notReady + R"(
+click 1000
+)",
+                                        "gone.steps", realInstall_);
+    FILE* running = popen((command + " 2>&1").c_str(), "r");
+    ASSERT_NE(running, nullptr);
+    std::string output;
+    char line[1024];
+    while (fgets(line, sizeof line, running) != nullptr) {
+        output += line;
+        if (std::string(line) == "chosen\n") {
+            break;
+        }
+    }
+    // The queues are listed and one is chosen; now the scheduler goes away.
+    const RunResult stop = InWorld(
+        "pid=$(cat \"$PLENWISE_CUPS_ROOT/cupsd.pid\") && kill -TERM $pid && "
+        "for i in $(seq 200); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.05; done; exit 1");
+    EXPECT_EQ(stop.exitCode, 0) << stop.output;
+    scratch_.Write("go", "go");
+    while (fgets(line, sizeof line, running) != nullptr) {
+        output += line;
+    }
+    const int status = pclose(running);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+    EXPECT_NE(output.find("all 21 steps passed"), std::string::npos) << output;
+}
+
 // A firmware file as the printer maker ships it: the version at offset 16.
 std::string FirmwareFile(const std::string& version) {
     std::string bytes = "ARVEN FIRMWARE\r\n" + version + std::string(3, '\0');

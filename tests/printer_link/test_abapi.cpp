@@ -115,7 +115,9 @@ TEST_EXPORT int32_t ABGetAvailableChannel(int32_t, const char*, void* entries, i
     if (*size < needed) {
         return -3;
     }
-    std::memcpy(entries, state.channels.data(), static_cast<size_t>(needed));
+    if (needed > 0) {  // an empty list has no data to copy from
+        std::memcpy(entries, state.channels.data(), static_cast<size_t>(needed));
+    }
     return needed / 8;
 }
 TEST_EXPORT int32_t ABOpenChannel(int32_t, const char*, uint32_t channel) {

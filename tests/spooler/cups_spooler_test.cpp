@@ -207,6 +207,7 @@ TEST_F(CupsSpoolerTest, LocalPassListsEveryQueueOfTheWorldWithItsExactDriverName
 
 TEST_F(CupsSpoolerTest, OpensOnlyExistingQueuesAndNamesTheirDriver) {
     EXPECT_EQ(cups_->OpenPrinter("NoSuchQueue"), kNoPrinter);
+    EXPECT_FALSE(cups_->SchedulerUnreachable());  // it answered: there is no such queue
     EXPECT_EQ(cups_->OpenPrinter(""), kNoPrinter);
     EXPECT_EQ(cups_->OpenPrinter("WL4000/instance"), kNoPrinter);
 
@@ -498,7 +499,9 @@ TEST(CupsSpoolerUnreachableTest, CallsFailWhenTheSchedulerDoesNotAnswer) {
     std::vector<PrinterInfo2> printers{PrinterInfo2{"stale", "", ""}};
     EXPECT_FALSE(cups->EnumPrinters(kEnumLocal, printers));
     EXPECT_THAT(printers, IsEmpty());
+    EXPECT_TRUE(cups->SchedulerUnreachable());
     EXPECT_EQ(cups->OpenPrinter("WL4000"), kNoPrinter);
+    EXPECT_TRUE(cups->SchedulerUnreachable());
 }
 
 }  // namespace

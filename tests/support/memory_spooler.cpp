@@ -241,6 +241,8 @@ bool MemorySpooler::Fails(Step step) {
 }
 
 bool MemorySpooler::Record(const std::string& call, const std::string& subject, bool succeeded) {
+    lastFailedUnreached_ = !reachable_;
+    succeeded = succeeded && reachable_;
     calls_.push_back(call + " " + subject + (succeeded ? "" : " failed"));
     return succeeded;
 }

@@ -55,6 +55,9 @@ class MemorySpooler : public Spooler {
     void Fail(Step step, uint32_t skip = 0, uint32_t times = kAlways);
     // Every step succeeds again.
     void ClearFailures();
+    // While the scheduler is unreachable every call fails, as when none runs, and
+    // SchedulerUnreachable() says so.
+    void SetSchedulerReachable(bool reachable) { reachable_ = reachable; }
 
     // Puts a job at the end of the queue's list; it leaves once the clock reaches leaveAtTick,
     // and never without one. Returns its job id.
@@ -85,6 +88,7 @@ class MemorySpooler : public Spooler {
     bool EndDocPrinter(PrinterHandle printer) override;
     bool EnumJobs(PrinterHandle printer, uint32_t firstJob, uint32_t maxJobs,
                   std::vector<JobInfo1>& jobs) override;
+    bool SchedulerUnreachable() const override { return lastFailedUnreached_; }
 
   private:
     struct Queue {
@@ -125,6 +129,8 @@ class MemorySpooler : public Spooler {
     std::map<Step, Failure> failures_;
     PrinterHandle nextHandle_ = 1;
     uint32_t nextJobId_ = 1;
+    bool reachable_ = true;
+    bool lastFailedUnreached_ = false;
 };
 
 // Installs a fresh MemorySpooler as the process-wide spooler for the object's lifetime, then

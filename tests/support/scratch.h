@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -15,7 +16,8 @@
 
 namespace testsupport {
 
-// A fresh, empty folder named after the running test, removed again afterwards.
+// A fresh, empty folder named after the running test (and the process, so that two runs of the
+// suite on one machine keep apart), removed again afterwards.
 class ScratchDir {
   public:
     ScratchDir() {
@@ -23,13 +25,15 @@ class ScratchDir {
         std::string name = info != nullptr
                                ? std::string(info->test_suite_name()) + "." + info->name()
                                : std::string("global");
-        path_ = std::filesystem::path(::testing::TempDir()) / "plenwise" / name;
+        path_ = std::filesystem::path(::testing::TempDir()) /
+                ("plenwise-" + std::to_string(getpid())) / name;
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
     ~ScratchDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove(path_.parent_path(), ignored);  // once it is empty
     }
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
