@@ -79,6 +79,7 @@ class CountingSpooler : public spooler::Spooler {
                   std::vector<spooler::JobInfo1>& jobs) override {
         return inner_->EnumJobs(printer, firstJob, maxJobs, jobs);
     }
+    bool SchedulerUnreachable() const override { return inner_->SchedulerUnreachable(); }
 
   private:
     std::unique_ptr<spooler::Spooler> inner_;
