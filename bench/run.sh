@@ -138,13 +138,14 @@ drop_job_files() {
 }
 
 # --- the cases ----------------------------------------------------------------------------------
-# Each case appends one line of figures per round to $WORK/results/<case>.
+# Each case appends one line of figures per round to $WORK/results/<case>. Anything else a
+# command writes to standard output would be taken for figures: such a round counts as failed.
 mkdir -p "$WORK/results"
 record() {
     local name=$1
     shift
     local line
-    if line=$("$@" 2>>"$WORK/results/$name.err"); then
+    if line=$("$@" 2>>"$WORK/results/$name.err") && [[ $line =~ ^[0-9.\ -]+$ ]]; then
         echo "$line" >>"$WORK/results/$name"
     else
         say "case $name failed this round (see below)"
@@ -177,7 +178,7 @@ firmware_plenwise() {
 }
 firmware_lp() {
     "$MEASURE" filed "$SIM_LOG_DEFAULT" "firmware accepted" \
-        -- lp -d WL4000 -o raw -t "ARSU Command" "$FIRMWARE_JOB"
+        -- lp -s -d WL4000 -o raw -t "ARSU Command" "$FIRMWARE_JOB"
 }
 
 say "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
