@@ -8,15 +8,24 @@ set(PLENWISE_VERSION_NOTE ${CMAKE_BINARY_DIR}/version_note.c)
 # still finds its neighbours beside itself; bin/plenwise links to the program there.
 set(PLENWISE_INSTALL_DIR lib/plenwise)
 
+# Shared libraries and modules refuse undefined symbols at link time, so that a missing piece fails
+# the build, not the dlopen. Sanitized libraries leave the sanitizers' runtime to the program that
+# loads them, so the fuzz build cannot refuse them.
+if(PLENWISE_FUZZ)
+  set(PLENWISE_NO_UNDEFINED "")
+else()
+  set(PLENWISE_NO_UNDEFINED -Wl,--no-undefined)
+endif()
+
 # plenwise_module(<name> SOURCES ... [LIBS ...])
 # A plug-in or hub library: <name>.so in the output directory, only its extern "C" entry exported,
-# undefined symbols refused at link time so that a missing piece fails the build, not the dlopen.
+# undefined symbols refused at link time.
 function(plenwise_module name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} MODULE ${ARG_SOURCES} ${PLENWISE_VERSION_NOTE})
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".so")
   target_link_libraries(${name} PRIVATE plenwise_common plenwise_platform ${ARG_LIBS})
-  target_link_options(${name} PRIVATE -Wl,--no-undefined)
+  target_link_options(${name} PRIVATE ${PLENWISE_NO_UNDEFINED})
   install(TARGETS ${name} LIBRARY DESTINATION ${PLENWISE_INSTALL_DIR})
 endfunction()
 

@@ -3,6 +3,7 @@
 // entry point that is missing gives -5 instead of being called.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Installs what building, testing and demonstrating Plenwise need on Debian 12, and nothing that
+# Installs what building, testing, fuzzing and demonstrating Plenwise need on Debian 12, and nothing that
 # is already there. Runs apt-get as root, or through sudo for a normal user.
 set -euo pipefail
 
@@ -12,6 +12,7 @@ readonly PACKAGES=(
     snmp
     poppler-utils
     qt6-svg-dev scdoc desktop-file-utils appstream man-db libxml2-utils
+    clang libclang-rt-14-dev
 )
 
 missing=()

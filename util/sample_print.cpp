@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include "common/raw_job.h"
@@ -36,34 +35,6 @@ uint32_t Le32(const uint8_t* bytes) {
            uint32_t{bytes[3]} << 24;
 }
 
-// The bitmap information of an image file: the header that follows the file header, with the
-// pixel data's offset. Nothing when the file is too short or its offset leaves no room for it.
-struct BitmapInformation {
-    uint32_t pixelOffset = 0;
-    gdi::BitmapInfoHeader header;
-};
-std::optional<BitmapInformation> ReadBitmapInformation(const sys::InputFile& file) {
-    uint8_t head[kFileHeaderSize + kInfoHeaderSize] = {};
-    if (file.ReadAt(0, head, kFileHeaderSize) != kFileHeaderSize) {
-        return std::nullopt;
-    }
-    BitmapInformation information;
-    information.pixelOffset = Le32(head + 10);
-    if (information.pixelOffset < kFileHeaderSize + kInfoHeaderSize ||
-        information.pixelOffset > kFileHeaderSize + kLargestInfoSize ||
-        file.ReadAt(kFileHeaderSize, head + kFileHeaderSize, kInfoHeaderSize) != kInfoHeaderSize) {
-        return std::nullopt;
-    }
-    const uint8_t* info = head + kFileHeaderSize;
-    gdi::BitmapInfoHeader& header = information.header;
-    header.size = Le32(info);
-    header.width = static_cast<int32_t>(Le32(info + 4));
-    header.height = static_cast<int32_t>(Le32(info + 8));
-    header.planes = static_cast<uint16_t>(info[12] | info[13] << 8);
-    header.bitCount = static_cast<uint16_t>(info[14] | info[15] << 8);
-    header.compression = Le32(info + 16);
-    return information;
-}
 
 // Restores the context's font and deletes the sample's on every path out.
 class SelectedFont {
@@ -91,8 +62,8 @@ class SelectedFont {
 
 // The image in bands across the page: each band is drawn at 1:1 as often as it fits; a band
 // the device cannot take is halved, and one that cannot be drawn a row high ends the image.
-void DrawImageBands(gdi::DeviceContext dc, gdi::BitmapInfoHeader info, const uint8_t* pixels,
-                    size_t size, int top, int printableWidth) {
+void DrawImageBands(gdi::DeviceContext dc, gdi::BitmapInfoHeader info,
+                    const std::vector<uint8_t>& pixels, int top, int printableWidth) {
     const int width = info.width;
     const int height = info.height;
     const size_t stride = gdi::RowStride24(width);
@@ -105,7 +76,7 @@ void DrawImageBands(gdi::DeviceContext dc, gdi::BitmapInfoHeader info, const uin
             const size_t start = static_cast<size_t>(rowsDone) * stride;
             const int drawn =
                 gdi::StretchDIBits(dc, x, top + height - rowsDone - band, width, band, 0, 0, width,
-                                   band, pixels + start, size - start, info);
+                                   band, pixels.data() + start, pixels.size() - start, info);
             if (drawn == 0) {
                 band /= 2;
                 if (band == 0) {
@@ -266,6 +237,55 @@ std::vector<int> FeedCandidates(int first, int second) {
     return candidates;
 }
 
+std::optional<SampleBitmap> ReadSampleBitmap(const sys::InputFile& file) {
+    uint8_t head[kFileHeaderSize + kInfoHeaderSize] = {};
+    if (file.ReadAt(0, head, kFileHeaderSize) != kFileHeaderSize) {
+        return std::nullopt;
+    }
+    SampleBitmap information;
+    information.pixelOffset = Le32(head + 10);
+    if (information.pixelOffset < kFileHeaderSize + kInfoHeaderSize ||
+        information.pixelOffset > kFileHeaderSize + kLargestInfoSize ||
+        file.ReadAt(kFileHeaderSize, head + kFileHeaderSize, kInfoHeaderSize) != kInfoHeaderSize) {
+        return std::nullopt;
+    }
+    const uint8_t* info = head + kFileHeaderSize;
+    gdi::BitmapInfoHeader& header = information.header;
+    header.size = Le32(info);
+    header.width = static_cast<int32_t>(Le32(info + 4));
+    header.height = static_cast<int32_t>(Le32(info + 8));
+    header.planes = static_cast<uint16_t>(info[12] | info[13] << 8);
+    header.bitCount = static_cast<uint16_t>(info[14] | info[15] << 8);
+    header.compression = Le32(info + 16);
+    return information;
+}
+
+bool IsPrintableBitmap(const gdi::BitmapInfoHeader& header) {
+    return header.bitCount == 24 && header.compression == 0 && header.width > 0 &&
+           header.height > 0 &&
+           uint64_t{gdi::RowStride24(header.width)} * uint64_t(header.height) <= kLargestPixelBytes;
+}
+
+std::vector<uint8_t> ReadSamplePixels(const sys::InputFile& file, const SampleBitmap& bitmap) {
+    std::vector<uint8_t> pixels;
+    if (!IsPrintableBitmap(bitmap.header)) {
+        return pixels;
+    }
+    try {
+        pixels.assign(
+            gdi::RowStride24(bitmap.header.width) * static_cast<size_t>(bitmap.header.height),
+            kWhite);
+    } catch (const std::bad_alloc&) {
+        pixels.clear();
+    }
+    if (!pixels.empty()) {
+        // Rows the file does not hold (it ends early, or its pixels would start beyond its end)
+        // stay white: paper, not a band of ink across the roll.
+        file.ReadAt(bitmap.pixelOffset, pixels.data(), pixels.size());
+    }
+    return pixels;
+}
+
 bool CheckUserBitmap(const std::string& path) {
     sys::InputFile file(path);
     if (!file.IsOpen()) {
@@ -273,7 +293,7 @@ bool CheckUserBitmap(const std::string& path) {
     }
     // Only what a sample page can print passes: a bitmap of another format would print its
     // caption alone, and the operator would not learn why.
-    const std::optional<BitmapInformation> information = ReadBitmapInformation(file);
+    const std::optional<SampleBitmap> information = ReadSampleBitmap(file);
     if (!information) {
         return false;
     }
@@ -294,7 +314,7 @@ int PrintSamplePage(gdi::DeviceContext dc, const std::string& imagePath,
     if (!file.IsOpen()) {
         return 1;
     }
-    const std::optional<BitmapInformation> information = ReadBitmapInformation(file);
+    const std::optional<SampleBitmap> information = ReadSampleBitmap(file);
     if (!information) {
         return -1;
     }
@@ -316,21 +336,10 @@ int PrintSamplePage(gdi::DeviceContext dc, const std::string& imagePath,
     }
     gdi::DrawText(dc, caption, {0, 0, printableWidth, printableHeight});
 
-    const gdi::BitmapInfoHeader& header = information->header;
-    const bool printable =
-        header.bitCount == 24 && header.compression == 0 && header.width > 0 && header.height > 0 &&
-        uint64_t{gdi::RowStride24(header.width)} * uint64_t(header.height) <= kLargestPixelBytes;
-    if (printable) {
-        const size_t size = gdi::RowStride24(header.width) * static_cast<size_t>(header.height);
-        const std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[size]);
-        if (pixels) {
-            // Rows the file does not hold (it ends early, or its pixels would start beyond its
-            // end) stay white: paper, not a band of ink across the roll.
-            const size_t read = file.ReadAt(information->pixelOffset, pixels.get(), size);
-            std::fill(pixels.get() + read, pixels.get() + size, kWhite);
-            const int top = MulDiv(5, dotsPerInch, 72) + fontHeight;
-            DrawImageBands(dc, header, pixels.get(), size, top, printableWidth);
-        }
+    const std::vector<uint8_t> pixels = ReadSamplePixels(file, *information);
+    if (!pixels.empty()) {
+        const int top = MulDiv(5, dotsPerInch, 72) + fontHeight;
+        DrawImageBands(dc, information->header, pixels, top, printableWidth);
     }
     // The whole document goes to the queue when it ends: only then is the sample printed. A page
     // that cannot be ended leaves its document open, and deleting the context cancels it.

@@ -12,6 +12,7 @@
 
 #include "common/ui_text_table.h"
 #include "platform/gdi/gdi.h"
+#include "platform/system/file.h"
 #include "util/driver_settings_library.h"
 #include "util/user_media_record.h"
 
@@ -66,6 +67,19 @@ std::vector<int> FeedCandidates(int first, int second);
 inline constexpr int32_t kUserBitmapWidth = 4060;
 inline constexpr int32_t kUserBitmapHeight = 1190;
 bool CheckUserBitmap(const std::string& path);
+
+// The information of a sample image: the header that follows the file header, and where its
+// pixels start. Nothing when the file is too short or its offset leaves no room for the header.
+struct SampleBitmap {
+    uint32_t pixelOffset = 0;
+    gdi::BitmapInfoHeader header;
+};
+std::optional<SampleBitmap> ReadSampleBitmap(const sys::InputFile& file);
+// Whether the page can show the image: 24-bit uncompressed bottom-up, and small enough to hold.
+bool IsPrintableBitmap(const gdi::BitmapInfoHeader& header);
+// The pixel rows of a printable image, each padded to four bytes, bottom row first; rows the file
+// does not hold are white. Empty when the image is not printable or its memory cannot be had.
+std::vector<uint8_t> ReadSamplePixels(const sys::InputFile& file, const SampleBitmap& bitmap);
 
 // Prints one document of one page on the device context: the caption at the top, 15 points
 // below it the bitmap, its copies side by side 20 dots apart across the printable width.

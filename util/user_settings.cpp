@@ -29,17 +29,50 @@ int32_t MediaCount(const profile::ProfileFile& file) {
     return std::max(file.IntValue(kBaseSection, "MediaCount", 0), 0);
 }
 
-int32_t FindSection(const profile::ProfileFile& file, std::string_view name) {
-    // Every section takes a line of the file, so an inflated count ends with the lines.
-    const auto count = static_cast<int64_t>(
-        std::min<uint64_t>(static_cast<uint64_t>(MediaCount(file)), file.LineCount()));
-    for (int32_t i = 1; i <= count; ++i) {
-        if (file.StringValue(UserSettings::MediaSectionName(i), "CustomName", "",
-                             kCustomNameBuffer) == name) {
-            return i;
+// The index n of a section named as MediaSectionName(n) names it (ignoring ASCII case); 0 for any
+// other name.
+int32_t MediaIndexOf(std::string_view section) {
+    constexpr std::string_view kPrefix = "media";
+    if (section.size() <= kPrefix.size() || section.size() > kPrefix.size() + 10) {
+        return 0;
+    }
+    int64_t index = 0;
+    for (std::size_t i = 0; i < section.size(); ++i) {
+        const char c = section[i];
+        if (i < kPrefix.size()) {
+            if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != kPrefix[i]) {
+                return 0;
+            }
+        } else if (c >= '0' && c <= '9') {
+            index = index * 10 + (c - '0');
+        } else {
+            return 0;
         }
     }
-    return 0;
+    if (index < 1 || index > std::numeric_limits<int32_t>::max()) {
+        return 0;
+    }
+    const auto n = static_cast<int32_t>(index);
+    return section.substr(kPrefix.size()) ==
+                   std::string_view(UserSettings::MediaSectionName(n)).substr(kPrefix.size())
+               ? n
+               : 0;
+}
+
+// The smallest counted section index whose "CustomName" equals the name, in one pass over the
+// file's sections: a count larger than the sections present costs nothing, and a section written
+// beyond the present ones is still found.
+int32_t FindSection(const profile::ProfileFile& file, std::string_view name) {
+    const int32_t count = MediaCount(file);
+    int32_t found = 0;
+    for (const auto& [section, value] : file.ValuesOfKey("CustomName")) {
+        const int32_t index = MediaIndexOf(section);
+        if (index >= 1 && index <= count && (found == 0 || index < found) && value &&
+            std::string_view(*value).substr(0, kCustomNameBuffer - 1) == name) {
+            found = index;
+        }
+    }
+    return found;
 }
 
 std::string MakeTime() {

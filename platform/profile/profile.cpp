@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <system_error>
 
 #include "platform/system/file.h"
@@ -44,6 +45,23 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
         }
     }
     return true;
+}
+
+std::string Folded(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    }
+    return folded;
+}
+
+// A value without one pair of matching outer quotes (" or ').
+std::string_view Unquoted(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
 }
 
 // The name of a section header line ("[name]"; a missing ']' ends the name with the line).
@@ -150,7 +168,8 @@ bool ProfileFile::Load(const std::string& path) {
     while (!rest.empty()) {
         const auto end = rest.find('\n');
         std::string_view line = rest.substr(0, end);
-        if (line.ends_with('\r')) {
+        // A line cannot end in a carriage return: written back, it would read as a CR-LF end.
+        while (line.ends_with('\r')) {
             line.remove_suffix(1);
         }
         lines_.emplace_back(line);
@@ -193,12 +212,29 @@ std::optional<std::string> ProfileFile::Value(std::string_view section,
     if (!index) {
         return std::nullopt;
     }
-    std::string_view value = ParseKeyLine(lines_[*index])->value;
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-        value = value.substr(1, value.size() - 2);
+    return std::string(Unquoted(ParseKeyLine(lines_[*index])->value));
+}
+
+std::vector<ProfileFile::SectionValue> ProfileFile::ValuesOfKey(std::string_view key) const {
+    const std::string_view wanted = Trim(key);
+    std::vector<SectionValue> values;
+    std::set<std::string> seen;
+    bool counting = false;  // in the first section of its name, whose key is still missing
+    for (const std::string& line : lines_) {
+        if (const auto name = SectionName(line)) {
+            counting = seen.insert(Folded(*name)).second;
+            if (counting) {
+                values.push_back({std::string(*name), std::nullopt});
+            }
+            continue;
+        }
+        const auto keyLine = counting ? ParseKeyLine(line) : std::nullopt;
+        if (keyLine && EqualIgnoringCase(keyLine->key, wanted)) {
+            values.back().value = std::string(Unquoted(keyLine->value));
+            counting = false;
+        }
     }
-    return std::string(value);
+    return values;
 }
 
 bool ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {

@@ -27,6 +27,14 @@ class PLENWISE_API ProfileFile {
     // The value of the key in the first section of that name: blanks around it removed, and one
     // pair of matching outer quotes (" or ') removed. nullopt when section or key is missing.
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+    // The value of the key in each section, as Value reads it, in file order: one entry per
+    // section name (its first section, named as its header spells it), nullopt where the key is
+    // missing. One pass over the file, however many sections it has.
+    struct SectionValue {
+        std::string section;
+        std::optional<std::string> value;
+    };
+    std::vector<SectionValue> ValuesOfKey(std::string_view key) const;
     // The value, or the default when missing, read by the rules of GetPrivateProfileString and
     // GetPrivateProfileInt below.
     std::string StringValue(std::string_view section, std::string_view key,

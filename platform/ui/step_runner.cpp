@@ -71,47 +71,6 @@ std::string Quote(const std::string& text) {
 
 }  // namespace
 
-bool SplitStepLine(const std::string& line, std::vector<std::string>& words, std::string& error) {
-    words.clear();
-    size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) {
-            ++i;
-        }
-        if (i >= line.size() || line[i] == '#') {
-            break;
-        }
-        std::string word;
-        if (line[i] == '"') {
-            ++i;
-            bool closed = false;
-            while (i < line.size()) {
-                char c = line[i++];
-                if (c == '"') {
-                    closed = true;
-                    break;
-                }
-                if (c == '\\' && i < line.size()) {
-                    char e = line[i++];
-                    word += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
-                } else {
-                    word += c;
-                }
-            }
-            if (!closed) {
-                error = "unterminated quote";
-                return false;
-            }
-        } else {
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
-                word += line[i++];
-            }
-        }
-        words.push_back(word);
-    }
-    return true;
-}
-
 bool StepRunner::Load(const std::string& path, std::string& error) {
     path_ = path;
     std::ifstream in(path);
@@ -119,20 +78,9 @@ bool StepRunner::Load(const std::string& path, std::string& error) {
         error = "cannot read the step file " + path;
         return false;
     }
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        std::vector<std::string> words;
-        if (!SplitStepLine(line, words, error)) {
-            error = path + ":" + std::to_string(number) + ": " + error;
-            return false;
-        }
-        if (words.empty()) {
-            continue;
-        }
-        Step step{number, words.front(), {words.begin() + 1, words.end()}};
-        steps_.push_back(std::move(step));
+    if (!ReadSteps(in, steps_, error)) {
+        error = path + ":" + error;
+        return false;
     }
     return true;
 }

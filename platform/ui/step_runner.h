@@ -10,18 +10,10 @@
 
 #include "platform/ui/message_box.h"
 #include "platform/ui/operator_input.h"
+#include "platform/ui/step_file.h"
 #include "platform/ui/window.h"
 
 namespace ui {
-
-struct Step {
-    int line = 0;
-    std::string verb;
-    std::vector<std::string> args;
-};
-
-// Splits one line into words: blanks separate, double quotes group (with \" \\ \n \r \t).
-bool SplitStepLine(const std::string& line, std::vector<std::string>& words, std::string& error);
 
 class StepRunner : public QObject {
   public:

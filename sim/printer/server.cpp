@@ -262,7 +262,14 @@ void Server::SnmpLoop() {
 }
 
 void Server::Serve(Connection* connection) {
-    int fd = connection->fd;
+    ServeStream(connection->fd);
+    std::lock_guard lock(mutex_);
+    close(connection->fd);
+    connection->fd = -1;
+    connection->done = true;
+}
+
+void Server::ServeStream(int fd) {
     std::string greeting;
     if (simwire::ReadLine(fd, greeting, 64, kGreetingTimeoutMs) == simwire::IoResult::kOk) {
         if (greeting == simwire::kJobGreeting) {
@@ -277,10 +284,6 @@ void Server::Serve(Connection* connection) {
                               std::string(simwire::kControlGreeting) + "\n");
         }
     }
-    std::lock_guard lock(mutex_);
-    close(fd);
-    connection->fd = -1;
-    connection->done = true;
 }
 
 void Server::ServeJob(int fd) {

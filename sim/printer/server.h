@@ -32,6 +32,9 @@ class Server {
     simwire::Endpoint address() const { return address_; }
     std::string DeviceUri(const std::string& printerId) const;
     std::optional<uint16_t> SnmpPort(const std::string& printerId) const;
+    // Serves one client on a connected stream until it is done: the first line says whether it
+    // brings a job, speaks the link protocol or sends a control command. Leaves fd open.
+    void ServeStream(int fd);
 
   private:
     struct Connection {

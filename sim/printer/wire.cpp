@@ -48,10 +48,15 @@ std::optional<Endpoint> ParseEndpoint(std::string_view text) {
             return std::nullopt;
         }
         endpoint.host = std::string(text.substr(1, close - 1));
+        if (endpoint.host.empty() || endpoint.host.find('[') != std::string::npos) {
+            return std::nullopt;
+        }
         portText = text.substr(close + 2);
     } else {
+        // A host with a colon (an IPv6 address) is written in brackets, as FormatEndpoint does.
         size_t colon = text.rfind(':');
-        if (colon == std::string_view::npos || colon == 0) {
+        if (colon == std::string_view::npos || colon == 0 ||
+            text.substr(0, colon).find(':') != std::string_view::npos) {
             return std::nullopt;
         }
         endpoint.host = std::string(text.substr(0, colon));

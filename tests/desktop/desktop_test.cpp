@@ -201,11 +201,12 @@ expect-no-box
     // A socket path that does not exist, and a port where nothing listens.
     for (const std::string& server :
          {scratch / "no-scheduler.sock", "127.0.0.1:" + std::to_string(port)}) {
-        const RunResult run =
-            Shell("HOME=" + scratch.Path().string() +
-                      " XDG_CONFIG_HOME= " + "PLENWISE_MACHINE=" + (scratch / "machine") +
-                      " CUPS_SERVER=" + server + " " + Program() + " --steps " + steps,
-                  scratch);
+        // A runtime folder of its own: an instance of another test may hold the shared one's lock.
+        const RunResult run = Shell(
+            "HOME=" + scratch.Path().string() + " XDG_RUNTIME_DIR=" + scratch.Path().string() +
+                " XDG_CONFIG_HOME= " + "PLENWISE_MACHINE=" + (scratch / "machine") +
+                " CUPS_SERVER=" + server + " " + Program() + " --steps " + steps,
+            scratch);
         EXPECT_EQ(run.exitCode, 0) << server << "\n" << run.out << run.err;
         EXPECT_NE(run.err.find("all 3 steps passed"), std::string::npos) << run.err;
     }

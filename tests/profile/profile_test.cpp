@@ -104,6 +104,16 @@ TEST_F(ProfileTest, CrLfFilesAndByteOrderMarkStayAsTheyWere) {
     EXPECT_EQ(Get("S", "a"), "1");
 }
 
+// Stray carriage returns at a line's end are line-end bytes, in the first read as in every later
+// one.
+TEST_F(ProfileTest, CarriageReturnsEndingALineAreNoPartOfIt) {
+    Put("[S]\na=1\r\r\nb=2\r\r");
+    EXPECT_EQ(Get("S", "a"), "1");
+    EXPECT_EQ(Get("S", "b"), "2");
+    ASSERT_TRUE(WritePrivateProfileString("S", "c", "3", path_));
+    EXPECT_EQ(Content(), "[S]\na=1\nb=2\nc=3\n");
+}
+
 TEST_F(ProfileTest, NullValueRemovesTheKeyAndNullKeyTheSection) {
     Put("[A]\nk=1\nj=2\n[B]\nk=3\n[C]\nz=4\n");
     ASSERT_TRUE(WritePrivateProfileString("a", "K", nullptr, path_));

@@ -41,6 +41,19 @@ int SendJob(const World& world, const std::string& headers, const Bytes& job,
     return fd;
 }
 
+// An address reads back as it is written: IPv6 hosts only in brackets, no bracket inside them.
+TEST(Wire, EndpointsReadAsTheyAreWritten) {
+    const auto v6 = simwire::ParseEndpoint("[::1]:4711");
+    ASSERT_TRUE(v6);
+    EXPECT_EQ(v6->host, "::1");
+    EXPECT_EQ(simwire::FormatEndpoint(*v6), "[::1]:4711");
+    EXPECT_EQ(simwire::ParseEndpoint("localhost:0")->host, "localhost");
+    for (const char* bad : {"::1:4711", "127:0.0.1:471[::1]:1", "[]:4711", "[a[b]:1"}) {
+        EXPECT_FALSE(simwire::ParseEndpoint(bad)) << bad;
+    }
+    EXPECT_FALSE(simwire::ParseDeviceUri("plenwise://127:0.0.1:471[::1]:1/W"));
+}
+
 TEST(Intake, AJobIsReceivedFiledAndPrinted) {
     World world("[printer wl4000]\n", true);
     Bytes job = HeadGapStore253({1, 2, 3, 4, 5});

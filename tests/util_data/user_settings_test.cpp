@@ -187,6 +187,23 @@ TEST_F(UserSettingsTest, NewNameIsAppendedAfterTheCountedSections) {
     EXPECT_EQ(settings_.ExportFind(path_, "Third"), 0);
 }
 
+// A count above the sections present: the new section goes behind the count and is found there,
+// so exporting the name again replaces it.
+TEST_F(UserSettingsTest, SectionBeyondTheSectionsPresentIsFoundAgain) {
+    scratch_.Write(
+        "settings.ASU",
+        "[Base]\nModel=ARVEN WL-4000\nMediaCount=99\n"
+        "[Media01]\nCustomName=One\n[media02]\nCustomName=Two\n[Media2]\nCustomName=Z\n");
+    EXPECT_EQ(settings_.ExportFind(path_, "Two"), 2);
+    EXPECT_EQ(settings_.ExportFind(path_, "Z"), 0);
+    ASSERT_TRUE(settings_.ExportWrite(path_, "Z", 0, 0, 0));
+    EXPECT_EQ(Value("Media100", "CustomName"), "Z");
+    EXPECT_EQ(settings_.ExportFind(path_, "Z"), 100);
+    ASSERT_TRUE(settings_.ExportWrite(path_, "Z", 0, 0, 0));
+    EXPECT_EQ(Value("Base", "MediaCount"), "100");
+    EXPECT_EQ(Value("Media101", "CustomName"), "<none>");
+}
+
 TEST_F(UserSettingsTest, LongNameIsStoredAsItsFirst16BytesLikeTheDriversRecord) {
     const std::string name = "Premium Luster 260g";  // 19 characters
     const std::string twenty = name + "X";
