@@ -20,6 +20,13 @@ readonly OUT=$BUILD_DIR/out
 readonly ROUNDS=${BENCH_ROUNDS:-10}
 readonly FIRMWARE_MB=${BENCH_FIRMWARE_MB:-128}
 readonly WORK=$(mktemp -d /tmp/plenwise-bench.XXXXXX)
+# A desktop session's runtime folder is a tmpfs: the program's single-instance lock, which is
+# synced to its file system at every start, costs there what it costs a user.
+if [[ $(stat -f -c %T /dev/shm 2>/dev/null) == tmpfs ]]; then
+    readonly RUNTIME=$(mktemp -d /dev/shm/plenwise-bench-runtime.XXXXXX)
+else
+    readonly RUNTIME=$WORK/runtime
+fi
 # As root the scheduler runs the backend as user lp, which must reach into the worlds.
 chmod 755 "$WORK"
 readonly MEASURE=$OUT/plenwise-bench-measure
@@ -34,7 +41,7 @@ cleanup() {
             PLENWISE_WORLD=$WORK/$world "$SOURCE_DIR/scripts/world.sh" down >/dev/null 2>&1 || true
         fi
     done
-    rm -rf "$WORK"
+    rm -rf "$WORK" "$RUNTIME"
 }
 trap cleanup EXIT
 
@@ -73,7 +80,7 @@ in_world() {
 export QT_QPA_PLATFORM=offscreen
 export HOME=$WORK/home
 export XDG_CONFIG_HOME=$HOME/.config
-export XDG_RUNTIME_DIR=$WORK/runtime
+export XDG_RUNTIME_DIR=$RUNTIME
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 0700 "$XDG_RUNTIME_DIR"
 
