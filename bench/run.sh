@@ -143,6 +143,16 @@ drop_job_files() {
     find "$WORK/default/printers/journal" "$WORK/default/journal" -type f \
         \( -name '*.bin' -o -name '*.data' \) -size +1M -delete 2>/dev/null || true
 }
+# A firmware job is filed by the printer before its backend and the scheduler are done with it:
+# the next case starts once the world's queues are idle again (at most 30 s), not beside them.
+settle_world() {
+    local tries
+    for ((tries = 0; tries < 300; tries++)); do
+        [[ -z $(in_world default lpstat -o 2>/dev/null) ]] && return
+        sleep 0.1
+    done
+    say "the world's queues are still busy; measuring anyway"
+}
 
 # --- the cases ----------------------------------------------------------------------------------
 # Each case appends one line of figures per round to $WORK/results/<case>. Anything else a
@@ -209,8 +219,10 @@ for ((round = 1; round <= ROUNDS; round++)); do
     record gzip in_world default gzip_image
     record firmware in_world default firmware_plenwise
     drop_job_files
+    settle_world
     record lp in_world default firmware_lp
     drop_job_files
+    settle_world
 done
 
 if [[ -z ${BENCH_SKIP_WAITS:-} ]]; then
