@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
-#include <vector>
 
 #include "common/raw_job.h"
 #include "platform/system/file.h"
@@ -111,28 +111,24 @@ bool SendFirmwareJob(const std::string& printerName, const std::string& firmware
                      const FirmwareVersion& printerVersion) {
     // The job is made whole in memory first; when the file cannot be read whole, or the printer
     // names no model class, the printer gets an empty document.
-    std::vector<uint8_t> job;
-    bool complete = false;
+    std::unique_ptr<uint8_t[]> job;
+    size_t jobLength = 0;
     sys::InputFile file(firmwarePath);
     const auto header = FirmwareModelHeader(printerVersion);
-    if (file.IsOpen() && file.Size() <= kLargestFirmwareFile) {
+    if (header && file.IsOpen() && file.Size() <= kLargestFirmwareFile) {
         const auto length = static_cast<size_t>(file.Size());
-        try {
-            job.assign(kFirmwareLeadInLength, kFirmwareLeadInByte);
-            job.resize(kFirmwareJobOverhead + length);
-            if (header) {
-                std::copy(header->begin(), header->end(), job.begin() + kFirmwareLeadInLength);
+        // Not cleared first: every byte is written below, and clearing a hundred megabytes
+        // costs about as much as reading them.
+        job.reset(new (std::nothrow) uint8_t[kFirmwareJobOverhead + length]);
+        if (job) {
+            std::fill_n(job.get(), kFirmwareLeadInLength, kFirmwareLeadInByte);
+            std::copy(header->begin(), header->end(), job.get() + kFirmwareLeadInLength);
+            if (file.ReadAt(0, job.get() + kFirmwareJobOverhead, length) == length) {
+                jobLength = kFirmwareJobOverhead + length;
             }
-            complete =
-                header && file.ReadAt(0, job.data() + kFirmwareJobOverhead, length) == length;
-        } catch (const std::bad_alloc&) {
-            complete = false;
         }
     }
-    if (!complete) {
-        job.clear();
-    }
     const std::optional<bool> written =
-        WriteRawDocument(printerName, job.data(), static_cast<uint32_t>(job.size()));
-    return complete && written.value_or(false);
+        WriteRawDocument(printerName, job.get(), static_cast<uint32_t>(jobLength));
+    return jobLength > 0 && written.value_or(false);
 }

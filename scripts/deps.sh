@@ -5,7 +5,7 @@ set -euo pipefail
 
 readonly PACKAGES=(
     build-essential cmake pkg-config clang-format
-    qt6-base-dev qt6-qpa-plugins libcups2-dev
+    qt6-base-dev qt6-qpa-plugins libcups2-dev zlib1g-dev
     googletest libgtest-dev libgmock-dev
     cups-daemon cups-client
     fonts-ipafont-gothic

@@ -10,6 +10,9 @@
 # The world lives in $PLENWISE_WORLD (default: .world in the source tree). "up" writes
 # $PLENWISE_WORLD/env, which callers source to reach the scheduler (CUPS_SERVER and the paths).
 # PLENWISE_BACKEND_HOLD_MS, when set for "up", makes the backend hold every job that long.
+# PLENWISE_WORLD_QUEUES=N, when set for "up" of a new world, replaces the queues below by N queues
+# Served001 ... of the models the program serves, each with a ready printer of its own (for
+# bench/run.sh, which measures the start with many queues).
 set -euo pipefail
 
 readonly SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,7 +24,7 @@ readonly BACKEND_SOURCE=$SOURCE_DIR/sim/driver/plenwise-backend
 # simulator key per field. The firmware letters put the first family's models in class 1 (N to
 # V), the second's in class 2; the second family's printers report its ink set 1.
 readonly SECOND_FAMILY_INK="ink = 1101,3202,4304,5408,6210,7320,A140"
-readonly QUEUES=(
+readonly DEFAULT_QUEUES=(
     "WL4000|ARVEN WL-4000|wl4000|firmware = BN0105"
     "Wideline400U|ARVEN Wideline 400U|wideline400u|firmware = BP0102"
     "Wideline400C|ARVEN Wideline 400C|wideline400c|firmware = BQ0103"
@@ -36,6 +39,18 @@ readonly QUEUES=(
     "NeverReady|ARVEN WL-4000|neverready|status = 02"
     "Plotter9|OTHER Plotter 9|plotter9|firmware = XX0001"
 )
+QUEUES=("${DEFAULT_QUEUES[@]}")
+if [[ -n ${PLENWISE_WORLD_QUEUES:-} ]]; then
+    [[ $PLENWISE_WORLD_QUEUES =~ ^[1-9][0-9]{0,3}$ ]] ||
+        { echo "world.sh: PLENWISE_WORLD_QUEUES must be a number from 1 to 9999" >&2; exit 1; }
+    QUEUES=()
+    for ((i = 0; i < PLENWISE_WORLD_QUEUES; i++)); do
+        # The first ten queues above are one ready printer of each served model.
+        IFS="|" read -r _ model _ rest <<<"${DEFAULT_QUEUES[i % 10]}"
+        printf -v name "Served%03d" $((i + 1))
+        QUEUES+=("$name|$model|${name,,}|$rest")
+    done
+fi
 # The driver names that the simulated driver package installs.
 readonly DRIVERS=(
     "ARVEN WL-4000" "ARVEN Wideline 400U" "ARVEN Wideline 400C" "ARVEN Wideline 400D"

@@ -35,7 +35,6 @@ uint32_t Le32(const uint8_t* bytes) {
            uint32_t{bytes[3]} << 24;
 }
 
-
 // Restores the context's font and deletes the sample's on every path out.
 class SelectedFont {
   public:

@@ -13,9 +13,12 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "platform/gdi/devmode.h"
+#include "platform/gdi/pdf_images.h"
 #include "platform/spooler/spooler.h"
 
 namespace gdi {
@@ -36,6 +39,17 @@ Result Fail(uint32_t error, Result result) {
     return result;
 }
 
+// One distinct band drawn into a document: its pixels as drawn (to know it when it comes again),
+// its image stream, and the one-pixel stand-in that the pages draw in its place until the
+// document ends and the stream takes the stand-in's place in the file.
+struct Band {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> pixels;  // rows from the top, 3 bytes a pixel, unpadded
+    ImageStream stream;
+    QImage standIn;
+};
+
 // One document on its way to the queue: the spool job is started with the document, the pages
 // are drawn into a PDF in memory, and the PDF is written to the job when the document ends.
 struct Document {
@@ -47,9 +61,9 @@ struct Document {
     QPainter painter;
     bool pageOpen = false;
     int pages = 0;
-    // Every distinct image drawn so far: drawing the same QImage again lets the PDF refer to
-    // the one embedded copy.
-    std::multimap<size_t, QImage> images;
+    // Every distinct band drawn so far, in the order of first drawing: drawing the same stand-in
+    // again lets the PDF refer to the one embedded copy.
+    std::vector<std::unique_ptr<Band>> bands;
 };
 
 struct DeviceContextRecord {
@@ -119,48 +133,100 @@ QFont QtFont(const LogFont& logFont, const DevMode& devMode) {
     return font;
 }
 
-// The band as a top-down RGB image, or a null image when the rectangle lies outside the pixels.
-QImage BandImage(const uint8_t* bits, std::size_t bitsLength, const BitmapInfoHeader& info,
-                 int xSrc, int ySrc, int srcWidth, int srcHeight) {
+// Where a band's rows lie in a bitmap's pixels: its top row and the step to the next row down.
+struct BandRows {
+    const uint8_t* top = nullptr;
+    std::ptrdiff_t step = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+
+    const uint8_t* Row(int32_t row) const { return top + step * row; }
+};
+
+// The source rectangle's rows, or none when the rectangle lies outside the pixels.
+std::optional<BandRows> RowsOf(const uint8_t* bits, std::size_t bitsLength,
+                               const BitmapInfoHeader& info, int xSrc, int ySrc, int srcWidth,
+                               int srcHeight) {
     const bool bottomUp = info.height > 0;
     const int64_t rows = bottomUp ? info.height : -static_cast<int64_t>(info.height);
     const std::size_t stride = RowStride24(info.width);
     if (xSrc < 0 || ySrc < 0 || srcWidth <= 0 || srcHeight <= 0 ||
         int64_t{xSrc} + srcWidth > info.width || int64_t{ySrc} + srcHeight > rows ||
         bitsLength / stride < static_cast<uint64_t>(rows)) {
-        return {};
+        return std::nullopt;
     }
-    QImage image(srcWidth, srcHeight, QImage::Format_RGB888);
-    if (image.isNull()) {
-        return image;
-    }
-    for (int row = 0; row < srcHeight; ++row) {
-        // A bottom-up bitmap counts its source rows from the bottom.
-        const int64_t stored = bottomUp ? ySrc + (srcHeight - 1 - row) : ySrc + row;
-        const uint8_t* from =
-            bits + static_cast<std::size_t>(stored) * stride + static_cast<std::size_t>(xSrc) * 3;
-        uint8_t* to = image.scanLine(row);
-        for (int column = 0; column < srcWidth; ++column) {
-            to[column * 3] = from[column * 3 + 2];
-            to[column * 3 + 1] = from[column * 3 + 1];
-            to[column * 3 + 2] = from[column * 3];
-        }
-    }
-    return image;
+    // A bottom-up bitmap counts its source rows from the bottom.
+    const int64_t topStored = bottomUp ? ySrc + srcHeight - 1 : ySrc;
+    const auto step = static_cast<std::ptrdiff_t>(stride);
+    return BandRows{
+        bits + static_cast<std::size_t>(topStored) * stride + static_cast<std::size_t>(xSrc) * 3,
+        bottomUp ? -step : step, srcWidth, srcHeight};
 }
 
-// The document's own copy of an image with these pixels, made on first use.
-const QImage& Remembered(Document& document, QImage image) {
-    const std::size_t key = std::hash<std::string_view>{}(
-        std::string_view(reinterpret_cast<const char*>(image.constBits()),
-                         static_cast<size_t>(image.sizeInBytes())));
-    auto [first, last] = document.images.equal_range(key);
-    for (auto it = first; it != last; ++it) {
-        if (it->second == image) {
-            return it->second;
+bool SamePixels(const Band& band, const BandRows& rows) {
+    if (band.width != rows.width || band.height != rows.height) {
+        return false;
+    }
+    const std::size_t lineBytes = static_cast<std::size_t>(band.width) * 3;
+    for (int32_t row = 0; row < band.height; ++row) {
+        if (std::memcmp(band.pixels.data() + lineBytes * static_cast<std::size_t>(row),
+                        rows.Row(row), lineBytes) != 0) {
+            return false;
         }
     }
-    return document.images.emplace(key, std::move(image))->second;
+    return true;
+}
+
+// The document's band with these pixels, made (converted and compressed) on first use; none
+// when memory runs out. Bands come again mostly right after themselves: the latest is asked first.
+const Band* Remembered(Document& document, const BandRows& rows) {
+    for (auto it = document.bands.rbegin(); it != document.bands.rend(); ++it) {
+        if (SamePixels(**it, rows)) {
+            return it->get();
+        }
+    }
+    auto band = std::make_unique<Band>();
+    band->width = rows.width;
+    band->height = rows.height;
+    const std::size_t lineBytes = static_cast<std::size_t>(rows.width) * 3;
+    try {
+        band->pixels.reserve(lineBytes * static_cast<std::size_t>(rows.height));
+        for (int32_t row = 0; row < rows.height; ++row) {
+            band->pixels.insert(band->pixels.end(), rows.Row(row), rows.Row(row) + lineBytes);
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    std::optional<ImageStream> stream =
+        EncodeImageStream(band->pixels.data(), lineBytes, rows.width, rows.height);
+    band->standIn = QImage(1, 1, QImage::Format_RGB32);
+    if (!stream || band->standIn.isNull()) {
+        return nullptr;
+    }
+    band->stream = std::move(*stream);
+    band->standIn.fill(Qt::white);
+    document.bands.push_back(std::move(band));
+    return document.bands.back().get();
+}
+
+// The document's file as it goes to the queue: the writer's PDF with the bands' image streams in
+// place of their stand-ins. False when the writer's file is not laid out as expected.
+bool PutBandsIn(Document& document) {
+    if (document.bands.empty()) {
+        return true;
+    }
+    std::vector<const ImageStream*> streams;
+    for (const auto& band : document.bands) {
+        streams.push_back(&band->stream);
+    }
+    const std::optional<std::string> update = ImageUpdate(
+        std::string_view(document.pdf.constData(), static_cast<std::size_t>(document.pdf.size())),
+        streams);
+    if (!update) {
+        return false;
+    }
+    document.pdf.append(update->data(), static_cast<qsizetype>(update->size()));
+    return true;
 }
 
 void CancelDocument(DeviceContextRecord& record) {
@@ -358,7 +424,7 @@ int EndDoc(DeviceContext dc) {
         document->painter.end();
     }
     spooler::Spooler& spool = spooler::Current();
-    bool sent = spool.StartPagePrinter(document->printer);
+    bool sent = PutBandsIn(*document) && spool.StartPagePrinter(document->printer);
     if (sent && !document->pdf.isEmpty()) {
         uint32_t written = 0;
         const auto length = static_cast<uint32_t>(document->pdf.size());
@@ -397,14 +463,18 @@ int StretchDIBits(DeviceContext dc, int xDest, int yDest, int destWidth, int des
             kLargestBandBytes) {
         return Fail(kErrorNotEnoughMemory, 0);
     }
-    QImage band = BandImage(static_cast<const uint8_t*>(bits), bitsLength, info, xSrc, ySrc,
-                            srcWidth, srcHeight);
-    if (band.isNull()) {
+    const std::optional<BandRows> rows = RowsOf(static_cast<const uint8_t*>(bits), bitsLength, info,
+                                                xSrc, ySrc, srcWidth, srcHeight);
+    if (!rows) {
         return Fail(kErrorInvalidParameter, 0);
     }
     Document& document = *record->document;
-    document.painter.drawImage(QRectF(xDest, yDest, destWidth, destHeight),
-                               Remembered(document, std::move(band)));
+    const Band* band = Remembered(document, *rows);
+    if (band == nullptr) {
+        return Fail(kErrorNotEnoughMemory, 0);
+    }
+    // The stand-in's one pixel spans the destination, as the band's pixels will.
+    document.painter.drawImage(QRectF(xDest, yDest, destWidth, destHeight), band->standIn);
     return srcHeight;
 }
 

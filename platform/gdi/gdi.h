@@ -1,9 +1,10 @@
 // Printer device contexts: what a program draws a printed page with. A device context is made for
 // a printer queue and a device mode; its coordinates are the printer's dots at the device mode's
 // resolution, the page its paper size. Each page is drawn into a PDF document, which goes to the
-// queue as one job under the document name when the document ends; identical images on a page
-// are embedded once. Handles are opaque numbers that are never reused: a stale one fails
-// harmlessly. One thread (the user-interface thread).
+// queue as one job under the document name when the document ends; each distinct image of a
+// document is converted, compressed and embedded once, however often it is drawn. Handles are
+// opaque numbers that are never reused: a stale one fails harmlessly. One thread (the
+// user-interface thread).
 #pragma once
 
 #include <cstddef>

@@ -3,10 +3,15 @@
 #include <cups/cups.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 #include "platform/registry/driver_registration.h"
 #include "platform/spooler/spooler.h"
@@ -41,17 +46,59 @@ bool IsRawDataType(const std::string& dataType) {
     return dataType.empty() || ::strcasecmp(dataType.c_str(), kRawDataType) == 0;
 }
 
-bool IsLocalQueue(const cups_dest_t& dest) {
-    const char* type = cupsGetOption("printer-type", dest.num_options, dest.options);
-    const unsigned long bits = type != nullptr ? std::strtoul(type, nullptr, 0) : 0;
-    const char* temporary = cupsGetOption("printer-is-temporary", dest.num_options, dest.options);
-    const bool isTemporary = temporary != nullptr && ::strcasecmp(temporary, "true") == 0;
-    return (bits & (kRemotePrinterBit | kDiscoveredPrinterBit)) == 0 && !isTemporary;
+// What the program reads of a queue, and whether this scheduler owns it (a local printer) or
+// only knows it from elsewhere (a connection).
+struct ListedQueue {
+    PrinterInfo2 info;
+    bool local = true;
+};
+
+// The attributes asked for: the queue, its driver and port, and what tells local from remote.
+constexpr const char* kListedAttributes[] = {"printer-name", "printer-make-and-model", "device-uri",
+                                             "printer-type", "printer-is-temporary"};
+
+// The order CUPS lists destinations in: by name, ignoring the case of ASCII letters.
+bool NameBefore(const ListedQueue& first, const ListedQueue& second) {
+    return std::lexicographical_compare(
+        first.info.printerName.begin(), first.info.printerName.end(),
+        second.info.printerName.begin(), second.info.printerName.end(), [](char a, char b) {
+            auto lower = [](char c) {
+                return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+            };
+            return lower(a) < lower(b);
+        });
 }
 
-std::string OptionOrEmpty(const cups_dest_t& dest, const char* name) {
-    const char* value = cupsGetOption(name, dest.num_options, dest.options);
-    return value != nullptr ? value : "";
+// The queue described by one printer group of a CUPS-Get-Printers answer, starting at `attribute`;
+// `attribute` is left at the first attribute after the group.
+std::optional<ListedQueue> ReadQueue(ipp_t* response, ipp_attribute_t*& attribute) {
+    ListedQueue queue;
+    bool named = false;
+    bool temporary = false;
+    unsigned long type = 0;
+    for (; attribute != nullptr && ippGetGroupTag(attribute) == IPP_TAG_PRINTER;
+         attribute = ippNextAttribute(response)) {
+        const char* name = ippGetName(attribute);
+        if (name == nullptr) {
+            continue;
+        }
+        const std::string_view which(name);
+        const char* text = ippGetString(attribute, 0, nullptr);
+        if (which == "printer-name" && text != nullptr) {
+            queue.info.printerName = text;
+            named = true;
+        } else if (which == "printer-make-and-model" && text != nullptr) {
+            queue.info.driverName = text;
+        } else if (which == "device-uri" && text != nullptr) {
+            queue.info.portName = text;
+        } else if (which == "printer-type") {
+            type = static_cast<unsigned long>(ippGetInteger(attribute, 0));
+        } else if (which == "printer-is-temporary") {
+            temporary = ippGetBoolean(attribute, 0) != 0;
+        }
+    }
+    queue.local = (type & (kRemotePrinterBit | kDiscoveredPrinterBit)) == 0 && !temporary;
+    return named ? std::optional(queue) : std::nullopt;
 }
 
 // One open printer handle: a connection for queries and, while a document is being written, a
@@ -88,34 +135,23 @@ class CupsSpooler : public Spooler {
             return false;
         }
         std::lock_guard lock(mutex_);
-        Connection http = Connect();
-        if (!http) {
+        // Callers ask for the local printers and then for the connections: the listing that
+        // served the first pass serves the second, if it follows at once.
+        std::optional<SharedListing> shared = std::exchange(sharedListing_, std::nullopt);
+        std::vector<ListedQueue> listed;
+        if (flags == kEnumConnections && shared &&
+            std::chrono::steady_clock::now() - shared->made < kListingSharedFor) {
+            listed = std::move(shared->queues);
+        } else if (!ListQueues(listed)) {
             return false;
+        } else if (flags == kEnumLocal) {
+            sharedListing_ = SharedListing{listed, std::chrono::steady_clock::now()};
         }
-        cups_dest_t* dests = nullptr;
-        const int count = cupsGetDests2(http.get(), &dests);
-        // A scheduler without queues answers "not found"; anything else is a failed listing.
-        if (count == 0 && !Succeeded(cupsLastError()) &&
-            cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND) {
-            NoteRequest(false);
-            cupsFreeDests(count, dests);
-            return false;
-        }
-        for (int i = 0; i < count; ++i) {
-            const cups_dest_t& dest = dests[i];
-            // Instances are saved option sets of a queue, not queues.
-            if (dest.instance != nullptr) {
-                continue;
+        for (ListedQueue& queue : listed) {
+            if (queue.local ? wantLocal : wantConnections) {
+                printers.push_back(std::move(queue.info));
             }
-            const bool local = IsLocalQueue(dest);
-            if (local ? !wantLocal : !wantConnections) {
-                continue;
-            }
-            printers.push_back(PrinterInfo2{dest.name,
-                                            OptionOrEmpty(dest, "printer-make-and-model"),
-                                            OptionOrEmpty(dest, "device-uri")});
         }
-        cupsFreeDests(count, dests);
         return true;
     }
 
@@ -282,6 +318,46 @@ class CupsSpooler : public Spooler {
     bool SchedulerUnreachable() const override { return unreachable_; }
 
   private:
+    // A listing kept for the pass that follows the one it served.
+    struct SharedListing {
+        std::vector<ListedQueue> queues;
+        std::chrono::steady_clock::time_point made;
+    };
+    static constexpr auto kListingSharedFor = std::chrono::seconds(2);
+
+    // Every queue of the scheduler, in the order CUPS lists destinations, from one request
+    // that asks only for what the program reads. False when the scheduler gives no listing.
+    bool ListQueues(std::vector<ListedQueue>& queues) {
+        Connection http = Connect();
+        if (!http) {
+            return false;
+        }
+        ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                     cupsUser());
+        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      static_cast<int>(std::size(kListedAttributes)), nullptr, kListedAttributes);
+        const IppMessage response(cupsDoRequest(http.get(), request, "/"));
+        // A scheduler without queues answers "not found"; anything else is a failed listing.
+        const ipp_status_t status = cupsLastError();
+        if (!response || (!Succeeded(status) && status != IPP_STATUS_ERROR_NOT_FOUND)) {
+            NoteRequest(false);
+            return false;
+        }
+        ipp_attribute_t* attribute = ippFirstAttribute(response.get());
+        while (attribute != nullptr) {
+            if (ippGetGroupTag(attribute) != IPP_TAG_PRINTER) {
+                attribute = ippNextAttribute(response.get());
+                continue;
+            }
+            if (std::optional<ListedQueue> queue = ReadQueue(response.get(), attribute)) {
+                queues.push_back(std::move(*queue));
+            }
+        }
+        std::stable_sort(queues.begin(), queues.end(), NameBefore);
+        return true;
+    }
+
     // Every call that needs the scheduler starts here, so the connection's outcome is what
     // SchedulerUnreachable() reports.
     Connection Connect() {
@@ -343,6 +419,7 @@ class CupsSpooler : public Spooler {
 
     std::mutex mutex_;
     std::atomic<bool> unreachable_ = false;
+    std::optional<SharedListing> sharedListing_;
     std::string server_;
     int port_ = 0;
     std::map<PrinterHandle, OpenQueue> queues_;

@@ -21,6 +21,7 @@ namespace ui {
 
 namespace {
 
+// How often a step that waits for the program is tried again.
 constexpr int kTickMs = 20;
 
 bool ParseNumber(const std::string& text, long& value) {
@@ -101,7 +102,9 @@ void StepRunner::Start() {
            (steps_[next_].verb == "answer-box" || steps_[next_].verb == "answer-file")) {
         RunNow(steps_[next_++]);
     }
-    ScheduleTick();
+    tickTimer_.setSingleShot(true);
+    connect(&tickTimer_, &QTimer::timeout, this, [this]() { Tick(); });
+    tickTimer_.start(0);
 }
 
 int StepRunner::Finish() {
@@ -121,10 +124,6 @@ int StepRunner::Finish() {
     return 0;
 }
 
-void StepRunner::ScheduleTick() {
-    QTimer::singleShot(kTickMs, this, [this]() { Tick(); });
-}
-
 void StepRunner::Tick() {
     if (next_ >= steps_.size()) {
         return;
@@ -135,12 +134,14 @@ void StepRunner::Tick() {
         stepTimer_.start();
     }
     // The next tick is queued before the step acts: an action that opens a modal dialog keeps
-    // the steps going from inside that dialog's loop.
+    // the steps going from inside that dialog's loop. The next step follows once the event loop
+    // has handled what is waiting; a step that has to wait for the program is tried again a
+    // tick later.
     std::string error;
     size_t index = next_;
     ++next_;
     stepStarted_ = false;
-    ScheduleTick();
+    tickTimer_.start(0);
     Outcome outcome = Execute(step, error);
     if (outcome == Outcome::Failed) {
         Fail(step, error);
@@ -152,6 +153,7 @@ void StepRunner::Tick() {
         }
         next_ = index;  // try the same step again on the next tick
         stepStarted_ = true;
+        tickTimer_.start(kTickMs);
     }
 }
 

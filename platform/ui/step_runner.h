@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,6 @@ class StepRunner : public QObject {
   private:
     enum class Outcome { Done, Retry, Failed };
 
-    void ScheduleTick();
     void Tick();
     Outcome Execute(const Step& step, std::string& error);
     static Outcome Act(input::Result result);
@@ -40,6 +40,7 @@ class StepRunner : public QObject {
     size_t next_ = 0;
     WindowHandle target_ = nullptr;
     int timeoutMs_ = 10000;
+    QTimer tickTimer_;
     QElapsedTimer stepTimer_;
     bool stepStarted_ = false;
     size_t checkedBoxes_ = 0;

@@ -8,10 +8,12 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/gdi/devmode.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/pdf_images.h"
 #include "tests/support/memory_spooler.h"
 #include "tests/support/scratch.h"
 
@@ -65,12 +67,26 @@ int Draw(gdi::DeviceContext dc, int x, int y, const Bitmap& bitmap) {
                               bitmap.bits.size(), bitmap.info);
 }
 
-size_t Count(const std::string& text, const std::string& what) {
-    size_t count = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++count;
+// The images a reader finds on the pages of a PDF: one "width x height object" line per
+// placement, as poppler's pdfimages lists them.
+std::vector<std::string> Placements(const std::string& pdfPath) {
+    std::vector<std::string> placements;
+    FILE* pipe = ::popen(("pdfimages -list '" + pdfPath + "' 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return placements;
     }
-    return count;
+    char line[512];
+    for (int number = 1; std::fgets(line, sizeof line, pipe) != nullptr; ++number) {
+        char type[32] = {};
+        int page = 0, index = 0, width = 0, height = 0, object = 0;
+        if (number > 2 && std::sscanf(line, "%d %d %31s %d %d %*s %*s %*s %*s %*s %d", &page,
+                                      &index, type, &width, &height, &object) == 6) {
+            placements.push_back(std::to_string(width) + "x" + std::to_string(height) + " " +
+                                 std::to_string(object));
+        }
+    }
+    EXPECT_EQ(::pclose(pipe), 0) << "pdfimages (Debian package poppler-utils) failed";
+    return placements;
 }
 
 class GdiTest : public ::testing::Test {
@@ -149,7 +165,14 @@ TEST_F(GdiTest, APageGoesToTheQueueAsOnePdfJobUnderTheDocumentName) {
     EXPECT_TRUE(document.ended);
     EXPECT_EQ(document.jobId, static_cast<uint32_t>(job));
     EXPECT_TRUE(Pdf().starts_with("%PDF-")) << Pdf().substr(0, 16);
-    EXPECT_EQ(Count(Pdf(), "/Subtype /Image"), 2u);
+    // Four placements of two embedded images, each with its own pixels.
+    const std::vector<std::string> placements = Placements(dir_.Write("page.pdf", Pdf()));
+    ASSERT_EQ(placements.size(), 4u);
+    EXPECT_EQ(placements[1], placements[0]);
+    EXPECT_EQ(placements[2], placements[0]);
+    EXPECT_TRUE(placements[0].starts_with("64x40 ")) << placements[0];
+    EXPECT_TRUE(placements[3].starts_with("64x41 ")) << placements[3];
+    EXPECT_NE(placements[3], placements[0]);
     // The page is the paper: 24 in by 297 mm in points.
     std::smatch box;
     ASSERT_TRUE(
@@ -287,6 +310,58 @@ TEST_F(GdiTest, FontsAreSelectedInTurnAndOnlyFreeOnesAreDeleted) {
     gdi::EndDoc(dc_);
     gdi::SelectObject(dc_, stock);
     EXPECT_TRUE(gdi::DeleteObject(again));
+}
+
+}  // namespace
+
+namespace {
+
+// A file laid out as the toolkit writes one: objects, one cross-reference table, the trailer.
+std::string SmallPdf(int images, const std::string& trailerExtra = "") {
+    std::string pdf = "%PDF-1.4\n1 0 obj\n<<\n/Type /Catalog\n>>\nendobj\n";
+    for (int i = 0; i < images; ++i) {
+        pdf += std::to_string(5 + i) +
+               " 0 obj\n<<\n/Type /XObject\n/Subtype /Image\n/Width 1\n/Height 1\n>>\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 1\n0000000000 65535 f \ntrailer\n<<\n/Size 9 \n/Root 1 0 R\n" + trailerExtra +
+           ">>\nstartxref\n" + std::to_string(xref) + " \n%%EOF\n";
+    return pdf;
+}
+
+TEST(PdfImagesTest, TheUpdateReplacesEachStandInAndPointsBackAtTheFilesOwnTable) {
+    const gdi::ImageStream first{4060, 1190, "first"};
+    const gdi::ImageStream second{4060, 595, "second"};
+    const std::string pdf = SmallPdf(2);
+    const auto update = gdi::ImageUpdate(pdf, {&first, &second});
+    ASSERT_TRUE(update.has_value());
+    const std::string file = pdf + *update;
+    // Each new object stands where the new table says, with its stream.
+    std::smatch entry;
+    for (const auto& [number, stream, height] :
+         {std::tuple{6, std::string("second"), 595}, std::tuple{5, std::string("first"), 1190}}) {
+        ASSERT_TRUE(std::regex_search(
+            *update, entry, std::regex(std::to_string(number) + " 1\n([0-9]{10}) 00000 n \n")));
+        const std::string object = file.substr(std::stoul(entry[1]));
+        EXPECT_TRUE(object.starts_with(std::to_string(number) + " 0 obj\n")) << object;
+        EXPECT_NE(object.find("/Height " + std::to_string(height) + "\n"), std::string::npos);
+        EXPECT_NE(object.find("/Length " + std::to_string(stream.size()) + "\n>>\nstream\n" +
+                              stream + "\nendstream"),
+                  std::string::npos);
+    }
+    ASSERT_TRUE(std::regex_search(*update, entry, std::regex("startxref\n([0-9]+)\n%%EOF\n$")));
+    EXPECT_TRUE(file.substr(std::stoul(entry[1])).starts_with("xref\n"));
+    EXPECT_NE(update->find("/Root 1 0 R\n/Prev " + std::to_string(pdf.find("xref\n")) + "\n>>"),
+              std::string::npos);
+}
+
+TEST(PdfImagesTest, FilesOfAnotherShapeAreLeftAlone) {
+    const gdi::ImageStream image{1, 1, "x"};
+    EXPECT_FALSE(gdi::ImageUpdate(SmallPdf(2), {&image}).has_value());
+    EXPECT_FALSE(gdi::ImageUpdate(SmallPdf(0), {&image}).has_value());
+    EXPECT_FALSE(gdi::ImageUpdate(SmallPdf(1, "/Prev 3\n"), {&image}).has_value());
+    EXPECT_FALSE(gdi::ImageUpdate("%PDF-1.4\n", {&image}).has_value());
+    EXPECT_TRUE(gdi::ImageUpdate(SmallPdf(1), {&image}).has_value());
 }
 
 }  // namespace
