@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "altutil/second_family.h"
+#include "common/utf8.h"
 #include "platform/system/file.h"
 #include "util/driver_media_config.h"
 
@@ -52,24 +53,6 @@ bool WriteInPlace(const std::string& path, uint64_t offset, const uint8_t* bytes
     }
     written = written && ::fsync(fd) == 0;
     return ::close(fd) == 0 && written;
-}
-
-void AppendUtf8(std::string& text, uint32_t codePoint) {
-    if (codePoint < 0x80) {
-        text += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        text += static_cast<char>(0xC0 | (codePoint >> 6));
-        text += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        text += static_cast<char>(0xE0 | (codePoint >> 12));
-        text += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | (codePoint >> 18));
-        text += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
 }
 
 // The code point that starts at text[at], and its length; malformed bytes give U+FFFD, one byte.

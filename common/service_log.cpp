@@ -12,6 +12,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "common/utf8.h"
 #include "platform/system/file.h"
 
 namespace {
@@ -160,21 +161,7 @@ class LineReader {
             }
             point = 0x10000 + ((point - 0xD800) << 10) + (*low - 0xDC00);
         }
-        if (point < 0x80) {
-            out += static_cast<char>(point);
-        } else if (point < 0x800) {
-            out += static_cast<char>(0xC0 | (point >> 6));
-            out += static_cast<char>(0x80 | (point & 0x3F));
-        } else if (point < 0x10000) {
-            out += static_cast<char>(0xE0 | (point >> 12));
-            out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (point & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (point >> 18));
-            out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (point & 0x3F));
-        }
+        AppendUtf8(out, point);
         return true;
     }
 
