@@ -71,7 +71,9 @@ WizardHost::~WizardHost() {
 ui::WindowHandle WizardHost::StartWizard(const char* printerName, ui::WindowHandle notifyWindow,
                                          uint32_t notifyMessage) {
     frame_.Start(printerName != nullptr ? printerName : "", notifyWindow, notifyMessage);
-    Load(DataFilePath(modulePath_));
+    if (!frame_.LoadDataFile(*this, modulePath_)) {
+        return nullptr;
+    }
     const std::string directory = ModuleDirectory(modulePath_);
     standardSampleBitmap_ = directory.empty() ? modulePath_ : directory + "Sample.bmp";
     osKind_ = CurrentOsKind();
