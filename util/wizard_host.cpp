@@ -8,6 +8,7 @@
 #include "util/cut_page.h"
 #include "util/density_page.h"
 #include "util/direction_mode_page.h"
+#include "util/driver_files.h"
 #include "util/feeding_page.h"
 #include "util/gap_page.h"
 #include "util/head_gap.h"
@@ -190,6 +191,12 @@ void WizardHost::Next() {
         const int printerInkSet = PrinterInkSet();
         if (printerInkSet != driverInkSet_) {
             ui::AppMessageBox(GetText(printerInkSet == -1 ? kNotAnsweringText : kOtherInkSetText),
+                              ui::kMbIconStop);
+            frame_.SetCurrent(kServiceMenuSlot);
+        } else if (const std::optional<DriverFileFault> fault =
+                       CheckDriverFiles(*store_, settings_)) {
+            // A driver file that cannot be read would show as no setting registered.
+            ui::AppMessageBox(GetText(kNoMediaConfigurationText) + "\n\n" + fault->Text(),
                               ui::kMbIconStop);
             frame_.SetCurrent(kServiceMenuSlot);
         }

@@ -111,6 +111,24 @@ TEST_F(WizardHostTest, WithoutAWholeDataFileTheModuleSaysAFileIsMissingAndHandsB
     EXPECT_EQ(Boxes().size(), 2u);
 }
 
+TEST_F(WizardHostTest, ADriverFileThatCannotBeReadStopsTheWayToTheSettingsWithItsName) {
+    AddPrinter("P", "ARVEN WL-4000");
+    const std::string ucf = UserFilePath("ARVEN WL-4000");
+    std::filesystem::create_directories(ucf);
+    Start("P");
+    ASSERT_EQ(ShownTemplate(), 3001);
+    Check(3001, true);
+    Click(kNext);
+    EXPECT_EQ(ShownTemplate(), 3001);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0], Box(ui::kMbIconStop, 360) + "\n\n" + ucf + ": it is a folder");
+    // Once the folder is gone, no setting is registered yet: the way is free.
+    std::filesystem::remove(ucf);
+    Click(kNext);
+    EXPECT_EQ(ShownTemplate(), 2000);
+    EXPECT_EQ(Boxes().size(), 1u);
+}
+
 TEST_F(WizardHostTest, OnlyTheChosenGapPageFollowsAndItsNextFinishes) {
     AddPrinter("P", "ARVEN WL-4000");
     Start("P");
