@@ -37,7 +37,7 @@ SettingsHost::Start SettingsHost::StartUp(const std::string& dataFilePath) {
         store_ = &firstStore_;
         return Start::NoMediaConfiguration;
     }
-    if (std::optional<util::DriverFileFault> fault = util::CheckDriverFiles(*store_, settings_)) {
+    if (std::optional<util::DriverFileFault> fault = util::CheckDriverFiles(*store_)) {
         fault_ = std::move(*fault);
         return Start::Faulty;
     }

@@ -37,10 +37,9 @@ std::string OpenProblem(const std::string& path, bool mayBeMissing, off_t* size)
 
 }  // namespace
 
-std::optional<DriverFileFault> CheckDriverFiles(MediaSettingsStore& store,
-                                                const UserSettings& settings) {
+std::optional<DriverFileFault> CheckDriverFiles(MediaSettingsStore& store) {
     const bool counted = store.ReadSlotCounts();
-    if (!counted || settings.userSlotCount <= 0) {
+    if (!counted || store.UserSlotCount() <= 0) {
         const std::string cfg = store.CfgPath();
         if (cfg.empty()) {
             // Windows 95/98/Me keep it in the machine's registry.

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "util/media_settings_store.h"
-#include "util/user_settings.h"
 
 namespace util {
 
@@ -19,12 +18,10 @@ struct DriverFileFault {
     std::string Text() const { return file + ": " + reason; }
 };
 
-// Reads the store's slot counts into the settings (as the start of the function does) and
-// checks both files: the media configuration must be there, readable, whole up to its directory,
-// and give the user configuration room for settings; the user configuration may be missing (no
-// setting was registered yet) but, when there, must be a regular file that can be read. The
-// first fault found, or none.
-std::optional<DriverFileFault> CheckDriverFiles(MediaSettingsStore& store,
-                                                const UserSettings& settings);
+// Reads the store's slot counts (as the start of the function does) and checks both files: the
+// media configuration must be there, readable, whole up to its directory, and give the user
+// configuration room for settings; the user configuration may be missing (no setting was registered
+// yet) but, when there, must be a regular file that can be read. The first fault found, or none.
+std::optional<DriverFileFault> CheckDriverFiles(MediaSettingsStore& store);
 
 }  // namespace util

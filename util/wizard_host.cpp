@@ -193,8 +193,7 @@ void WizardHost::Next() {
             ui::AppMessageBox(GetText(printerInkSet == -1 ? kNotAnsweringText : kOtherInkSetText),
                               ui::kMbIconStop);
             frame_.SetCurrent(kServiceMenuSlot);
-        } else if (const std::optional<DriverFileFault> fault =
-                       CheckDriverFiles(*store_, settings_)) {
+        } else if (const std::optional<DriverFileFault> fault = CheckDriverFiles(*store_)) {
             // A driver file that cannot be read would show as no setting registered.
             ui::AppMessageBox(GetText(kNoMediaConfigurationText) + "\n\n" + fault->Text(),
                               ui::kMbIconStop);

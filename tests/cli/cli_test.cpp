@@ -443,6 +443,9 @@ TEST_F(CliTest, DriverFilesThatCannotBeReadAreNamedNotTakenForNoSettings) {
         EXPECT_TRUE(list.err.starts_with("plenwise-cli: " + message + "\n")) << what << list.err;
     }
     EXPECT_EQ(Cli("settings list WL4000").exitCode, 0);
+    // The second family's store keeps its own slot count.
+    const CliResult second = Cli("settings list WL3000");
+    EXPECT_EQ(second.exitCode, 0) << second.err;
 
     // A mistyped machine folder is told, and not made.
     const CliResult mistyped = Cli("settings list WL4000", "PLENWISE_MACHINE=" + machine + "x");
