@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -386,6 +387,27 @@ TEST_F(CliTest, NamesThatAreNotUtf8AreEscapedInJsonAndATerminalSeesNoControlChar
               "file=/fw/\\x1b[2J\\x07.upg\n");
     EXPECT_EQ(Cli("log Cafe").out, "");
 
+    // A queue whose name is Latin-1, as CUPS accepts it: listed escaped, and taken back in that
+    // form, the manual's pipeline of list --json and clean.
+    const std::string cups = "set -a && . " + world_ + "/env && set +a && ";
+    const std::string cafe = "\"$(printf 'Caf\\351')\"";
+    ASSERT_EQ(
+        Shell(cups + "lpadmin -p " + cafe + " -E -v \"$(lpstat -v WL2000 | sed 's/.*: //')\" -P " +
+              Env("PLENWISE_OUT") + "/driver/ppd/ARVEN-WL-2000.ppd")
+            .exitCode,
+        0);
+    const CliResult list = Cli("list --json");
+    const CliResult clean = Cli("clean 'Caf\\xe9' --yes");
+    Shell(cups + "lpadmin -x " + cafe);
+    EXPECT_NE(list.out.find(R"({"queue":"Caf\\xe9","driver":"ARVEN WL-2000",)"), std::string::npos)
+        << list.out;
+    EXPECT_EQ(std::count_if(list.out.begin(), list.out.end(),
+                            [](char c) { return static_cast<unsigned char>(c) >= 0x80; }),
+              0);
+    EXPECT_EQ(clean.exitCode, 0) << clean.err;
+    EXPECT_EQ(clean.out,
+              "Caf\\xe9: the power cleaning was sent; the printer now cleans its heads.\n");
+
     // A firmware file whose version field holds an escape sequence.
     const std::string hostile = scratch_.Write("hostile.upg", FirmwareFile("B\x1B[2JN"));
     const CliResult check = Cli("firmware check WL4000 " + hostile);
@@ -452,6 +474,45 @@ TEST_F(CliTest, DriverFilesThatCannotBeReadAreNamedNotTakenForNoSettings) {
     EXPECT_EQ(mistyped.exitCode, 1);
     EXPECT_NE(mistyped.err.find(machine + "x does not exist"), std::string::npos) << mistyped.err;
     EXPECT_FALSE(fs::exists(machine + "x"));
+}
+
+TEST_F(CliTest, ADataFileCutShortOrEmptyMeansNotCompletelyInstalled) {
+    // The program beside data files of its own, one of them damaged in each case.
+    const std::string out = Env("PLENWISE_OUT");
+    const std::string program = scratch_ / "install/plenwise-cli";
+    fs::create_directories(scratch_ / "install");
+    fs::copy_file(out + "/plenwise-cli", program);
+    const struct {
+        const char* file;
+        size_t keep;  // bytes kept of the file; all but one, or none
+        const char* command;
+    } cases[] = {
+        {"selhub.dat", 0, "list"},
+        {"upkeep.dat", 1, "clean WL2000 --yes"},
+        {"util.dat", 1, "settings list WL4000"},
+    };
+    const size_t jobsBefore = testsupport::JobsOf(Journal(), "wl2000").size();
+    for (const auto& [file, keep, command] : cases) {
+        for (const char* data : {"selhub.dat", "upkeep.dat", "util.dat"}) {
+            const std::string whole = ScratchDir::Read(out + "/" + data);
+            scratch_.Write(std::string("install/") + data,
+                           data == std::string(file)
+                               ? whole.substr(0, keep == 0 ? 0 : whole.size() - 1)
+                               : whole);
+        }
+        const std::string err = scratch_ / "stderr";
+        std::string line = CommandLine(command);
+        line.replace(line.find(out + "/plenwise-cli"), out.size() + 13, program);
+        const RunResult run = Shell("{ " + line + " 2>" + err + "; }");
+        EXPECT_EQ(run.exitCode, 1) << command;
+        EXPECT_EQ(run.output, "") << command;
+        EXPECT_EQ(ScratchDir::Read(err),
+                  "plenwise-cli: " + scratch_ / "install/" + file +
+                      " lacks tables or texts (it is cut short or damaged): Plenwise is not "
+                      "completely installed\n")
+            << command;
+    }
+    EXPECT_EQ(testsupport::JobsOf(Journal(), "wl2000").size(), jobsBefore);
 }
 
 TEST_F(CliTest, AnExportNameLongerThanANameHoldsIsRefused) {
