@@ -1,7 +1,6 @@
 #include "cli/cli.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
@@ -243,12 +242,12 @@ QueueNameMatch::QueueNameMatch(const std::string& argument)
     : argument_(argument), unescaped_(UnescapedText(argument)) {}
 
 int QueueNameMatch::Rank(const std::string& queueName) const {
+    // As CUPS compares names: ASCII letters only, whatever the locale.
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     auto sameIgnoringCase = [&](const std::string& text) {
         return text.size() == queueName.size() &&
-               std::equal(text.begin(), text.end(), queueName.begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) ==
-                          std::tolower(static_cast<unsigned char>(b));
-               });
+               std::equal(text.begin(), text.end(), queueName.begin(),
+                          [&](char a, char b) { return lower(a) == lower(b); });
     };
     if (queueName == argument_) {
         return 4;

@@ -109,7 +109,7 @@ int RunSettingsList(Cli& cli, const Arguments& arguments) {
                                 host->MediaNameOfRecord(), texts, SettingValuesPage::Summary);
         for (size_t value = 0; value < values.size(); ++value) {
             std::cout << "  " << texts.GetText(kFirstValueLabel + 10 * static_cast<int32_t>(value))
-                      << OneLine(values[value]) << "\n";
+                      << TerminalText(OneLine(values[value])) << "\n";
         }
     }
     return kExitDone;
