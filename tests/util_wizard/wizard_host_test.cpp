@@ -94,14 +94,15 @@ TEST_F(WizardHostTest, AQueueTheSpoolerDoesNotListHasNoModelAndFailsTheCheck) {
 
 TEST_F(WizardHostTest, WithoutAWholeDataFileTheModuleSaysAFileIsMissingAndHandsBack) {
     AddPrinter("P", "ARVEN WL-4000");
-    const std::string whole = testsupport::ScratchDir::Read(std::string(std::getenv("PLENWISE_OUT")) + "/util.dat");
+    const std::string whole =
+        testsupport::ScratchDir::Read(std::string(std::getenv("PLENWISE_OUT")) + "/util.dat");
     // Missing, then cut short in its media type table.
     for (const std::string& bytes : {std::string(), whole.substr(0, whole.size() - 1)}) {
         if (!bytes.empty()) {
             scratch_.Write("elsewhere/util.dat", bytes);
         }
-        host_ = std::make_unique<util::WizardHost>(scratch_ / "elsewhere/util.so",
-                                                   util::UtilVariant());
+        host_ =
+            std::make_unique<util::WizardHost>(scratch_ / "elsewhere/util.so", util::UtilVariant());
         started_ = host_->StartWizard("P", hub_.selection.Handle(), kNotifyMessage);
         EXPECT_EQ(started_, nullptr);
         EXPECT_EQ(Shown(), nullptr);
