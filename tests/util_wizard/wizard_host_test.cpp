@@ -110,6 +110,16 @@ TEST_F(WizardHostTest, WithoutAWholeDataFileTheModuleSaysAFileIsMissingAndHandsB
         EXPECT_EQ(HandBacks().back(), kNotifyBackToSelection);
     }
     EXPECT_EQ(Boxes().size(), 2u);
+
+    // A whole data file without the pictures beside it: the wizard runs, drawing no images.
+    scratch_.Write("elsewhere/util.dat", whole);
+    host_ = std::make_unique<util::WizardHost>(scratch_ / "elsewhere/util.so", util::UtilVariant());
+    started_ = host_->StartWizard("P", hub_.selection.Handle(), kNotifyMessage);
+    EXPECT_EQ(ShownTemplate(), 3001);
+    ChooseGapPages({kBidirectional, kModeS});
+    ASSERT_NE(host_->ImageListOf(util::kBidirectionalImages), nullptr);
+    EXPECT_EQ(host_->ImageListOf(util::kBidirectionalImages)->Count(), 0);
+    EXPECT_TRUE(ui::SaveScreenshot(Shown()->Handle(), scratch_ / "gap.png"));  // paints
 }
 
 TEST_F(WizardHostTest, ADriverFileThatCannotBeReadStopsTheWayToTheSettingsWithItsName) {
