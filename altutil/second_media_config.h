@@ -49,6 +49,7 @@ class SecondMediaConfig : public MediaSettingsStore {
     bool LoadBase(uint32_t mediaId, int32_t modeFlag) override;
     int32_t ModesOf(uint32_t mediaId) const override;
     bool ReadSlotCounts() override;
+    int32_t UserSlotCount() const override { return slotCount_; }
     // The A_FCF CFG carries its mark.
     bool DriverFilePresent() const override;
     int32_t ListUserNames(int32_t max, std::vector<std::string>& names) const override;

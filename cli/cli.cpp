@@ -1,9 +1,12 @@
 #include "cli/cli.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <string_view>
 
 #include "altutil/variant.h"
+#include "common/utf8.h"
 #include "platform/system/file.h"
 #include "util/variant.h"
 
@@ -117,6 +120,21 @@ const Command* FindCommand(const std::vector<std::string>& words, size_t& nameWo
     return nullptr;
 }
 
+// The names of a synopsis's required operands in order ("QUEUE", "FILE"): its words that are
+// neither options nor optional.
+std::vector<std::string_view> OperandNames(std::string_view synopsis) {
+    std::vector<std::string_view> names;
+    while (!synopsis.empty()) {
+        const size_t end = std::min(synopsis.find(' '), synopsis.size());
+        const std::string_view word = synopsis.substr(0, end);
+        if (!word.empty() && !word.starts_with('-') && word.find_first_of("[]") == word.npos) {
+            names.push_back(word);
+        }
+        synopsis.remove_prefix(std::min(end + 1, synopsis.size()));
+    }
+    return names;
+}
+
 int UsageError(const std::string& message, const Command* command) {
     PrintError(message);
     if (command != nullptr) {
@@ -138,7 +156,7 @@ bool Cli::LoadHub() {
 std::optional<std::string> Cli::DataFile(const std::string& fileName) const {
     const std::string path = directory_ + fileName;
     if (!sys::InputFile(path).IsOpen()) {
-        PrintError(path + " cannot be read: Plenwise is not completely installed");
+        PrintNotInstalled(path, "cannot be read");
         return std::nullopt;
     }
     return path;
@@ -146,32 +164,49 @@ std::optional<std::string> Cli::DataFile(const std::string& fileName) const {
 
 bool Cli::LoadTexts(UiTextTable& table, const std::string& fileName) const {
     const std::optional<std::string> path = DataFile(fileName);
-    if (path) {
-        table.Load(*path);
+    if (!path) {
+        return false;
     }
-    return path.has_value();
+    table.Load(*path);
+    if (!table.Complete()) {
+        PrintNotInstalled(*path, kDamagedDataFile);
+        return false;
+    }
+    return true;
 }
 
 std::optional<ServedQueue> Cli::FindServedQueue(const std::string& name) {
+    if (found_ && found_->queue.printerName == name) {
+        return found_;
+    }
     if (!LoadHub()) {
         return std::nullopt;
     }
     bool unreachable = false;
-    for (const ServedQueue& served : ServedQueues(hub_, &unreachable)) {
-        if (served.queue.printerName == name) {
-            return served;
-        }
+    const std::vector<ServedQueue> served = ServedQueues(hub_, &unreachable);
+    const QueueNameMatch match(name);
+    if (const ServedQueue* queue = match.Best(
+            served, [](const ServedQueue& q) -> auto& { return q.queue.printerName; })) {
+        found_ = *queue;
+        return found_;
     }
     if (unreachable) {
         PrintText(std::cerr, hub_.GetText(kNoPrintSystemText));
         return std::nullopt;
     }
-    spooler::PrinterInfo2 queue;
-    if (spooler::FindPrinter(name, queue)) {
-        PrintError(name + ": its printer model \"" + queue.driverName +
-                   "\" is not one that Plenwise serves");
+    std::vector<spooler::PrinterInfo2> queues;
+    for (uint32_t pass : {spooler::kEnumLocal, spooler::kEnumConnections}) {
+        std::vector<spooler::PrinterInfo2> listed;
+        if (spooler::Current().EnumPrinters(pass, listed)) {
+            queues.insert(queues.end(), listed.begin(), listed.end());
+        }
+    }
+    if (const spooler::PrinterInfo2* queue = match.Best(
+            queues, [](const spooler::PrinterInfo2& q) -> auto& { return q.printerName; })) {
+        PrintError(TerminalText(queue->printerName) + ": its printer model \"" +
+                   TerminalText(queue->driverName) + "\" is not one that Plenwise serves");
     } else {
-        PrintError(name + ": no such print queue");
+        PrintError(TerminalText(name) + ": no such print queue");
     }
     return std::nullopt;
 }
@@ -197,6 +232,37 @@ void PrintText(std::ostream& out, const std::string& text) {
     if (text.empty() || text.back() != '\n') {
         out << '\n';
     }
+}
+
+std::string TerminalText(std::string_view text) {
+    return EscapedText(text, Escape::NotUtf8AndControls);
+}
+
+QueueNameMatch::QueueNameMatch(const std::string& argument)
+    : argument_(argument), unescaped_(UnescapedText(argument)) {}
+
+int QueueNameMatch::Rank(const std::string& queueName) const {
+    // As CUPS compares names: ASCII letters only, whatever the locale.
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    auto sameIgnoringCase = [&](const std::string& text) {
+        return text.size() == queueName.size() &&
+               std::equal(text.begin(), text.end(), queueName.begin(),
+                          [&](char a, char b) { return lower(a) == lower(b); });
+    };
+    if (queueName == argument_) {
+        return 4;
+    }
+    if (queueName == unescaped_) {
+        return 3;
+    }
+    if (sameIgnoringCase(argument_)) {
+        return 2;
+    }
+    return sameIgnoringCase(unescaped_) ? 1 : 0;
+}
+
+void PrintNotInstalled(const std::string& path, const std::string& problem) {
+    PrintError(TerminalText(path) + " " + problem + ": Plenwise is not completely installed");
 }
 
 void PrintError(const std::string& message) {
@@ -255,6 +321,27 @@ int Run(const std::vector<std::string>& arguments, const std::string& programDir
             "--wait takes whole seconds from 0 to " + std::to_string(kLongestWaitSeconds), command);
     }
     Cli cli(programDirectory);
+    // Operands are taken as the file system and the print system name them: a FILE as an
+    // absolute path (the service log records where the file was), a QUEUE as the queue it
+    // matches.
+    const std::vector<std::string_view> names = OperandNames(command->synopsis);
+    for (size_t i = 0; i < names.size() && i < operands.words.size(); ++i) {
+        std::string& operand = operands.words[i];
+        std::error_code failed;
+        if (names[i] == "FILE" && !operand.empty()) {
+            const std::filesystem::path absolute = std::filesystem::absolute(operand, failed);
+            operand = failed ? operand : absolute.string();
+        }
+    }
+    for (size_t i = 0; i < names.size() && i < operands.words.size(); ++i) {
+        if (names[i] == "QUEUE") {
+            const std::optional<ServedQueue> served = cli.FindServedQueue(operands.words[i]);
+            if (!served) {
+                return kExitFailed;
+            }
+            operands.words[i] = served->queue.printerName;
+        }
+    }
     return command->run(cli, operands);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -51,12 +52,51 @@ class Cli {
     std::string directory_;
     HubTables hub_;
     bool hubLoaded_ = false;
+    std::optional<ServedQueue> found_;  // the queue found last, asked again by its own name
 };
+
+// How a QUEUE argument names a queue, as the print system finds them: the name exactly, or as
+// the escaped form plenwise-cli's output gives a name that is not UTF-8 (\xNN), or either with
+// ASCII letters in another case. The best match wins.
+class QueueNameMatch {
+  public:
+    explicit QueueNameMatch(const std::string& argument);
+
+    // 0 when the queue name does not match; higher for a closer match.
+    int Rank(const std::string& queueName) const;
+    // The element of the best matching name, or null.
+    template <typename T, typename NameOf>
+    const T* Best(const std::vector<T>& items, NameOf nameOf) const {
+        const T* best = nullptr;
+        int bestRank = 0;
+        for (const T& item : items) {
+            const int rank = Rank(nameOf(item));
+            if (rank > bestRank) {
+                best = &item;
+                bestRank = rank;
+            }
+        }
+        return best;
+    }
+
+  private:
+    std::string argument_;
+    std::string unescaped_;
+};
+
+// Text from outside (names, versions, paths) for the terminal: control characters and bytes that
+// are not UTF-8 shown escaped (\x1b), in the form a QUEUE argument takes back.
+std::string TerminalText(std::string_view text);
 
 // A text of a data file as one message line (or lines) for the terminal.
 void PrintText(std::ostream& out, const std::string& text);
 // An error of plenwise-cli's own on standard error, "plenwise-cli: " first.
 void PrintError(const std::string& message);
+// That a file of the installation beside the program cannot serve: the path and the problem
+// ("cannot be read", kDamagedDataFile).
+void PrintNotInstalled(const std::string& path, const std::string& problem);
+inline constexpr const char* kDamagedDataFile =
+    "lacks tables or texts (it is cut short or damaged)";
 
 int RunList(Cli& cli, const Arguments& arguments);
 int RunClean(Cli& cli, const Arguments& arguments);

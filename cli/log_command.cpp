@@ -11,14 +11,20 @@ int RunLog(Cli&, const Arguments& arguments) {
     if (arguments.Has(kOptionSince)) {
         since = ServiceTimeSeconds(arguments.since);
         if (!since) {
-            PrintError("--since takes a date such as 2024-05-02 or \"2024-05-02 14:00\"");
+            PrintError(
+                "--since takes a date that exists, such as 2024-05-02 or \"2024-05-02 14:00\"");
             return kExitUsage;
         }
     }
     const std::string path = ServiceLogPath();
     size_t skipped = 0;
-    for (const ServiceRecord& record : ReadServiceLog(path, &skipped)) {
-        if (!arguments.words.empty() && record.queue != arguments.words[0]) {
+    std::string error;
+    const std::vector<ServiceRecord> records = ReadServiceLog(path, &skipped, &error);
+    // The queue's records whatever the case of its name, as the print system finds queues.
+    const std::optional<QueueNameMatch> queue =
+        arguments.words.empty() ? std::nullopt : std::optional(QueueNameMatch(arguments.words[0]));
+    for (const ServiceRecord& record : records) {
+        if (queue && queue->Rank(record.queue) == 0) {
             continue;
         }
         if (since) {
@@ -31,17 +37,21 @@ int RunLog(Cli&, const Arguments& arguments) {
             std::cout << ServiceRecordLine(record) << "\n";
             continue;
         }
-        std::cout << record.time << "  " << record.queue << "  " << record.action << "  "
-                  << record.result;
+        std::cout << TerminalText(record.time) << "  " << TerminalText(record.queue) << "  "
+                  << TerminalText(record.action) << "  " << TerminalText(record.result);
         for (const auto& [key, value] : record.details) {
-            std::cout << "  " << key << "=" << value;
+            std::cout << "  " << TerminalText(key) << "=" << TerminalText(value);
         }
         std::cout << "\n";
     }
     if (skipped > 0) {
-        PrintError(path + ": " + std::to_string(skipped) +
+        PrintError(TerminalText(path) + ": " + std::to_string(skipped) +
                    (skipped == 1 ? " line that could not be read was skipped"
                                  : " lines that could not be read were skipped"));
+    }
+    if (!error.empty()) {
+        PrintError(TerminalText(path) + " cannot be read: " + error);
+        return kExitFailed;
     }
     return kExitDone;
 }

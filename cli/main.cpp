@@ -1,13 +1,26 @@
 // plenwise-cli: see cli/cli.h. It finds the data files of the modules beside itself, as the
 // modules do.
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
 #include "platform/system/module.h"
+#include "platform/system/standard_streams.h"
 
 int main(int argc, char** argv) {
+    sys::OpenClosedStandardStreams();
+    sys::CheckStandardOutput();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const std::string program = sys::ExecutablePath();
-    return cli::Run(arguments, program.substr(0, program.rfind('/') + 1));
+    int result = cli::Run(arguments, program.substr(0, program.rfind('/') + 1));
+    // A script reads the output: a cut one must not end as done.
+    std::string reason;
+    if (!sys::FinishStandardOutput(reason)) {
+        std::cerr << "plenwise-cli: the output could not be written: " << reason << "\n";
+        if (result != cli::kExitUsage) {
+            result = cli::kExitFailed;
+        }
+    }
+    return result;
 }

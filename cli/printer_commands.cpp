@@ -78,8 +78,9 @@ void PrintTable(const std::vector<QueueRow>& rows) {
                                             "STATE", "FIRMWARE", "INK SET"};
     std::vector<std::vector<std::string>> cells;
     for (const QueueRow& row : rows) {
-        cells.push_back({row.queue, row.driver, std::to_string(row.family), StateName(row.state),
-                         row.firmware.empty() ? "-" : row.firmware,
+        cells.push_back({TerminalText(row.queue), TerminalText(row.driver),
+                         std::to_string(row.family), StateName(row.state),
+                         row.firmware.empty() ? "-" : TerminalText(row.firmware),
                          row.inkSet < 0 ? "-" : std::to_string(row.inkSet)});
     }
     std::vector<size_t> widths;
@@ -121,7 +122,7 @@ bool ReadyWithVersion(const UiTextTable& texts, PrinterQueries& queries,
 
 bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion) {
     if (!ReadFileVersion(path, fileVersion)) {
-        PrintError(path + ": the firmware file cannot be read");
+        PrintError(TerminalText(path) + ": the firmware file cannot be read");
         return false;
     }
     return true;
@@ -203,7 +204,14 @@ int RunList(Cli& cli, const Arguments& arguments) {
 int RunClean(Cli& cli, const Arguments& arguments) {
     const std::string& queue = arguments.words[0];
     UiTextTable texts;
-    if (!cli.LoadTexts(texts, "upkeep.dat") || !cli.FindServedQueue(queue)) {
+    const std::optional<ServedQueue> served = cli.FindServedQueue(queue);
+    if (!served || !cli.LoadTexts(texts, "upkeep.dat")) {
+        return kExitFailed;
+    }
+    // The cleaning travels as a job of the queue: one that takes none is not the printer's fault.
+    if (!served->queue.acceptingJobs) {
+        PrintError(TerminalText(queue) +
+                   ": the print queue does not accept jobs (cupsaccept lets it take them again)");
         return kExitFailed;
     }
     QueueLink link(queue);
@@ -213,7 +221,8 @@ int RunClean(Cli& cli, const Arguments& arguments) {
         PrintText(std::cerr, texts.GetText(upkeep::kFailureText));
         return kExitFailed;
     }
-    std::cout << queue << ": the power cleaning was sent; the printer now cleans its heads.\n";
+    std::cout << TerminalText(queue)
+              << ": the power cleaning was sent; the printer now cleans its heads.\n";
     return kExitDone;
 }
 
@@ -225,8 +234,10 @@ int RunFirmwareCheck(Cli& cli, const Arguments& arguments) {
     const UiTextTable& texts = start.texts;
     const FirmwareVersion& printerVersion = start.printerVersion;
     const FirmwareVersion& fileVersion = start.fileVersion;
-    std::cout << texts.GetText(116) << " " << FirmwareVersionText(printerVersion) << "\n"
-              << texts.GetText(117) << " " << FirmwareVersionText(fileVersion) << "\n";
+    std::cout << texts.GetText(116) << " " << TerminalText(FirmwareVersionText(printerVersion))
+              << "\n"
+              << texts.GetText(117) << " " << TerminalText(FirmwareVersionText(fileVersion))
+              << "\n";
     switch (CheckFirmwareFit(printerVersion, fileVersion)) {
         case FirmwareFit::OtherModel:
             PrintMessage(std::cerr, texts, DownloadResult::OtherModel);
@@ -255,14 +266,15 @@ int RunFirmwareLoad(Cli& cli, const Arguments& arguments) {
                                                      start.fileVersion, waitSeconds * 1000, wait);
     if (outcome.result != DownloadResult::Done) {
         if (outcome.result == DownloadResult::NotConfirmed) {
-            std::cerr << texts.GetText(116) << " " << FirmwareVersionText(outcome.versionAfter)
-                      << "\n";
+            std::cerr << texts.GetText(116) << " "
+                      << TerminalText(FirmwareVersionText(outcome.versionAfter)) << "\n";
         }
         PrintMessage(std::cerr, texts, outcome.result);
         return kExitFailed;
     }
     PrintMessage(std::cout, texts, outcome.result);
-    std::cout << texts.GetText(116) << " " << FirmwareVersionText(outcome.versionAfter) << "\n";
+    std::cout << texts.GetText(116) << " "
+              << TerminalText(FirmwareVersionText(outcome.versionAfter)) << "\n";
     return kExitDone;
 }
 

@@ -1,10 +1,13 @@
 // The commands on the custom media settings of a queue's driver: settings list and export.
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <vector>
 
 #include "cli/cli.h"
 #include "cli/settings_host.h"
+#include "platform/registry/machine_folder.h"
 #include "util/setting_save.h"
 #include "util/setting_values.h"
 
@@ -45,19 +48,34 @@ std::unique_ptr<SettingsHost> StartSettings(Cli& cli, const std::string& queue) 
     }
     const std::optional<Cli::MediaModule> module = cli.MediaModuleOf(served->modelKey);
     if (!module) {
-        PrintError(queue + ": its printer model keeps no custom media settings");
+        PrintError(TerminalText(queue) + ": its printer model keeps no custom media settings");
         return nullptr;
     }
     const std::optional<std::string> dataFile = cli.DataFile(module->dataFile);
     if (!dataFile) {
         return nullptr;
     }
+    // Reading the driver's files would make a machine folder at a mistyped PLENWISE_MACHINE.
+    const std::string machine = machine::MachineFolder();
+    if (!std::filesystem::is_directory(machine)) {
+        PrintError(TerminalText(machine) +
+                   " does not exist: the printer driver is not installed there (PLENWISE_MACHINE "
+                   "names the folder)");
+        return nullptr;
+    }
     auto host = std::make_unique<SettingsHost>(*module->variant, queue);
     switch (host->StartUp(*dataFile)) {
+        case SettingsHost::Start::DataFileDamaged:
+            PrintNotInstalled(*dataFile, kDamagedDataFile);
+            return nullptr;
         case SettingsHost::Start::NoSettings:
-            PrintError(queue + ": its printer model keeps no custom media settings");
+            PrintError(TerminalText(queue) + ": its printer model keeps no custom media settings");
             return nullptr;
         case SettingsHost::Start::NoMediaConfiguration:
+            PrintText(std::cerr, host->Texts().GetText(kNoMediaConfigurationText));
+            return nullptr;
+        case SettingsHost::Start::Faulty:
+            PrintError(TerminalText(host->Fault().Text()));
             PrintText(std::cerr, host->Texts().GetText(kNoMediaConfigurationText));
             return nullptr;
         case SettingsHost::Start::Ready:
@@ -77,12 +95,12 @@ int RunSettingsList(Cli& cli, const Arguments& arguments) {
     std::vector<std::string> names;
     host->Store().ListUserNames(kMostUserSettings, names);
     if (names.empty()) {
-        std::cout << queue << ": no custom media settings are registered.\n";
+        std::cout << TerminalText(queue) << ": no custom media settings are registered.\n";
         return kExitDone;
     }
     const UtilDataFile& texts = host->Texts();
     for (size_t i = 0; i < names.size(); ++i) {
-        std::cout << (i == 0 ? "" : "\n") << names[i] << "\n";
+        std::cout << (i == 0 ? "" : "\n") << TerminalText(names[i]) << "\n";
         if (!host->LoadSetting(names[i])) {
             continue;
         }
@@ -91,7 +109,7 @@ int RunSettingsList(Cli& cli, const Arguments& arguments) {
                                 host->MediaNameOfRecord(), texts, SettingValuesPage::Summary);
         for (size_t value = 0; value < values.size(); ++value) {
             std::cout << "  " << texts.GetText(kFirstValueLabel + 10 * static_cast<int32_t>(value))
-                      << OneLine(values[value]) << "\n";
+                      << TerminalText(OneLine(values[value])) << "\n";
         }
     }
     return kExitDone;
@@ -106,8 +124,17 @@ int RunSettingsExport(Cli& cli, const Arguments& arguments) {
         return kExitFailed;
     }
     const UtilDataFile& texts = host->Texts();
-    if (!host->LoadSetting(name)) {
-        PrintError(queue + ": no custom media setting is named \"" + name + "\"");
+    // A stored name is matched over the bytes a name holds: a longer name would find the
+    // setting of its prefix, which is not the setting asked for.
+    std::vector<std::string> names;
+    host->Store().ListUserNames(kMostUserSettings, names);
+    if (std::find(names.begin(), names.end(), name) == names.end() || !host->LoadSetting(name)) {
+        const auto longest = static_cast<size_t>(host->Store().LongestName());
+        PrintError(TerminalText(queue) + ": no custom media setting is named \"" +
+                   TerminalText(name) + "\"" +
+                   (name.size() > longest
+                        ? " (a name holds at most " + std::to_string(longest) + " bytes)"
+                        : ""));
         return kExitFailed;
     }
     // The selection page offers no setting of a media the data file does not know.
@@ -123,8 +150,8 @@ int RunSettingsExport(Cli& cli, const Arguments& arguments) {
             return kExitFailed;
         case util::ExportTarget::ReplacesSetting:
             if (!arguments.Has(kOptionReplace)) {
-                PrintError(path + " already holds a setting named \"" + name +
-                           "\": add --replace to replace it");
+                PrintError(TerminalText(path) + " already holds a setting named \"" +
+                           TerminalText(name) + "\": add --replace to replace it");
                 return kExitFailed;
             }
             break;
@@ -135,7 +162,8 @@ int RunSettingsExport(Cli& cli, const Arguments& arguments) {
         PrintText(std::cerr, texts.GetText(kExportNotWrittenText));
         return kExitFailed;
     }
-    std::cout << "\"" << name << "\" of " << queue << " is exported to " << path << ".\n";
+    std::cout << "\"" << TerminalText(name) << "\" of " << TerminalText(queue) << " is exported to "
+              << TerminalText(path) << ".\n";
     return kExitDone;
 }
 

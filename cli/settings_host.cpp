@@ -19,6 +19,9 @@ SettingsHost::~SettingsHost() {
 
 SettingsHost::Start SettingsHost::StartUp(const std::string& dataFilePath) {
     data_.Load(dataFilePath);
+    if (!data_.Complete()) {
+        return Start::DataFileDamaged;
+    }
     osKind_ = CurrentOsKind();
     util::QueueDriver queue = util::FindQueueDriver(printerName_);
     driverName_ = std::move(queue.driverName);
@@ -34,7 +37,10 @@ SettingsHost::Start SettingsHost::StartUp(const std::string& dataFilePath) {
         store_ = &firstStore_;
         return Start::NoMediaConfiguration;
     }
-    store_->ReadSlotCounts();
+    if (std::optional<util::DriverFileFault> fault = util::CheckDriverFiles(*store_)) {
+        fault_ = std::move(*fault);
+        return Start::Faulty;
+    }
     return Start::Ready;
 }
 

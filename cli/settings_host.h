@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "util/driver_files.h"
 #include "util/driver_media_config.h"
 #include "util/driver_settings_library.h"
 #include "util/media_type_table.h"
@@ -23,8 +24,10 @@ class SettingsHost : public UserSettingsHost {
 
     // Reads the module's data file (texts and media types), the queue's driver and ink set, and
     // chooses the store the function would work on, taking its slot counts.
-    enum class Start { Ready, NoSettings, NoMediaConfiguration };
+    // Faulty when a driver file cannot serve the settings (Fault() says which and why).
+    enum class Start { Ready, DataFileDamaged, NoSettings, NoMediaConfiguration, Faulty };
     Start StartUp(const std::string& dataFilePath);
+    const util::DriverFileFault& Fault() const { return fault_; }
 
     std::string DriverName() const override { return driverName_; }
     int32_t DriverInkSet() const override { return driverInkSet_; }
@@ -60,6 +63,7 @@ class SettingsHost : public UserSettingsHost {
     DriverMediaConfig firstStore_;
     std::unique_ptr<MediaSettingsStore> secondStore_;
     MediaSettingsStore* store_ = &firstStore_;
+    util::DriverFileFault fault_;
 };
 
 }  // namespace cli

@@ -1,6 +1,7 @@
 #include "common/page_frame.h"
 
 #include "common/plugin_entry.h"
+#include "platform/ui/message_box.h"
 
 PageFrame::PageFrame(size_t slotCount, PrinterLink& link)
     : link_(link), pages_(slotCount), enabled_(slotCount, 1) {}
@@ -79,6 +80,16 @@ void PageFrame::HandBack(intptr_t lParam) {
     link_.Unbind();
     // Posted, never sent: the hub acts once the page's handler has returned.
     ui::PostMessage(notifyWindow_, notifyMessage_, 0, lParam);
+}
+
+bool PageFrame::LoadDataFile(UiTextTable& tables, const std::string& modulePath) {
+    tables.Load(DataFilePath(modulePath));
+    if (tables.Complete()) {
+        return true;
+    }
+    ui::AppMessageBox(kNotInstalledText, ui::kMbIconStop);
+    HandBack(kNotifyBackToSelection);
+    return false;
 }
 
 ui::WindowHandle PageFrame::FirstPageWindow() const {

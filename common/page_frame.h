@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/printer_link.h"
+#include "common/ui_text_table.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/window.h"
 
@@ -41,6 +42,9 @@ class PageFrame {
     void Exit();
     // Releases the link and posts the notify message with the given lParam.
     void HandBack(intptr_t lParam);
+    // Loads the module's data file into its host's tables. When the file is not complete, tells
+    // the operator that a necessary file is missing and hands back to the selection: false.
+    bool LoadDataFile(UiTextTable& tables, const std::string& modulePath);
 
     // The page in the lowest filled slot.
     ui::WindowHandle FirstPageWindow() const;

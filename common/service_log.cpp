@@ -77,7 +77,8 @@ class LineReader {
         while (at_ < text_.size()) {
             const char c = text_[at_++];
             if (c == '"') {
-                return out;
+                // Bytes that are not UTF-8 stand escaped in the line (EscapedText).
+                return UnescapedText(out);
             }
             if (static_cast<unsigned char>(c) < 0x20) {
                 return std::nullopt;  // control characters stand escaped
@@ -207,6 +208,12 @@ std::optional<int> Digits(std::string_view text, std::size_t at, std::size_t wid
     return value;
 }
 
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 std::string TwoDigits(long value) {
     return std::string(1, static_cast<char>('0' + value / 10 % 10)) +
            static_cast<char>('0' + value % 10);
@@ -241,7 +248,7 @@ ServiceRecord MakeServiceRecord(std::string queue, std::string driver, std::stri
 std::string JsonQuoted(std::string_view text) {
     static const char kHex[] = "0123456789abcdef";
     std::string out = "\"";
-    for (char c : text) {
+    for (char c : EscapedText(text, Escape::NotUtf8)) {
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
             case '"':
@@ -404,11 +411,21 @@ bool LogServiceAction(std::string queue, std::string driver, std::string action,
         ServiceLogPath());
 }
 
-std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* skipped) {
+std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* skipped,
+                                          std::string* error) {
     std::vector<ServiceRecord> records;
     std::size_t dropped = 0;
+    std::string failure;
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.get() >= 0 && IsRegularFile(file.get()) && Lock(file.get(), LOCK_SH)) {
+    if (file.get() < 0) {
+        if (errno != ENOENT) {
+            failure = std::strerror(errno);
+        }
+    } else if (!IsRegularFile(file.get())) {
+        failure = "not a regular file";
+    } else if (!Lock(file.get(), LOCK_SH)) {
+        failure = std::strerror(errno);
+    } else {
         std::string line;
         bool tooLong = false;
         auto finish = [&]() {
@@ -429,6 +446,9 @@ std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* 
             const ssize_t got = ::read(file.get(), chunk.data(), chunk.size());
             if (got < 0 && errno == EINTR) {
                 continue;
+            }
+            if (got < 0) {
+                failure = std::strerror(errno);
             }
             if (got <= 0) {
                 break;
@@ -451,6 +471,9 @@ std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* 
     if (skipped != nullptr) {
         *skipped = dropped;
     }
+    if (error != nullptr) {
+        *error = failure;
+    }
     return records;
 }
 
@@ -460,7 +483,7 @@ std::optional<int64_t> ServiceTimeSeconds(std::string_view text) {
     const std::optional<int> month = Digits(text, 5, 2);
     const std::optional<int> day = Digits(text, 8, 2);
     if (!year || !month || !day || text[4] != '-' || text[7] != '-' || *month < 1 || *month > 12 ||
-        *day < 1 || *day > 31) {
+        *day < 1 || *day > DaysInMonth(*year, *month)) {
         return std::nullopt;
     }
     parts.tm_year = *year - 1900;

@@ -64,8 +64,11 @@ bool LogServiceAction(std::string queue, std::string driver, std::string action,
                       ServiceDetails details, std::string result);
 
 // The records of the log in file order. Lines that do not parse, and lines longer than
-// kLongestServiceLine, are skipped (and counted in `skipped` when given). A missing log has none.
-std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* skipped = nullptr);
+// kLongestServiceLine, are skipped (and counted in `skipped` when given). A missing log has none;
+// one that is there but cannot be read (no permission, not a regular file, a failed read) sets
+// `error`, when given, to the reason ("" otherwise), and gives the records read before.
+std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* skipped = nullptr,
+                                          std::string* error = nullptr);
 inline constexpr std::size_t kLongestServiceLine = 64 * 1024;
 
 // One record as its log line, without the line feed; and back. Any text that is not exactly
@@ -73,10 +76,13 @@ inline constexpr std::size_t kLongestServiceLine = 64 * 1024;
 std::string ServiceRecordLine(const ServiceRecord& record);
 std::optional<ServiceRecord> ParseServiceRecord(std::string_view line);
 
-// A JSON string literal of the text: quotes, backslashes and control characters escaped.
+// A JSON string literal of the text, always valid UTF-8: bytes that are not UTF-8 are written as
+// EscapedText writes them ("\xNN" in the string's value), then quotes, backslashes and control
+// characters are escaped as JSON requires. The reader maps such values back to the bytes.
 std::string JsonQuoted(std::string_view text);
 
 // Seconds since the epoch of a record's time, or of a time the user gives in local time
 // ("2024-05-02", "2024-05-02 14:03", "2024-05-02T14:03:11", each optionally followed by "Z" or
-// an offset such as "+02:00"); none when the text is no such time.
+// an offset such as "+02:00"); none when the text is no such time, or names a day that does not
+// exist (2024-02-30).
 std::optional<int64_t> ServiceTimeSeconds(std::string_view text);

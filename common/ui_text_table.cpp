@@ -98,6 +98,7 @@ void UiTextTable::ReadTextTable(std::istream& in) {
 void UiTextTable::Load(const std::string& path) {
     std::ifstream in = OpenDataFile(path);
     ReadTextTable(in);
+    NoteLoaded(in, true);
 }
 
 std::string UiTextTable::GetText(int32_t number) const {
@@ -144,6 +145,7 @@ void HubTables::Load(const std::string& path) {
     ReadTextTable(in);
     functions_ = ReadTable(in, kFunctionRecordSize);
     printerModels_ = ReadTable(in, kPrinterModelRecordSize);
+    NoteLoaded(in, functions_.Count() > 0 && printerModels_.Count() > 0);
 }
 
 int32_t HubTables::FunctionCount() const {

@@ -43,6 +43,11 @@ class UiTextTable {
     // The text of the first record with that number, backslash-n turned into '\n'; "" when none.
     std::string GetText(int32_t number) const;
 
+    // Whether the last Load found the whole file of this module's tables: the file opened, and
+    // every table the module reads has records and is there whole (not cut short, no absurd
+    // count). A module whose data file is not complete is not completely installed.
+    bool Complete() const { return complete_; }
+
   protected:
     // Tables are bounded so that a corrupt count cannot make a module allocate (and zero) vast
     // amounts of memory; a table larger than this counts as unallocatable, hence empty. The real
@@ -59,10 +64,20 @@ class UiTextTable {
     static RecordTable ReadTable(std::istream& in, std::size_t recordSize);
 
     void ReadTextTable(std::istream& in);
+    // Notes the outcome of a Load, with the stream after its last table: complete when no read
+    // failed, the text table has records and so have the module's further tables.
+    void NoteLoaded(const std::istream& in, bool furtherTablesHaveRecords) {
+        complete_ = !in.fail() && texts_.Count() > 0 && furtherTablesHaveRecords;
+    }
 
   private:
     RecordTable texts_;
+    bool complete_ = false;
 };
+
+// What a module shows when a file it needs beside it is missing, or its data file is not
+// complete.
+inline constexpr const char* kNotInstalledText = "The necessary file was not found.";
 
 // Turns every '\n' into "\r\n", as a multi-line message pane needs.
 std::string ToCrLf(const std::string& text);

@@ -22,7 +22,9 @@ FirmwareHost::~FirmwareHost() {
 ui::WindowHandle FirmwareHost::StartWizard(const char* printerName, ui::WindowHandle notifyWindow,
                                            uint32_t notifyMessage) {
     frame_.Start(printerName != nullptr ? printerName : "", notifyWindow, notifyMessage);
-    Load(DataFilePath(modulePath_));
+    if (!frame_.LoadDataFile(*this, modulePath_)) {
+        return nullptr;
+    }
     const std::string& printer = frame_.PrinterName();
     link_.RememberDriverName(printer);
     channel_ = link_.StartUp(printer);

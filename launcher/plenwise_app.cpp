@@ -1,6 +1,7 @@
 #include "launcher/plenwise_app.h"
 
 #include "common/plugin_entry.h"
+#include "common/ui_text_table.h"
 #include "platform/ui/message_box.h"
 
 namespace {
@@ -19,7 +20,7 @@ std::string PlenwiseApp::HubPath(const std::string& executablePath) {
 bool PlenwiseApp::InitInstance() {
     hub_ = sys::LoadLibrary(HubPath(sys::ExecutablePath()));
     if (hub_ == nullptr) {
-        ui::AppMessageBox("The necessary file was not found.", ui::kMbIconStop);
+        ui::AppMessageBox(kNotInstalledText, ui::kMbIconStop);
         return false;
     }
     if (auto start = reinterpret_cast<HubStartWizard>(sys::GetProcAddress(hub_, "StartWizard"))) {

@@ -45,6 +45,13 @@ bool SelectDlg::OnInitDialog() {
     std::string dataFile = DataFilePath(modulePath_);
     basePath_ = dataFile.substr(0, dataFile.size() - 4);  // without ".dat"
     tables_.Load(dataFile);
+    if (!tables_.Complete()) {
+        // Without its tables the hub would list nothing and show empty texts.
+        ui::AppMessageBox(kNotInstalledText, ui::kMbIconStop);
+        ui::PostMessage(mainWindow_.Handle(), notifyMessage_, 0, kNotifyEndProgram);
+        DestroyWindow();
+        return true;
+    }
 
     int pageWidth = 0;
     int pageHeight = 0;

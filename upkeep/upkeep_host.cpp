@@ -24,7 +24,9 @@ UpkeepHost::~UpkeepHost() {
 ui::WindowHandle UpkeepHost::StartWizard(const char* printerName, ui::WindowHandle notifyWindow,
                                          uint32_t notifyMessage) {
     frame_.Start(printerName != nullptr ? printerName : "", notifyWindow, notifyMessage);
-    Load(DataFilePath(modulePath_));
+    if (!frame_.LoadDataFile(*this, modulePath_)) {
+        return nullptr;
+    }
     const std::string& printer = frame_.PrinterName();
     link_.RememberDriverName(printer);
     link_.StartUp(printer);  // the channel is chosen again at every check

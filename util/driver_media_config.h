@@ -126,6 +126,7 @@ class DriverMediaConfig : public MediaSettingsStore {
     // Takes the store's user slot count and extra record count from the CFG's directory; false,
     // leaving them, when there is no directory.
     bool ReadSlotCounts() override;
+    int32_t UserSlotCount() const override { return store_.userSlotCount; }
     // The CFG file carries the driver's mark.
     bool DriverFilePresent() const override;
 

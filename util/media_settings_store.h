@@ -20,6 +20,8 @@ class MediaSettingsStore {
     virtual int32_t ModesOf(uint32_t mediaId) const = 0;
     // How many user entries the user file holds, from the driver's file; false when unknown.
     virtual bool ReadSlotCounts() = 0;
+    // That number, as ReadSlotCounts took it (0 before).
+    virtual int32_t UserSlotCount() const = 0;
     // Whether the driver's file is there and is the expected one.
     virtual bool DriverFilePresent() const = 0;
 

@@ -62,4 +62,5 @@ void UtilDataFile::Load(const std::string& path) {
     std::ifstream in = OpenDataFile(path);
     ReadTextTable(in);
     mediaTypes_ = MediaTypeTable(ReadTable(in, MediaTypeTable::kRecordSize));
+    NoteLoaded(in, mediaTypes_.Count() > 0);
 }

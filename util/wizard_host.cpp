@@ -8,6 +8,7 @@
 #include "util/cut_page.h"
 #include "util/density_page.h"
 #include "util/direction_mode_page.h"
+#include "util/driver_files.h"
 #include "util/feeding_page.h"
 #include "util/gap_page.h"
 #include "util/head_gap.h"
@@ -71,7 +72,9 @@ WizardHost::~WizardHost() {
 ui::WindowHandle WizardHost::StartWizard(const char* printerName, ui::WindowHandle notifyWindow,
                                          uint32_t notifyMessage) {
     frame_.Start(printerName != nullptr ? printerName : "", notifyWindow, notifyMessage);
-    Load(DataFilePath(modulePath_));
+    if (!frame_.LoadDataFile(*this, modulePath_)) {
+        return nullptr;
+    }
     const std::string directory = ModuleDirectory(modulePath_);
     standardSampleBitmap_ = directory.empty() ? modulePath_ : directory + "Sample.bmp";
     osKind_ = CurrentOsKind();
@@ -188,6 +191,11 @@ void WizardHost::Next() {
         const int printerInkSet = PrinterInkSet();
         if (printerInkSet != driverInkSet_) {
             ui::AppMessageBox(GetText(printerInkSet == -1 ? kNotAnsweringText : kOtherInkSetText),
+                              ui::kMbIconStop);
+            frame_.SetCurrent(kServiceMenuSlot);
+        } else if (const std::optional<DriverFileFault> fault = CheckDriverFiles(*store_)) {
+            // A driver file that cannot be read would show as no setting registered.
+            ui::AppMessageBox(GetText(kNoMediaConfigurationText) + "\n\n" + fault->Text(),
                               ui::kMbIconStop);
             frame_.SetCurrent(kServiceMenuSlot);
         }

@@ -54,8 +54,9 @@ struct ListedQueue {
 };
 
 // The attributes asked for: the queue, its driver and port, and what tells local from remote.
-constexpr const char* kListedAttributes[] = {"printer-name", "printer-make-and-model", "device-uri",
-                                             "printer-type", "printer-is-temporary"};
+constexpr const char* kListedAttributes[] = {"printer-name",         "printer-make-and-model",
+                                             "device-uri",           "printer-type",
+                                             "printer-is-temporary", "printer-is-accepting-jobs"};
 
 // The order CUPS lists destinations in: by name, ignoring the case of ASCII letters.
 bool NameBefore(const ListedQueue& first, const ListedQueue& second) {
@@ -95,6 +96,8 @@ std::optional<ListedQueue> ReadQueue(ipp_t* response, ipp_attribute_t*& attribut
             type = static_cast<unsigned long>(ippGetInteger(attribute, 0));
         } else if (which == "printer-is-temporary") {
             temporary = ippGetBoolean(attribute, 0) != 0;
+        } else if (which == "printer-is-accepting-jobs") {
+            queue.info.acceptingJobs = ippGetBoolean(attribute, 0) != 0;
         }
     }
     queue.local = (type & (kRemotePrinterBit | kDiscoveredPrinterBit)) == 0 && !temporary;

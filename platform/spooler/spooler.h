@@ -18,9 +18,10 @@ inline constexpr uint32_t kEnumConnections = 0x4;
 
 // Level-2 printer information: what the program reads of a queue.
 struct PrinterInfo2 {
-    std::string printerName;  // the queue name
-    std::string driverName;   // CUPS: printer-make-and-model
-    std::string portName;     // CUPS: device URI
+    std::string printerName;    // the queue name
+    std::string driverName;     // CUPS: printer-make-and-model
+    std::string portName;       // CUPS: device URI
+    bool acceptingJobs = true;  // CUPS: printer-is-accepting-jobs (cupsaccept, cupsreject)
 };
 
 // Level-2 driver information: the driver's files as its installation registered them.

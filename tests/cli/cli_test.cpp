@@ -5,8 +5,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -75,15 +77,19 @@ class CliTest : public ::testing::Test {
 
     // The command line that runs plenwise-cli in the world, with this test's service log; with
     // `replace`, the shell becomes plenwise-cli.
-    std::string CommandLine(const std::string& arguments, bool replace = false) const {
+    // `environment`: assignments that stand before the program, over the world's.
+    std::string CommandLine(const std::string& arguments, bool replace = false,
+                            const std::string& environment = "") const {
         return "set -a && . " + world_ +
                "/env && set +a && export HOME=" + (root_ / "home").string() +
                " XDG_STATE_HOME=" + scratch_ / "state" + " TZ=UTC && " + (replace ? "exec " : "") +
-               Env("PLENWISE_OUT") + "/plenwise-cli " + arguments;
+               environment + (environment.empty() ? "" : " ") + Env("PLENWISE_OUT") +
+               "/plenwise-cli " + arguments;
     }
-    CliResult Cli(const std::string& arguments) const {
+    CliResult Cli(const std::string& arguments, const std::string& environment = "") const {
         const std::string err = scratch_ / "stderr";
-        const RunResult run = Shell("{ " + CommandLine(arguments) + " 2>" + err + "; }");
+        const RunResult run =
+            Shell("{ " + CommandLine(arguments, false, environment) + " 2>" + err + "; }");
         return {run.exitCode, run.output, ScratchDir::Read(err)};
     }
     std::string Journal() const { return world_ + "/printers/journal"; }
@@ -290,7 +296,13 @@ TEST_F(CliTest, SettingsAreListedAndExportedAsTheSummaryPageWritesThem) {
     const CliResult again = Cli("settings export WL4000 Every " + exported);
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_NE(again.err.find("add --replace"), std::string::npos) << again.err;
-    EXPECT_EQ(Cli("settings export WL4000 Every " + exported + " --replace").exitCode, 0);
+    // The queue's name in another case, and the file relative to the working folder: the log
+    // names the queue and the file as they are.
+    const RunResult replaced =
+        Shell("{ cd " + scratch_.Path().string() + " && " +
+              CommandLine("settings export wl4000 Every every.ASU --replace") + "; }");
+    EXPECT_EQ(replaced.exitCode, 0) << replaced.output;
+    EXPECT_EQ(replaced.output, "\"Every\" of WL4000 is exported to " + exported + ".\n");
     EXPECT_NE(ScratchDir::Read(exported).find("MediaCount=1\n"), std::string::npos);
     const std::string foreign = scratch_.Write("foreign.ASU", "[Base]\nModel=ARVEN WL-2000\n");
     const CliResult otherModel = Cli("settings export WL4000 Every " + foreign);
@@ -333,6 +345,197 @@ TEST_F(CliTest, TheLogIsShownByQueueAndDateAndATornLastLineIsSkipped) {
     EXPECT_EQ(Cli("log B").out,
               "2024-05-02T02:30:00+02:00  B  setting-export  done  name=N  file=/f\n");
     EXPECT_EQ(Cli("log --since tomorrow").exitCode, 2);
+    EXPECT_EQ(Cli("log --since 2024-02-30").exitCode, 2);
+
+    // Output that cannot be written is a failure, not a cut listing.
+    const CliResult full = Cli("log --json >/dev/full");
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_NE(
+        full.err.find("plenwise-cli: the output could not be written: No space left on device"),
+        std::string::npos)
+        << full.err;
+    // Only a missing log has no records: one that cannot be read is told.
+    fs::remove(scratch_ / "state/plenwise/service.log");
+    EXPECT_EQ(Cli("log").exitCode, 0);
+    fs::create_directories(scratch_ / "state/plenwise/service.log");
+    const CliResult folder = Cli("log");
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_EQ(folder.err, "plenwise-cli: " + scratch_ / "state/plenwise/service.log" +
+                              " cannot be read: not a regular file\n");
+}
+
+TEST_F(CliTest, NamesThatAreNotUtf8AreEscapedInJsonAndATerminalSeesNoControlCharacter) {
+    // A queue name of Latin-1 bytes and a file name with an escape sequence, as the log may hold
+    // them from another writer.
+    const std::string line =
+        "{\"time\":\"2024-05-02T10:00:00Z\",\"queue\":\"Caf\xE9\",\"driver\":\"D\","
+        "\"action\":\"firmware-download\",\"details\":{\"file\":\"/fw/\\u001b[2J\\u0007.upg\"},"
+        "\"result\":\"done\"}";
+    scratch_.Write("state/plenwise/service.log", line + "\n");
+    const CliResult json = Cli("log --json");
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_EQ(json.out,
+              R"({"time":"2024-05-02T10:00:00Z","queue":"Caf\\xe9","driver":"D",)"
+              R"("action":"firmware-download","details":{"file":"/fw/\u001b[2J\u0007.upg"},)"
+              R"("result":"done"})"
+              "\n");
+    // The escaped name selects the queue, in any case, as a queue argument does.
+    const CliResult text = Cli("log 'CAF\\xe9'");
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_EQ(text.out,
+              "2024-05-02T10:00:00Z  Caf\\xe9  firmware-download  done  "
+              "file=/fw/\\x1b[2J\\x07.upg\n");
+    EXPECT_EQ(Cli("log Cafe").out, "");
+
+    // A queue whose name is Latin-1, as CUPS accepts it: listed escaped, and taken back in that
+    // form, the manual's pipeline of list --json and clean.
+    const std::string cups = "set -a && . " + world_ + "/env && set +a && ";
+    const std::string cafe = "\"$(printf 'Caf\\351')\"";
+    ASSERT_EQ(
+        Shell(cups + "lpadmin -p " + cafe + " -E -v \"$(lpstat -v WL2000 | sed 's/.*: //')\" -P " +
+              Env("PLENWISE_OUT") + "/driver/ppd/ARVEN-WL-2000.ppd")
+            .exitCode,
+        0);
+    const CliResult list = Cli("list --json");
+    const CliResult clean = Cli("clean 'Caf\\xe9' --yes");
+    Shell(cups + "lpadmin -x " + cafe);
+    EXPECT_NE(list.out.find(R"({"queue":"Caf\\xe9","driver":"ARVEN WL-2000",)"), std::string::npos)
+        << list.out;
+    EXPECT_EQ(std::count_if(list.out.begin(), list.out.end(),
+                            [](char c) { return static_cast<unsigned char>(c) >= 0x80; }),
+              0);
+    EXPECT_EQ(clean.exitCode, 0) << clean.err;
+    EXPECT_EQ(clean.out,
+              "Caf\\xe9: the power cleaning was sent; the printer now cleans its heads.\n");
+
+    // A firmware file whose version field holds an escape sequence.
+    const std::string hostile = scratch_.Write("hostile.upg", FirmwareFile("B\x1B[2JN"));
+    const CliResult check = Cli("firmware check WL4000 " + hostile);
+    EXPECT_EQ(Lines(check.out).at(1), "In the file: B\\x1b[2JN") << check.out;
+}
+
+TEST_F(CliTest, AQueueThatTakesNoJobsIsToldAsSuchAndNothingIsSent) {
+    const std::string reject = "set -a && . " + world_ + "/env && set +a && ";
+    ASSERT_EQ(Shell(reject + "cupsreject Wideline200").exitCode, 0);
+    const CliResult refused = Cli("clean wideline200 --yes");
+    ASSERT_EQ(Shell(reject + "cupsaccept Wideline200").exitCode, 0);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err,
+              "plenwise-cli: Wideline200: the print queue does not accept jobs (cupsaccept lets "
+              "it take them again)\n");
+    EXPECT_TRUE(testsupport::JobsOf(Journal(), "wideline200").empty());
+    EXPECT_EQ(Cli("log --json").out, "");
+}
+
+TEST_F(CliTest, DriverFilesThatCannotBeReadAreNamedNotTakenForNoSettings) {
+    const std::string machine = world_ + "/machine";
+    const std::string cfg = machine + "/Windows/System32/spool/Drivers/W32x86/3/A_DD148J.CFG";
+    const std::string ucf = machine + "/Program Files/ARVEN/ARVEN WL-4000/A_DD148J.UCF";
+    const std::string original = ScratchDir::Read(cfg);
+    ASSERT_GT(original.size(), 40u);
+    fs::remove_all(ucf);
+    // The user slot count, in the directory whose offset the header holds.
+    const auto directory = static_cast<size_t>(static_cast<uint8_t>(original[8]) |
+                                               static_cast<uint8_t>(original[9]) << 8);
+    std::string noSlots = original;
+    noSlots[directory + 8] = noSlots[directory + 9] = '\0';
+    const std::string noRoom = ": it has no room for custom media settings";
+    const struct {
+        const char* what;
+        std::function<void()> damage;
+        std::string message;
+    } cases[] = {
+        {"a folder at the UCF's path", [&]() { fs::create_directories(ucf); },
+         ucf + ": it is a folder"},
+        {"no CFG", [&]() { fs::remove(cfg); }, cfg + ": No such file or directory"},
+        {"an empty CFG", [&]() { std::ofstream(cfg, std::ios::trunc); }, cfg + ": it is empty"},
+        {"a CFG cut before its directory",
+         [&]() { std::ofstream(cfg, std::ios::binary) << original.substr(0, directory + 4); },
+         cfg + ": it is damaged: it ends before its media directory"},
+        {"a CFG without user slots", [&]() { std::ofstream(cfg, std::ios::binary) << noSlots; },
+         cfg + noRoom},
+    };
+    for (const auto& [what, damage, message] : cases) {
+        damage();
+        const CliResult list = Cli("settings list WL4000");
+        fs::remove_all(ucf);
+        std::ofstream(cfg, std::ios::binary) << original;
+        EXPECT_EQ(list.exitCode, 1) << what;
+        EXPECT_EQ(list.out, "") << what;
+        EXPECT_TRUE(list.err.starts_with("plenwise-cli: " + message + "\n")) << what << list.err;
+    }
+    EXPECT_EQ(Cli("settings list WL4000").exitCode, 0);
+    // The second family's store keeps its own slot count.
+    const CliResult second = Cli("settings list WL3000");
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+
+    // A mistyped machine folder is told, and not made.
+    const CliResult mistyped = Cli("settings list WL4000", "PLENWISE_MACHINE=" + machine + "x");
+    EXPECT_EQ(mistyped.exitCode, 1);
+    EXPECT_NE(mistyped.err.find(machine + "x does not exist"), std::string::npos) << mistyped.err;
+    EXPECT_FALSE(fs::exists(machine + "x"));
+}
+
+TEST_F(CliTest, ADataFileCutShortOrEmptyMeansNotCompletelyInstalled) {
+    // The program beside data files of its own, one of them damaged in each case.
+    const std::string out = Env("PLENWISE_OUT");
+    const std::string program = scratch_ / "install/plenwise-cli";
+    fs::create_directories(scratch_ / "install");
+    fs::copy_file(out + "/plenwise-cli", program);
+    const struct {
+        const char* file;
+        size_t keep;  // bytes kept of the file; all but one, or none
+        const char* command;
+    } cases[] = {
+        {"selhub.dat", 0, "list"},
+        {"upkeep.dat", 1, "clean WL2000 --yes"},
+        {"util.dat", 1, "settings list WL4000"},
+    };
+    const size_t jobsBefore = testsupport::JobsOf(Journal(), "wl2000").size();
+    for (const auto& [file, keep, command] : cases) {
+        for (const char* data : {"selhub.dat", "upkeep.dat", "util.dat"}) {
+            const std::string whole = ScratchDir::Read(out + "/" + data);
+            scratch_.Write(std::string("install/") + data,
+                           data == std::string(file)
+                               ? whole.substr(0, keep == 0 ? 0 : whole.size() - 1)
+                               : whole);
+        }
+        const std::string err = scratch_ / "stderr";
+        std::string line = CommandLine(command);
+        line.replace(line.find(out + "/plenwise-cli"), out.size() + 13, program);
+        const RunResult run = Shell("{ " + line + " 2>" + err + "; }");
+        EXPECT_EQ(run.exitCode, 1) << command;
+        EXPECT_EQ(run.output, "") << command;
+        EXPECT_EQ(ScratchDir::Read(err),
+                  "plenwise-cli: " + scratch_ / "install/" + file +
+                      " lacks tables or texts (it is cut short or damaged): Plenwise is not "
+                      "completely installed\n")
+            << command;
+    }
+    EXPECT_EQ(testsupport::JobsOf(Journal(), "wl2000").size(), jobsBefore);
+}
+
+TEST_F(CliTest, AnExportNameLongerThanANameHoldsIsRefused) {
+    // A setting whose name fills the 16 bytes; asking for a longer name must not export it.
+    std::string slot(102, '\0');
+    slot[2] = 2;
+    slot[8] = 0x10;
+    slot[12] = 1;
+    slot[84] = 2;
+    slot.replace(86, 16, "Sixteen-byte-nam");
+    const std::string ucf = world_ + "/machine/Program Files/ARVEN/ARVEN WL-4000/A_DD148J.UCF";
+    const std::string before = ScratchDir::Read(ucf);
+    std::ofstream(ucf, std::ios::binary) << std::string("\x00\x05", 2) + slot;
+    const std::string target = scratch_ / "long.ASU";
+    const CliResult longer = Cli("settings export WL4000 Sixteen-byte-name " + target);
+    const CliResult exact = Cli("settings export WL4000 Sixteen-byte-nam " + target);
+    std::ofstream(ucf, std::ios::binary) << before;
+    EXPECT_EQ(longer.exitCode, 1);
+    EXPECT_EQ(longer.err,
+              "plenwise-cli: WL4000: no custom media setting is named \"Sixteen-byte-name\" (a "
+              "name holds at most 16 bytes)\n");
+    EXPECT_EQ(exact.exitCode, 0) << exact.err;
+    EXPECT_NE(ScratchDir::Read(target).find("CustomName=Sixteen-byte-nam\n"), std::string::npos);
 }
 
 TEST_F(CliTest, WithoutAPrintSystemTheCommandsSaySoRatherThanFindNothing) {

@@ -417,11 +417,20 @@ TEST_F(HubTest, ListingsRefusedByAReachableSchedulerMeanNoPrinter) {
     EXPECT_EQ(responder_.Boxes()[0].text, "No printer can be serviced.");
 }
 
-TEST_F(HubTest, MissingDataFileShowsAnEmptyMessageAndCloses) {
+TEST_F(HubTest, AMissingOrCutDataFileSaysAFileIsMissingAndCloses) {
     spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
     Start();
     ASSERT_EQ(responder_.Boxes().size(), 1u);
-    EXPECT_EQ(responder_.Boxes()[0].text, "");
+    EXPECT_EQ(responder_.Boxes()[0].text, "The necessary file was not found.");
+    EXPECT_EQ(responder_.Boxes()[0].flags, ui::kMbIconStop);
+    EXPECT_TRUE(main_->HasEnded());
+    // Cut in its printer-model table: texts alone would list no printer.
+    WriteHub();
+    const std::string whole = testsupport::ScratchDir::Read(scratch_ / "selhub.dat");
+    scratch_.Write("selhub.dat", whole.substr(0, whole.size() - 1));
+    Start();
+    ASSERT_EQ(responder_.Boxes().size(), 2u);
+    EXPECT_EQ(responder_.Boxes()[1].text, "The necessary file was not found.");
     EXPECT_TRUE(main_->HasEnded());
 }
 

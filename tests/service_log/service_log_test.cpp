@@ -39,6 +39,31 @@ TEST(ServiceLogLineTest, ARecordComesBackFromItsLineWhateverItsTextsHold) {
     EXPECT_EQ(*back, record);
 }
 
+TEST(ServiceLogLineTest, BytesThatAreNotUtf8StandEscapedInTheLineAndComeBack) {
+    // A lone continuation byte, a cut sequence, an overlong form, a surrogate, a code point past
+    // U+10FFFF; beside them a literal "\x41" and backslashes that must not read as escapes.
+    const std::string queue = "Q\x80\xff-\xe2\x82-\xc0\xaf-\xed\xa0\x80-\xf4\x90\x80\x80";
+    const ServiceRecord record{"t",
+                               queue,
+                               "lit \\x41 \\\\ end\\",
+                               kActionPowerCleaning,
+                               {{"file", "/tmp/\xe9t\xe9.upg"}},
+                               kResultSent};
+    const std::string line = ServiceRecordLine(record);
+    EXPECT_NE(line.find(R"("queue":"Q\\x80\\xff-\\xe2\\x82-\\xc0\\xaf-\\xed\\xa0\\x80-)"),
+              std::string::npos)
+        << line;
+    EXPECT_NE(line.find(R"("driver":"lit \\\\x41 \\\\\\ end\\")"), std::string::npos) << line;
+    EXPECT_NE(line.find(R"("file":"/tmp/\\xe9t\\xe9.upg")"), std::string::npos) << line;
+    for (char c : line) {
+        EXPECT_LT(static_cast<unsigned char>(c), 0x80) << line;
+    }
+    EXPECT_EQ(ParseServiceRecord(line), record);
+    // Valid UTF-8 stays as it is, and a backslash before anything else stays single.
+    EXPECT_NE(ServiceRecordLine({"t", "\xc3\xa9\\B", "d", "a", {}, "r"}).find("\"\xc3\xa9\\\\B\""),
+              std::string::npos);
+}
+
 TEST(ServiceLogLineTest, OnlyWholeRecordsOfStringsParse) {
     const std::string good =
         R"({"time":"t","queue":"q","driver":"d","action":"a","details":{"k":"v"},"result":"r"})";
@@ -179,6 +204,28 @@ TEST_F(ServiceLogFileTest, ALogThatCannotBeWrittenIsReportedAndNothingWaitsOnIt)
     EXPECT_TRUE(ReadServiceLog(fifo).empty());
 }
 
+TEST_F(ServiceLogFileTest, OnlyAMissingLogHasNoRecordsWithoutAReason) {
+    std::string error = "unset";
+    EXPECT_TRUE(ReadServiceLog(scratch_ / "missing.log", nullptr, &error).empty());
+    EXPECT_EQ(error, "");
+    const std::string fifo = scratch_ / "fifo.log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string file = scratch_.Write("file", "x");
+    const std::pair<std::string, std::string> unreadable[] = {
+        {scratch_.Path().string(), "not a regular file"},
+        {fifo, "not a regular file"},
+        {file + "/service.log", "Not a directory"},
+    };
+    for (const auto& [path, reason] : unreadable) {
+        error.clear();
+        EXPECT_TRUE(ReadServiceLog(path, nullptr, &error).empty()) << path;
+        EXPECT_EQ(error, reason) << path;
+    }
+    ASSERT_TRUE(AppendServiceRecord(Record("A", kResultSent), path_));
+    EXPECT_EQ(ReadServiceLog(path_, nullptr, &error).size(), 1u);
+    EXPECT_EQ(error, "");
+}
+
 TEST(ServiceTimeTest, TimesWithAndWithoutAnOffsetMeetOnOneScale) {
     ScopedEnvironment zone("TZ", "UTC");
     tzset();
@@ -188,9 +235,14 @@ TEST(ServiceTimeTest, TimesWithAndWithoutAnOffsetMeetOnOneScale) {
               ServiceTimeSeconds("2024-05-02 15:33:11"));
     EXPECT_EQ(*ServiceTimeSeconds("2024-05-02T00:00:01Z") - *ServiceTimeSeconds("2024-05-02"), 1);
     EXPECT_EQ(*ServiceTimeSeconds("2024-05-02 00:01") - *ServiceTimeSeconds("2024-05-02"), 60);
+    // The last days of the months, leap days included.
+    EXPECT_EQ(*ServiceTimeSeconds("2024-03-01") - *ServiceTimeSeconds("2024-02-29"), 86400);
+    EXPECT_EQ(*ServiceTimeSeconds("2000-03-01") - *ServiceTimeSeconds("2000-02-29"), 86400);
+    EXPECT_TRUE(ServiceTimeSeconds("2024-12-31").has_value());
     for (const char* bad :
-         {"", "2024-5-02", "2024-13-01", "2024-05-32", "2024-05-02T24:00", "2024-05-02T14:60",
-          "2024-05-02T14", "2024-05-02T14:03+2", "2024-05-02 14:03:11 x", "yesterday"}) {
+         {"", "2024-5-02", "2024-13-01", "2024-05-32", "2024-02-30", "2023-02-29", "1900-02-29",
+          "2024-04-31", "2024-05-02T24:00", "2024-05-02T14:60", "2024-05-02T14",
+          "2024-05-02T14:03+2", "2024-05-02 14:03:11 x", "yesterday"}) {
         EXPECT_FALSE(ServiceTimeSeconds(bad).has_value()) << bad;
     }
 }

@@ -200,6 +200,42 @@ TEST_F(TextTableTest, HubTablesReadAllThreeTablesInOrder) {
     EXPECT_EQ(tables.PrinterModelDriver(2), "");
 }
 
+TEST_F(TextTableTest, OnlyAWholeFileWithEveryTableIsComplete) {
+    const FileBytes hub = FileBytes()
+                              .Int32(1)
+                              .Text(160, "Caption")
+                              .Int32(1)
+                              .Function(0x10001, "Media settings", "util.so")
+                              .Int32(1)
+                              .Model(0x10000, "ARVEN WL-4000");
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        bool complete;
+    } cases[] = {
+        {"whole", hub.Bytes(), true},
+        {"empty", {}, false},
+        {"cut in the last record", FileBytes(hub).Cut(1).Bytes(), false},
+        {"cut before the last count", FileBytes(hub).Cut(264 + 4).Bytes(), false},
+        {"no models", FileBytes(hub).Cut(264 + 4).Int32(0).Bytes(), false},
+        {"absurd text count", FileBytes().Int32(0x7FFFFFFF).Text(1, "x").Bytes(), false},
+        {"texts only", FileBytes().Int32(1).Text(160, "Caption").Bytes(), false},
+    };
+    for (const auto& [what, bytes, complete] : cases) {
+        HubTables tables;
+        tables.Load(Write("selhub.dat", bytes));
+        EXPECT_EQ(tables.Complete(), complete) << what;
+    }
+    // A module of texts alone needs only those.
+    UiTextTable texts;
+    texts.Load(Write("upkeep.dat", FileBytes().Int32(1).Text(1, "x").Bytes()));
+    EXPECT_TRUE(texts.Complete());
+    texts.Load(Write("upkeep.dat", FileBytes().Int32(2).Text(1, "x").Bytes()));
+    EXPECT_FALSE(texts.Complete());
+    texts.Load(Write("upkeep.dat", std::string()) + ".none");
+    EXPECT_FALSE(texts.Complete());
+}
+
 TEST(DataFilePathTest, ReplacesTheExtensionAfterTheFirstCharacter) {
     EXPECT_EQ(DataFilePath("/a/b/selhub.so"), "/a/b/selhub.dat");
     EXPECT_EQ(DataFilePath("/a/b/util.x.so"), "/a/b/util.x.dat");

@@ -1,6 +1,8 @@
 // The media-settings host's start-up and stepping, and the head-gap pages, in-process.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "common/remote_commands.h"
 #include "tests/util_wizard/wizard_fixture.h"
 #include "util/gap_page.h"
@@ -90,17 +92,52 @@ TEST_F(WizardHostTest, AQueueTheSpoolerDoesNotListHasNoModelAndFailsTheCheck) {
     EXPECT_EQ(HandBacks(), (std::vector<intptr_t>{kNotifyBackToSelection}));
 }
 
-TEST_F(WizardHostTest, WithoutItsDataFileAndPicturesTheWizardStillRuns) {
+TEST_F(WizardHostTest, WithoutAWholeDataFileTheModuleSaysAFileIsMissingAndHandsBack) {
     AddPrinter("P", "ARVEN WL-4000");
+    const std::string whole =
+        testsupport::ScratchDir::Read(std::string(std::getenv("PLENWISE_OUT")) + "/util.dat");
+    // Missing, then cut short in its media type table.
+    for (const std::string& bytes : {std::string(), whole.substr(0, whole.size() - 1)}) {
+        if (!bytes.empty()) {
+            scratch_.Write("elsewhere/util.dat", bytes);
+        }
+        host_ =
+            std::make_unique<util::WizardHost>(scratch_ / "elsewhere/util.so", util::UtilVariant());
+        started_ = host_->StartWizard("P", hub_.selection.Handle(), kNotifyMessage);
+        EXPECT_EQ(started_, nullptr);
+        EXPECT_EQ(Shown(), nullptr);
+        EXPECT_EQ(Boxes().back(), "16:The necessary file was not found.");
+        EXPECT_EQ(HandBacks().back(), kNotifyBackToSelection);
+    }
+    EXPECT_EQ(Boxes().size(), 2u);
+
+    // A whole data file without the pictures beside it: the wizard runs, drawing no images.
+    scratch_.Write("elsewhere/util.dat", whole);
     host_ = std::make_unique<util::WizardHost>(scratch_ / "elsewhere/util.so", util::UtilVariant());
     started_ = host_->StartWizard("P", hub_.selection.Handle(), kNotifyMessage);
     EXPECT_EQ(ShownTemplate(), 3001);
-    EXPECT_EQ(Text(kNext), "");
-    EXPECT_EQ(host_->MediaTypes().Count(), 0);
     ChooseGapPages({kBidirectional, kModeS});
     ASSERT_NE(host_->ImageListOf(util::kBidirectionalImages), nullptr);
     EXPECT_EQ(host_->ImageListOf(util::kBidirectionalImages)->Count(), 0);
     EXPECT_TRUE(ui::SaveScreenshot(Shown()->Handle(), scratch_ / "gap.png"));  // paints
+}
+
+TEST_F(WizardHostTest, ADriverFileThatCannotBeReadStopsTheWayToTheSettingsWithItsName) {
+    AddPrinter("P", "ARVEN WL-4000");
+    const std::string ucf = UserFilePath("ARVEN WL-4000");
+    std::filesystem::create_directories(ucf);
+    Start("P");
+    ASSERT_EQ(ShownTemplate(), 3001);
+    Check(3001, true);
+    Click(kNext);
+    EXPECT_EQ(ShownTemplate(), 3001);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0], Box(ui::kMbIconStop, 360) + "\n\n" + ucf + ": it is a folder");
+    // Once the folder is gone, no setting is registered yet: the way is free.
+    std::filesystem::remove(ucf);
+    Click(kNext);
+    EXPECT_EQ(ShownTemplate(), 2000);
+    EXPECT_EQ(Boxes().size(), 1u);
 }
 
 TEST_F(WizardHostTest, OnlyTheChosenGapPageFollowsAndItsNextFinishes) {
