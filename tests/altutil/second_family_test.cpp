@@ -230,4 +230,31 @@ TEST_F(SecondStoreTest, LookupsStopAtTheFirstSlotThatIsNoUserEntry) {
     EXPECT_EQ(store_.UserMediaId("After"), 0u);
 }
 
+TEST_F(SecondStoreTest, AUserFileOfAnotherKindOrALinkIsRefusedAndKept) {
+    ASSERT_TRUE(store_.ReadSlotCounts());
+    ASSERT_TRUE(store_.LoadBase(0x11, 1));
+    WriteUcf({});
+    const std::string valid = ScratchDir::Read(ucfPath_);
+    const std::string elsewhere = scratch_ / "elsewhere.UCF";
+    std::ofstream(elsewhere, std::ios::binary) << valid;
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"the first family's header", "\x00\x05" + valid.substr(2)},
+        {"a text file", "# a note\n" + valid},
+        {"a slot cut short", valid.substr(0, 2 + 408 + 100)},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(ucfPath_, std::ios::binary | std::ios::trunc) << c.bytes;
+        EXPECT_EQ(store_.SaveUser("New"), -1) << c.what;
+        EXPECT_EQ(ScratchDir::Read(ucfPath_), c.bytes) << c.what;
+    }
+    fs::remove(ucfPath_);
+    fs::create_symlink(elsewhere, ucfPath_);
+    EXPECT_EQ(store_.SaveUser("New"), -1);
+    EXPECT_EQ(ScratchDir::Read(elsewhere), valid);
+    EXPECT_TRUE(fs::is_symlink(ucfPath_));
+}
+
 }  // namespace

@@ -284,3 +284,40 @@ TEST_F(UcfTest, WindowsNinetyEightKeepsItsUcfInTheWindowsDirectory) {
 }
 
 }  // namespace
+
+namespace {
+
+// What stands at the UCF path but is no UCF of this family is refused and left as it was, and a
+// link there is not followed into a file nobody named.
+TEST_F(UcfTest, WhatIsNoUcfOfThisFamilyIsRefusedAndKept) {
+    const std::string path = config_.UcfPath();
+    const std::string valid = Ucf({UserEntry("One", 1)}, 5, 3);
+    const std::string elsewhere = scratch_ / "elsewhere.UCF";
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool link;
+    } cases[] = {
+        {"a text file", std::string("Notes of the print shop, not a settings file.\n") + valid,
+         false},
+        {"the second family's header", "\x10\x07" + valid.substr(2), false},
+        {"a slot cut short", Ucf({UserEntry("One", 1)}, 1) + "\x01\x02\x03", false},
+        {"a link to a UCF", valid, true},
+    };
+    PrepareStore(0x20);
+    for (const auto& c : cases) {
+        std::filesystem::remove(path);
+        if (c.link) {
+            WriteFile(elsewhere, c.bytes);
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+            std::filesystem::create_symlink(elsewhere, path);
+        } else {
+            WriteFile(path, c.bytes);
+        }
+        EXPECT_EQ(config_.SaveUser("Two"), DriverMediaConfig::kSaveFailed) << c.what;
+        EXPECT_EQ(ScratchDir::Read(c.link ? elsewhere : path), c.bytes) << c.what;
+        EXPECT_EQ(std::filesystem::is_symlink(path), c.link) << c.what;
+    }
+}
+
+}  // namespace
