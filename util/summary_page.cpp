@@ -127,6 +127,9 @@ void SummaryPage::Export(const std::string& path, const std::string& name) {
             ui::AppMessageBox(host_.GetText(kOtherModelText) + host_.GetText(kOtherModelReasonText),
                               ui::kMbIconStop);
             return;
+        case ExportTarget::NotAFile:
+            ui::AppMessageBox(NotAFileText(path), ui::kMbIconStop);
+            return;
         case ExportTarget::ReplacesSetting:
             if (!Confirmed(host_, kReplaceText)) {
                 return;
