@@ -5,6 +5,7 @@
 
 #include "altutil/variant.h"
 #include "platform/system/file.h"
+#include "platform/system/operator_notice.h"
 #include "util/variant.h"
 
 #ifndef PLENWISE_VERSION
@@ -27,7 +28,8 @@ struct Command {
 };
 
 constexpr std::string_view kExitCodes =
-    "Exit status: 0 done, 1 refused or failed (the reason on standard error), 2 usage error.\n";
+    "Exit status: 0 done, 1 refused or failed (the reason on standard error), 2 usage error,\n"
+    "3 done, but the service log could not be written (the reason on standard error).\n";
 
 const Command kCommands[] = {
     {"list", "[--json]", 0, 0, kOptionJson,
@@ -255,7 +257,13 @@ int Run(const std::vector<std::string>& arguments, const std::string& programDir
             "--wait takes whole seconds from 0 to " + std::to_string(kLongestWaitSeconds), command);
     }
     Cli cli(programDirectory);
-    return command->run(cli, operands);
+    sys::ResetNotices();
+    sys::SetNoticeTeller([](sys::Notice, const std::string& text) { PrintError(text); });
+    const int status = command->run(cli, operands);
+    // The action stands, but the service log lacks its record (the reason is on standard error).
+    return status == kExitDone && sys::NoticeCount(sys::Notice::ServiceLogUnwritable) > 0
+               ? kExitNotLogged
+               : status;
 }
 
 }  // namespace cli

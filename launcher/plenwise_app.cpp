@@ -1,6 +1,7 @@
 #include "launcher/plenwise_app.h"
 
 #include "common/plugin_entry.h"
+#include "platform/system/operator_notice.h"
 #include "platform/ui/message_box.h"
 
 namespace {
@@ -16,7 +17,14 @@ std::string PlenwiseApp::HubPath(const std::string& executablePath) {
     return executablePath.substr(0, executablePath.rfind('/') + 1) + kHubFileName;
 }
 
+void PlenwiseApp::TellNoticesInMessageBoxes() {
+    sys::SetNoticeTeller([](sys::Notice, const std::string& text) {
+        ui::AppMessageBox(text, ui::kMbIconExclamation);
+    });
+}
+
 bool PlenwiseApp::InitInstance() {
+    TellNoticesInMessageBoxes();
     hub_ = sys::LoadLibrary(HubPath(sys::ExecutablePath()));
     if (hub_ == nullptr) {
         ui::AppMessageBox("The necessary file was not found.", ui::kMbIconStop);
