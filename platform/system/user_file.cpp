@@ -8,12 +8,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <thread>
 #include <vector>
-
-#include "platform/system/clock.h"
 
 namespace sys {
 
@@ -22,9 +22,8 @@ namespace {
 FileCalls gRealCalls;
 FileCalls* gCalls = &gRealCalls;
 
-// How long a writer waits for another one to release a user file's lock, and how often it looks.
-constexpr uint32_t kLockWaitMs = 10000;
-constexpr uint32_t kLockPollMs = 10;
+// How often a writer looks whether another one released a user file's lock.
+constexpr uint32_t kLockPollMs = 5;
 // Links followed to reach the file a path names, as the kernel allows.
 constexpr int kMaxLinks = 40;
 
@@ -315,7 +314,7 @@ bool MakeUserFolders(const std::string& folder, std::string* error) {
     return true;
 }
 
-UserFileLock::UserFileLock(const std::string& path, Kind kind) {
+UserFileLock::UserFileLock(const std::string& path, Kind kind, uint32_t waitMs) {
     const std::string lockPath = path + ".lock";
     fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd_ < 0 && kind == Kind::Shared && errno != ELOOP) {
@@ -332,21 +331,20 @@ UserFileLock::UserFileLock(const std::string& path, Kind kind) {
         fd_ = -1;
         return;
     }
-    // A writer holds the lock only while it writes; one that holds it far longer is stuck.
-    Clock& clock = CurrentClock();
-    const uint32_t start = clock.TickCount();
+    // The other holder is another process or thread, which no virtual clock moves: the wait is
+    // on the steady clock.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     const int operation = (kind == Kind::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
     while (::flock(fd_, operation) != 0) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) || clock.TickCount() - start >= kLockWaitMs) {
-            error_ = errno == EWOULDBLOCK ? lockPath + ": held by another program"
-                                          : ErrnoReason(lockPath);
+        if ((errno != EWOULDBLOCK && errno != EINTR) ||
+            std::chrono::steady_clock::now() >= deadline) {
+            error_ = errno == EWOULDBLOCK || errno == EINTR ? lockPath + ": held by another program"
+                                                            : ErrnoReason(lockPath);
             ::close(fd_);
             fd_ = -1;
             return;
         }
-        if (errno == EWOULDBLOCK) {
-            clock.Sleep(kLockPollMs);
-        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kLockPollMs));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -69,11 +70,14 @@ PLENWISE_API bool MakeUserFolders(const std::string& folder, std::string* error 
 // writers of that file in every process; held until destroyed. The lock file is opened without
 // following a link (a link there is refused) and created when missing; a shared lock is taken
 // on a lock file that cannot be created or written, so that readers still work in read-only
-// places.
+// places. A writer holds the lock only while it writes: one that holds it for longer than
+// `waitMs` is stuck, and the lock is not taken.
 class PLENWISE_API UserFileLock {
   public:
     enum class Kind { Exclusive, Shared };
-    explicit UserFileLock(const std::string& path, Kind kind = Kind::Exclusive);
+    static constexpr uint32_t kWaitMs = 10000;
+    explicit UserFileLock(const std::string& path, Kind kind = Kind::Exclusive,
+                          uint32_t waitMs = kWaitMs);
     ~UserFileLock();
     UserFileLock(const UserFileLock&) = delete;
     UserFileLock& operator=(const UserFileLock&) = delete;

@@ -311,6 +311,28 @@ TEST_F(CliTest, SettingsAreListedAndExportedAsTheSummaryPageWritesThem) {
     }
 }
 
+// The export stands, but its record is missing: the CLI says why and ends with its own status.
+TEST_F(CliTest, AnExportWhoseRecordCannotBeLoggedEndsWithThreeAndSaysWhy) {
+    std::string slot(102, '\0');
+    slot[8] = 0x10;
+    slot[12] = 1;
+    slot[84] = 2;
+    slot.replace(86, 5, "Every");
+    std::ofstream(world_ + "/machine/Program Files/ARVEN/ARVEN WL-4000/A_DD148J.UCF",
+                  std::ios::binary)
+        << std::string("\x00\x05", 2) + slot;
+    std::filesystem::create_directories(scratch_ / "state/plenwise/service.log");
+    const std::string exported = scratch_ / "every.ASU";
+    const CliResult run = Cli("settings export WL4000 Every " + exported);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("The service log cannot be written (" +
+                           scratch_ / "state/plenwise/service.log: "),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("is exported to"), std::string::npos) << run.out;
+    EXPECT_NE(ScratchDir::Read(exported).find("CustomName=Every\n"), std::string::npos);
+}
+
 TEST_F(CliTest, TheLogIsShownByQueueAndDateAndATornLastLineIsSkipped) {
     const std::string a1 =
         R"({"time":"2024-05-01T23:30:00+00:00","queue":"A","driver":"D","action":"power-cleaning","details":{},"result":"sent"})";

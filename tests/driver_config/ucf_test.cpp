@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/driver_config/config_fixture.h"
@@ -317,6 +318,52 @@ TEST_F(UcfTest, WhatIsNoUcfOfThisFamilyIsRefusedAndKept) {
         EXPECT_EQ(config_.SaveUser("Two"), DriverMediaConfig::kSaveFailed) << c.what;
         EXPECT_EQ(ScratchDir::Read(c.link ? elsewhere : path), c.bytes) << c.what;
         EXPECT_EQ(std::filesystem::is_symlink(path), c.link) << c.what;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Saves from two processes into one UCF take turns: every entry saved is in it.
+TEST_F(UcfTest, TwoProcessesSavingIntoOneUcfLoseNoEntry) {
+    constexpr int kEach = 10;
+    store_.userSlotCount = 2 * kEach;
+    std::filesystem::create_directories(std::filesystem::path(config_.UcfPath()).parent_path());
+    PrepareStore(0x20);
+    // Both start together, once the parent closes the pipe.
+    int start[2] = {};
+    ASSERT_EQ(::pipe(start), 0);
+    pid_t children[2] = {};
+    for (int writer = 0; writer < 2; ++writer) {
+        children[writer] = ::fork();
+        if (children[writer] == 0) {
+            ::close(start[1]);
+            char byte = 0;
+            while (::read(start[0], &byte, 1) < 0 && errno == EINTR) {
+            }
+            bool all = true;
+            for (int i = 0; i < kEach; ++i) {
+                all =
+                    config_.SaveUser("W" + std::to_string(writer) + "-" + std::to_string(i)) == 0 &&
+                    all;
+            }
+            std::_Exit(all ? 0 : 1);
+        }
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (const pid_t child : children) {
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::vector<std::string> names;
+    EXPECT_EQ(config_.ListUserNames(100, names), 2 * kEach);
+    for (int writer = 0; writer < 2; ++writer) {
+        for (int i = 0; i < kEach; ++i) {
+            EXPECT_TRUE(config_.UserExists("W" + std::to_string(writer) + "-" + std::to_string(i)));
+        }
     }
 }
 

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 
-#include "platform/system/clock.h"
 #include "tests/support/faulty_file_calls.h"
 #include "tests/support/scratch.h"
 
@@ -163,25 +163,26 @@ TEST(UserFileTest, AppendStartsAfterATornLineAndCutsAShortWriteOff) {
 TEST(UserFileTest, ALockHeldElsewhereIsWaitedForWithinABound) {
     ScratchDir scratch;
     const std::string file = scratch / "settings.ASU";
-    sys::VirtualClock clock;
-    const sys::ScopedClock installed(clock);
+    constexpr uint32_t kWaitMs = 30;
     {
         const sys::UserFileLock first(file);
         ASSERT_TRUE(first.Held());
-        const sys::UserFileLock second(file);
+        const auto start = std::chrono::steady_clock::now();
+        const sys::UserFileLock second(file, sys::UserFileLock::Kind::Exclusive, kWaitMs);
         EXPECT_FALSE(second.Held());
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kWaitMs));
         EXPECT_EQ(second.Error(), file + ".lock: held by another program");
-        EXPECT_GE(clock.TickCount(), 10000u);
         // A reader waits for the writer too.
-        const sys::UserFileLock reader(file, sys::UserFileLock::Kind::Shared);
+        const sys::UserFileLock reader(file, sys::UserFileLock::Kind::Shared, kWaitMs);
         EXPECT_FALSE(reader.Held());
     }
-    const sys::UserFileLock again(file);
+    const sys::UserFileLock again(file, sys::UserFileLock::Kind::Exclusive, kWaitMs);
     EXPECT_TRUE(again.Held());
 
     fs::create_symlink(scratch / "elsewhere", scratch / "other.lock");
     const sys::UserFileLock linked(scratch / "other");
     EXPECT_FALSE(linked.Held());
+    EXPECT_EQ(linked.Error(), scratch / "other.lock: is a symbolic link");
     EXPECT_FALSE(fs::exists(scratch / "elsewhere"));
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -377,6 +379,49 @@ TEST_F(UserSettingsTest, AnExportTargetThatIsNoFileIsNamedForWhatItIs) {
     EXPECT_EQ(Value("Media01", "CustomName"), "New");
     scratch_.Write("settings.ASU", "[Base]\nModel=ARVEN WL-2000\n");
     EXPECT_EQ(util::CheckExportFile(settings_, path_, "New"), util::ExportTarget::OtherModel);
+}
+
+}  // namespace
+
+namespace {
+
+// Exports from two processes into one file take turns: every export that succeeded is in it.
+TEST_F(UserSettingsTest, TwoProcessesExportingIntoOneFileLoseNoSetting) {
+    constexpr int kEach = 40;
+    // Both start together, once the parent closes the pipe.
+    int start[2] = {};
+    ASSERT_EQ(::pipe(start), 0);
+    pid_t children[2] = {};
+    for (int writer = 0; writer < 2; ++writer) {
+        children[writer] = ::fork();
+        if (children[writer] == 0) {
+            ::close(start[1]);
+            char byte = 0;
+            while (::read(start[0], &byte, 1) < 0 && errno == EINTR) {
+            }
+            bool all = true;
+            for (int i = 0; i < kEach; ++i) {
+                all = settings_.ExportWrite(
+                          path_, "W" + std::to_string(writer) + "-" + std::to_string(i), 0, 0, 0) &&
+                      all;
+            }
+            std::_Exit(all ? 0 : 1);
+        }
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (const pid_t child : children) {
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int writer = 0; writer < 2; ++writer) {
+        for (int i = 0; i < kEach; ++i) {
+            const std::string name = "W" + std::to_string(writer) + "-" + std::to_string(i);
+            EXPECT_NE(settings_.ExportFind(path_, name), 0) << name;
+        }
+    }
+    EXPECT_EQ(Value("Base", "MediaCount"), std::to_string(2 * kEach));
 }
 
 }  // namespace
