@@ -8,6 +8,7 @@
 #include "altutil/second_family.h"
 #include "altutil/second_media_config.h"
 #include "platform/registry/machine_folder.h"
+#include "tests/support/faulty_file_calls.h"
 #include "tests/support/scratch.h"
 #include "util/driver_media_config.h"
 
@@ -255,6 +256,16 @@ TEST_F(SecondStoreTest, AUserFileOfAnotherKindOrALinkIsRefusedAndKept) {
     EXPECT_EQ(store_.SaveUser("New"), -1);
     EXPECT_EQ(ScratchDir::Read(elsewhere), valid);
     EXPECT_TRUE(fs::is_symlink(ucfPath_));
+}
+
+TEST_F(SecondStoreTest, EveryFaultOfASaveLeavesTheOldOrTheNewUserFile) {
+    ASSERT_TRUE(store_.ReadSlotCounts());
+    ASSERT_TRUE(store_.LoadBase(0x11, 1));
+    settings_.working.TakeFrom(settings_.record);
+    settings_.working.SetForward(-12);
+    testsupport::SweepWriter(
+        ucfPath_, [&] { WriteUcf({Slot("Old", Record(0x20, 1, 0, 9, 2))}); },
+        [&] { return store_.SaveUser("Old") == 0; });
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "tests/driver_config/config_fixture.h"
+#include "tests/support/faulty_file_calls.h"
 
 namespace {
 
@@ -365,6 +366,27 @@ TEST_F(UcfTest, TwoProcessesSavingIntoOneUcfLoseNoEntry) {
             EXPECT_TRUE(config_.UserExists("W" + std::to_string(writer) + "-" + std::to_string(i)));
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Faults at every call of a save, and kills across its bytes, leave the old UCF or the new one,
+// as the save reported: over an existing entry, and into a UCF that does not exist yet.
+TEST_F(UcfTest, EveryFaultOfASaveLeavesTheOldOrTheNewUcf) {
+    const std::string path = config_.UcfPath();
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    PrepareStore(0x20);
+    testsupport::SweepWriter(
+        path,
+        [&] {
+            WriteFile(path, Ucf({UserEntry("One", 1), UserEntry("Two", 2)}, 5, 3));
+        },
+        [&] { return config_.SaveUser("Two") == 0; });
+    testsupport::SweepWriter(
+        path, [&] { std::filesystem::remove(path); },
+        [&] { return config_.SaveUser("Fresh") == 0; });
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "platform/system/operator_notice.h"
 #include "registry_environment.h"
+#include "tests/support/faulty_file_calls.h"
 
 using namespace reg;
 
@@ -244,6 +245,28 @@ TEST_F(HiveFileTest, ALinkedHiveIsWrittenThroughAndKeepsItsMode) {
     EXPECT_NE(ReadText(kept).find("\"Name\"=\"x\""), std::string::npos);
     EXPECT_EQ(std::filesystem::status(kept).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HiveFileTest, EveryFaultOfAWriteLeavesTheOldOrTheNewHive) {
+    testsupport::SweepWriter(
+        UserHivePath(),
+        [&] {
+            WriteText(UserHivePath(), std::string(kHeader) +
+                                          "[HKEY_CURRENT_USER]\n\n[HKEY_CURRENT_USER\\Software]\n"
+                                          "\"Name\"=\"old\"\n\n");
+        },
+        [&] {
+            HKEY key = nullptr;
+            const bool opened =
+                RegOpenKeyEx(HKEY_CURRENT_USER, "Software", KEY_ALL_ACCESS, &key) == ERROR_SUCCESS;
+            const bool set = opened && SetString(key, "Name", "new") == ERROR_SUCCESS;
+            RegCloseKey(key);
+            return set;
+        });
 }
 
 }  // namespace

@@ -67,15 +67,18 @@ class ScopedFileCalls {
     ScopedFileCalls& operator=(const ScopedFileCalls&) = delete;
 };
 
-// Outcome of one faulty run, checked by the sweeps.
-struct SweepOutcome {
-    bool reported = false;  // what the writer reported
-    std::string content;    // the file afterwards ("" and `exists` false when there is none)
-    bool exists = false;
-};
-
 // Runs `save` in a forked child under `calls`; the child reports back through its exit status
-// (0 success, 1 failure, kKilledStatus killed). The file is read after the child ended.
+// (0 success, 1 failure, kKilledStatus killed).
 int RunInChild(FaultyFileCalls& calls, const std::function<bool()>& save);
+
+// The sweep of one writer of the file at `path`: `setUp` puts the old file in place (or removes
+// it), `save` writes the new one and reports success. For every write, fsync, rename and close
+// the save makes, a run where that call fails; then runs killed after a spread of byte counts
+// (for an appending writer, whose record is one write, writes cut short there instead). After
+// each, the file must be byte for byte the old one (or still missing) when the save reported
+// failure or was killed, and the new one when it reported success; a failed save leaves no
+// temporary file, and the next save removes what a killed one left.
+void SweepWriter(const std::string& path, const std::function<void()>& setUp,
+                 const std::function<bool()>& save, bool appends = false);
 
 }  // namespace testsupport

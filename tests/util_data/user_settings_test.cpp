@@ -9,6 +9,7 @@
 
 #include "platform/profile/profile.h"
 #include "platform/system/clock.h"
+#include "tests/support/faulty_file_calls.h"
 #include "tests/support/scratch.h"
 #include "util/setting_save.h"
 #include "util/user_settings.h"
@@ -422,6 +423,22 @@ TEST_F(UserSettingsTest, TwoProcessesExportingIntoOneFileLoseNoSetting) {
         }
     }
     EXPECT_EQ(Value("Base", "MediaCount"), std::to_string(2 * kEach));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UserSettingsTest, EveryFaultOfAnExportLeavesTheOldOrTheNewFile) {
+    testsupport::SweepWriter(
+        path_,
+        [&] {
+            scratch_.Write("settings.ASU",
+                           "[Base]\nVersion=1.00\nModel=ARVEN WL-4000\nMediaCount=2\n"
+                           "[Media01]\nCustomName=One\nDensity=1\n"
+                           "[Media02]\nCustomName=Two\nDensity=2\n");
+        },
+        [&] { return settings_.ExportWrite(path_, "Two", 720, 720, 3); });
 }
 
 }  // namespace
