@@ -265,9 +265,10 @@ bool AppendUserFileLine(const std::string& path, std::string_view line, std::str
     } else if (!S_ISREG(info.st_mode)) {
         reason = path + ": not a regular file";
     } else {
-        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        int locked = 0;
+        while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
         }
-        if (::fstat(fd, &info) != 0) {
+        if (locked != 0 || ::fstat(fd, &info) != 0) {
             reason = ErrnoReason(path);
         }
     }
