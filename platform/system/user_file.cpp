@@ -227,8 +227,13 @@ bool ReplaceUserFile(const std::string& path, std::string_view content,
     }
     if (written) {
         if (options.keepExisting) {
-            // link() never replaces a file that appeared meanwhile.
+            // link() never replaces a file that appeared meanwhile; where a file system has no
+            // links, the file is looked for once more before renaming.
             written = ::link(temporary.c_str(), target.c_str()) == 0 || errno == EEXIST;
+            if (!written && (errno == EPERM || errno == EOPNOTSUPP)) {
+                written = ::lstat(target.c_str(), &existing) == 0 ||
+                          calls.Rename(temporary.c_str(), target.c_str()) == 0;
+            }
         } else {
             written = calls.Rename(temporary.c_str(), target.c_str()) == 0;
         }
