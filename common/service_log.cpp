@@ -6,10 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
-#include <iostream>
-#include <system_error>
 
 #include "common/utf8.h"
 #include "platform/system/file.h"
