@@ -10,6 +10,7 @@
 #include "altutil/second_family.h"
 #include "common/utf8.h"
 #include "platform/system/file.h"
+#include "platform/system/user_file.h"
 #include "util/driver_media_config.h"
 
 namespace altutil {
@@ -31,29 +32,6 @@ void SetUInt32At(uint8_t* bytes, uint32_t value) {
 // same places in both record layouts.
 constexpr std::size_t kSharedHead = 16;
 constexpr std::size_t kEditedValues = MediaWorkingCopy::kAdjustmentCount + 1;  // and the extra
-
-// Writes the whole buffer at the offset of an existing regular file, never creating it.
-bool WriteInPlace(const std::string& path, uint64_t offset, const uint8_t* bytes,
-                  std::size_t length) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat info {};
-    bool written = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    std::size_t done = 0;
-    while (written && done < length) {
-        const ssize_t got =
-            ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        written = got > 0;
-        done += written ? static_cast<std::size_t>(got) : 0;
-    }
-    written = written && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && written;
-}
 
 // The code point that starts at text[at], and its length; malformed bytes give U+FFFD, one byte.
 uint32_t DecodeUtf8(std::string_view text, std::size_t at, std::size_t& length) {
@@ -309,7 +287,16 @@ bool SecondMediaConfig::UserExists(std::string_view name) const {
 int32_t SecondMediaConfig::SaveUser(std::string_view name) {
     const std::string path = UcfPath();
     std::vector<Slot> slots;
-    if (path.empty() || !ReadUserSlots(slots)) {
+    if (path.empty() || slotCount_ <= 0) {
+        return -1;
+    }
+    // Saves into one user file, from any process, take turns: each one's entry stays.
+    const sys::UserFileLock lock(path);
+    const drivercfg::UserFileRead old = drivercfg::ReadUserFileForSave(path);
+    if (!lock.Held() || !old.exists ||
+        !drivercfg::IsUserFileOfFamily(old.bytes, kUserHeaderHighByte,
+                                       static_cast<std::size_t>(slotCount_), kSlotSize) ||
+        !ReadUserSlots(slots)) {
         return -1;
     }
     const Slot* same = Find(slots, name);
@@ -329,13 +316,13 @@ int32_t SecondMediaConfig::SaveUser(std::string_view name) {
     slot.partB.TakeFrom(store_.record, store_.working);
     SetUInt32At(slot.partB.bytes.data() + SecondMediaRecord::kEntryTypeOffset,
                 SecondMediaRecord::kUserEntry);
-    std::array<uint8_t, kSlotSize> bytes{};
-    std::copy(slot.partA.begin(), slot.partA.end(), bytes.begin());
-    std::copy(slot.partB.bytes.begin(), slot.partB.bytes.end(), bytes.begin() + kPartASize);
-    return WriteInPlace(path, kUserHeaderSize + uint64_t(index) * kSlotSize, bytes.data(),
-                        bytes.size())
-               ? 0
-               : -1;
+    std::vector<uint8_t> content = old.bytes;
+    content.resize(std::max(content.size(), kUserHeaderSize + (index + 1) * kSlotSize));
+    const auto offset = static_cast<std::ptrdiff_t>(kUserHeaderSize + index * kSlotSize);
+    std::copy(slot.partA.begin(), slot.partA.end(), content.begin() + offset);
+    std::copy(slot.partB.bytes.begin(), slot.partB.bytes.end(),
+              content.begin() + offset + static_cast<std::ptrdiff_t>(kPartASize));
+    return drivercfg::WriteUserFile(path, content) ? 0 : -1;
 }
 
 }  // namespace altutil

@@ -39,6 +39,8 @@ class SecondMediaConfig : public MediaSettingsStore {
   public:
     static constexpr uint32_t kCfgMark = 0x710;
     static constexpr std::size_t kUserHeaderSize = 2;
+    // The second byte of every user file's header (the driver creates them with 0x0710).
+    static constexpr uint8_t kUserHeaderHighByte = 0x07;
     static constexpr std::size_t kPartASize = 280;
     static constexpr std::size_t kSlotSize = kPartASize + SecondMediaRecord::kSize;  // 408
     // Names in part A: UTF-16 code units before the terminating 0.
@@ -57,7 +59,9 @@ class SecondMediaConfig : public MediaSettingsStore {
     uint32_t UserMediaId(std::string_view name) const override;
     bool UserExists(std::string_view name) const override;
     // Writes the entry into the slot of its name or the first free one of the existing user
-    // file; the file is never created. -1 when no slot is free or the file cannot be written.
+    // file, replacing the file whole (old or new after any fault) under the lock beside it; the
+    // file is never created. -1 when no slot is free, or the file cannot be read or written, is
+    // a link, or is no user file of this kind (another header, or a slot cut short).
     int32_t SaveUser(std::string_view name) override;
     int32_t LongestName() const override { return static_cast<int32_t>(kNameUnits); }
     std::string CfgPath() const override;

@@ -13,6 +13,7 @@ namespace cli {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;  // refused or failed; the reason is on standard error
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNotLogged = 3;  // done, but the service log could not be written
 
 // The options, as bits of what a command accepts.
 enum Option : uint32_t {

@@ -8,6 +8,7 @@
 #include "altutil/variant.h"
 #include "common/utf8.h"
 #include "platform/system/file.h"
+#include "platform/system/operator_notice.h"
 #include "util/variant.h"
 
 #ifndef PLENWISE_VERSION
@@ -30,7 +31,8 @@ struct Command {
 };
 
 constexpr std::string_view kExitCodes =
-    "Exit status: 0 done, 1 refused or failed (the reason on standard error), 2 usage error.\n";
+    "Exit status: 0 done, 1 refused or failed (the reason on standard error), 2 usage error,\n"
+    "3 done, but the service log could not be written (the reason on standard error).\n";
 
 const Command kCommands[] = {
     {"list", "[--json]", 0, 0, kOptionJson,
@@ -342,7 +344,13 @@ int Run(const std::vector<std::string>& arguments, const std::string& programDir
             operands.words[i] = served->queue.printerName;
         }
     }
-    return command->run(cli, operands);
+    sys::ResetNotices();
+    sys::SetNoticeTeller([](sys::Notice, const std::string& text) { PrintError(text); });
+    const int status = command->run(cli, operands);
+    // The action stands, but the service log lacks its record (the reason is on standard error).
+    return status == kExitDone && sys::NoticeCount(sys::Notice::ServiceLogUnwritable) > 0
+               ? kExitNotLogged
+               : status;
 }
 
 }  // namespace cli

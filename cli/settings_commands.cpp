@@ -148,6 +148,9 @@ int RunSettingsExport(Cli& cli, const Arguments& arguments) {
             PrintText(std::cerr,
                       texts.GetText(kOtherModelText) + texts.GetText(kOtherModelReasonText));
             return kExitFailed;
+        case util::ExportTarget::NotAFile:
+            PrintError(util::NotAFileText(path));
+            return kExitFailed;
         case util::ExportTarget::ReplacesSetting:
             if (!arguments.Has(kOptionReplace)) {
                 PrintError(TerminalText(path) + " already holds a setting named \"" +

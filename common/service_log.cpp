@@ -6,22 +6,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <iostream>
-#include <system_error>
 
 #include "common/utf8.h"
 #include "platform/system/file.h"
+#include "platform/system/operator_notice.h"
+#include "platform/system/user_file.h"
 
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
-
-std::string ErrnoText(const char* what) {
-    return std::string(what) + ": " + std::strerror(errno);
-}
 
 // Descriptors are closed, and so unlocked, on every path.
 using sys::Descriptor;
@@ -346,69 +340,22 @@ std::optional<ServiceRecord> ParseServiceRecord(std::string_view line) {
 }
 
 bool AppendServiceRecord(const ServiceRecord& record, const std::string& path, std::string* error) {
-    auto fail = [&](std::string reason) {
-        if (error != nullptr) {
-            *error = std::move(reason);
-        }
-        return false;
-    };
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    std::error_code made;
-    if (!folder.empty()) {
-        std::filesystem::create_directories(folder, made);
-        if (made) {
-            return fail(folder.string() + ": " + made.message());
-        }
-    }
-    // Read and write: a torn last line must be seen before anything is appended to it. Opening
-    // does not block on a FIFO put in the log's place, which is then refused.
-    Descriptor file(
-        ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600));
-    if (file.get() < 0) {
-        return fail(ErrnoText(path.c_str()));
-    }
-    if (!IsRegularFile(file.get())) {
-        return fail(path + ": not a regular file");
-    }
-    if (!Lock(file.get(), LOCK_EX)) {
-        return fail(ErrnoText(path.c_str()));
-    }
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0) {
-        return fail(ErrnoText(path.c_str()));
-    }
-    std::string line = ServiceRecordLine(record) + '\n';
-    // A writer that crashed mid-line left its fragment without a line feed: this line starts a
-    // line of its own rather than being glued to it, and so stays readable.
-    char last = '\n';
-    if (info.st_size > 0 && ::pread(file.get(), &last, 1, info.st_size - 1) == 1 && last != '\n') {
-        line.insert(line.begin(), '\n');
-    }
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t written = ::write(file.get(), line.data() + done, line.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            const std::string reason = ErrnoText(path.c_str());
-            // Still under the lock: what was written of this line goes again.
-            if (::ftruncate(file.get(), info.st_size) != 0) {
-                return fail(reason + " (a part of the line stays in the log)");
-            }
-            return fail(reason);
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
+    return sys::AppendUserFileLine(path, ServiceRecordLine(record) + '\n', error);
 }
 
 bool LogServiceAction(std::string queue, std::string driver, std::string action,
                       ServiceDetails details, std::string result) {
-    return AppendServiceRecord(
-        MakeServiceRecord(std::move(queue), std::move(driver), std::move(action),
-                          std::move(details), std::move(result)),
-        ServiceLogPath());
+    std::string reason;
+    if (AppendServiceRecord(
+            MakeServiceRecord(std::move(queue), std::move(driver), std::move(action),
+                              std::move(details), std::move(result)),
+            ServiceLogPath(), &reason)) {
+        return true;
+    }
+    sys::TellOperator(sys::Notice::ServiceLogUnwritable,
+                      "The service log cannot be written (" + reason +
+                          "). The service action was done, but it is not recorded.");
+    return false;
 }
 
 std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* skipped,

@@ -52,14 +52,15 @@ std::string ServiceLogPath();
 ServiceRecord MakeServiceRecord(std::string queue, std::string driver, std::string action,
                                 ServiceDetails details, std::string result);
 
-// Appends the record as one line, creating the log and its folder when missing. False, with the
-// reason in `error` when given, when it could not be written; the log is then unchanged.
+// Appends the record as one line (sys::AppendUserFileLine), creating the log and its folders
+// when missing. False, with the reason in `error` when given, when it could not be written; the
+// log is then unchanged.
 bool AppendServiceRecord(const ServiceRecord& record, const std::string& path,
                          std::string* error = nullptr);
 
 // What the service functions call: the record of an action done now, appended to the log. A log
-// that cannot be written does not stop the action: the reason goes to standard error (where
-// plenwise-cli's user sees it), and the result says whether it was recorded.
+// that cannot be written does not stop the action: the operator is told why, once per session
+// (sys::Notice::ServiceLogUnwritable), and the result says whether it was recorded.
 bool LogServiceAction(std::string queue, std::string driver, std::string action,
                       ServiceDetails details, std::string result);
 

@@ -2,6 +2,7 @@
 
 #include "common/plugin_entry.h"
 #include "common/ui_text_table.h"
+#include "platform/system/operator_notice.h"
 #include "platform/ui/message_box.h"
 
 namespace {
@@ -17,7 +18,14 @@ std::string PlenwiseApp::HubPath(const std::string& executablePath) {
     return executablePath.substr(0, executablePath.rfind('/') + 1) + kHubFileName;
 }
 
+void PlenwiseApp::TellNoticesInMessageBoxes() {
+    sys::SetNoticeTeller([](sys::Notice, const std::string& text) {
+        ui::AppMessageBox(text, ui::kMbIconExclamation);
+    });
+}
+
 bool PlenwiseApp::InitInstance() {
+    TellNoticesInMessageBoxes();
     hub_ = sys::LoadLibrary(HubPath(sys::ExecutablePath()));
     if (hub_ == nullptr) {
         ui::AppMessageBox(kNotInstalledText, ui::kMbIconStop);

@@ -11,6 +11,10 @@ class PlenwiseApp {
     // Returns false in every case: there is no message loop of the program's own to enter.
     bool InitInstance();
 
+    // Problems no caller can report (a service log that cannot be written, told once per
+    // session; a damaged hive set aside) are told in a message box with the exclamation icon.
+    static void TellNoticesInMessageBoxes();
+
     // Where the hub is looked for: the executable's directory (with its trailing '/') followed
     // by the hub's file name; "" (nothing is loaded) when the path is not absolute.
     static std::string HubPath(const std::string& executablePath);

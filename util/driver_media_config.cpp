@@ -11,6 +11,7 @@
 #include "platform/registry/machine_folder.h"
 #include "platform/registry/registry.h"
 #include "platform/system/file.h"
+#include "platform/system/user_file.h"
 #include "util/text_cut.h"
 
 namespace {
@@ -43,22 +44,6 @@ std::vector<uint8_t> ReadAt(int fd, uint64_t offset, std::size_t length) {
     }
     bytes.resize(done);
     return bytes;
-}
-
-bool WriteAt(int fd, uint64_t offset, const uint8_t* bytes, std::size_t length) {
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t put =
-            ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
 }
 
 }  // namespace
@@ -213,6 +198,51 @@ std::vector<uint8_t> ReadCfgFile(const std::string& path) {
     return ReadAt(file.get(), 0, kMaxConfigBytes);
 }
 
+UserFileRead ReadUserFileForSave(const std::string& path) {
+    UserFileRead read;
+    // A link is not followed: it could make the save write into a file nobody named.
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (!file.valid()) {
+        if (errno == ENOENT) {
+            read.ok = true;
+        } else {
+            read.error = errno == ELOOP ? path + ": is a symbolic link" : sys::ErrnoReason(path);
+        }
+        return read;
+    }
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        read.error = path + ": not a regular file";
+        return read;
+    }
+    if (static_cast<uint64_t>(info.st_size) > kMaxConfigBytes) {
+        read.error = path + ": too large for a user configuration";
+        return read;
+    }
+    read.exists = true;
+    read.bytes = ReadAt(file.get(), 0, static_cast<std::size_t>(info.st_size));
+    read.ok = read.bytes.size() == static_cast<std::size_t>(info.st_size);
+    if (!read.ok) {
+        read.error = path + ": cannot be read whole";
+    }
+    return read;
+}
+
+bool IsUserFileOfFamily(const std::vector<uint8_t>& bytes, uint8_t headerHighByte,
+                        std::size_t slotCount, std::size_t slotSize) {
+    // A file shorter than its slots (the driver sized it for fewer) ends between two slots.
+    return bytes.size() >= kUcfHeaderSize && bytes[1] == headerHighByte &&
+           (bytes.size() >= kUcfHeaderSize + slotCount * slotSize ||
+            (bytes.size() - kUcfHeaderSize) % slotSize == 0);
+}
+
+bool WriteUserFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    sys::ReplaceOptions options;
+    options.followLink = false;
+    return sys::ReplaceUserFile(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), options);
+}
+
 std::vector<uint8_t> ReadCfgRegistry(std::string_view driverName, int32_t inkSet) {
     const std::string base = RegistryBaseName(inkSet);
     const std::string keyPath = RegistryKeyPath(driverName) + '\\' + base;
@@ -339,24 +369,6 @@ std::vector<uint8_t> NewUserFile(std::size_t slots, std::size_t extras, std::siz
         *at = static_cast<uint8_t>(i & 0xFF);
     }
     return bytes;
-}
-
-// Writes a whole new UCF beside `path` and only then gives it the name, so that a program
-// killed halfway leaves no short file that a later save would take for a real one. `replace`
-// lets it take the place of a file that stands there (an empty one); otherwise a file that
-// appeared meanwhile is kept and the save fails.
-bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& content, bool replace) {
-    const std::string temporary = path + ".new";
-    ::unlink(temporary.c_str());  // left by a program that did not get to the end
-    Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    bool done = file.valid() && WriteAt(file.get(), 0, content.data(), content.size()) &&
-                ::fsync(file.get()) == 0 && file.Close();
-    if (done) {
-        done = replace ? ::rename(temporary.c_str(), path.c_str()) == 0
-                       : ::link(temporary.c_str(), path.c_str()) == 0;
-    }
-    ::unlink(temporary.c_str());
-    return done;
 }
 
 }  // namespace
@@ -522,29 +534,35 @@ bool DriverMediaConfig::UserExists(std::string_view name) const {
 int32_t DriverMediaConfig::SaveUser(std::string_view name) {
     const auto slotCount = static_cast<std::size_t>(std::max(store_.userSlotCount, int32_t{0}));
     const auto extraCount = static_cast<std::size_t>(std::max(store_.extraRecordCount, int32_t{0}));
+    const std::string path = UcfPath();
     // A configuration without slots has no room for any entry.
-    if (slotCount == 0) {
+    if (slotCount == 0 || path.empty()) {
         return kSaveFailed;
     }
-    const Slots slots = ReadUserSlots();
-    // Entries that cannot be read cannot be kept: writing blind would put the setting over the
-    // first one.
-    if (slots.unreadable) {
+    // Saves into one UCF, from any process, take turns: each one's entry stays.
+    const sys::UserFileLock lock(path);
+    const drivercfg::UserFileRead old = drivercfg::ReadUserFileForSave(path);
+    // Entries that cannot be read cannot be kept: writing blind would put the setting over one.
+    if (!lock.Held() || !old.ok) {
         return kSaveFailed;
     }
-    // A missing UCF, or one too short to hold its header, is made anew.
-    const bool fresh = !slots.opened || slots.size < drivercfg::kUcfHeaderSize;
+    // A missing UCF, or an empty one, is made anew; anything else must be a UCF of this family.
+    const bool fresh = old.bytes.size() < drivercfg::kUcfHeaderSize;
+    if (!fresh && !drivercfg::IsUserFileOfFamily(old.bytes, drivercfg::kUcfHeaderHighByte,
+                                                 slotCount, UserMediaRecord::kSize)) {
+        return kSaveFailed;
+    }
     std::size_t slot = 0;
     if (!fresh) {
-        const std::size_t inUse = slots.InUseCount();
-        slot = inUse;
-        for (std::size_t i = 0; i < inUse; ++i) {
-            if (HasName(slots.records[i], name)) {
-                slot = i;
+        UserMediaRecord present;
+        for (slot = 0; slot < slotCount && SlotOffset(slot + 1) <= old.bytes.size(); ++slot) {
+            std::copy_n(old.bytes.begin() + static_cast<std::ptrdiff_t>(SlotOffset(slot)),
+                        UserMediaRecord::kSize, present.bytes.begin());
+            if (present.EntryType() != UserMediaRecord::kUserEntry || HasName(present, name)) {
                 break;
             }
         }
-        if (slot >= slotCount) {
+        if (slot == slotCount) {
             return kSaveFailed;
         }
     }
@@ -554,16 +572,14 @@ int32_t DriverMediaConfig::SaveUser(std::string_view name) {
     record.SetName(name);
     record.SetEntryType(UserMediaRecord::kUserEntry);
 
-    const std::string path = UcfPath();
-    if (path.empty()) {
-        return kSaveFailed;
+    std::vector<uint8_t> content;
+    if (fresh) {
+        content = NewUserFile(slotCount, extraCount, slot, record);
+    } else {
+        content = old.bytes;
+        content.resize(std::max(content.size(), SlotOffset(slot + 1)));
+        std::copy(record.bytes.begin(), record.bytes.end(),
+                  content.begin() + static_cast<std::ptrdiff_t>(SlotOffset(slot)));
     }
-    if (!fresh) {
-        Descriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
-        const bool written = file.valid() && WriteAt(file.get(), SlotOffset(slot),
-                                                     record.bytes.data(), record.bytes.size());
-        return written && file.Close() ? 0 : kSaveFailed;
-    }
-    const std::vector<uint8_t> content = NewUserFile(slotCount, extraCount, slot, record);
-    return WriteWholeFile(path, content, slots.opened) ? 0 : kSaveFailed;
+    return drivercfg::WriteUserFile(path, content) ? 0 : kSaveFailed;
 }

@@ -36,6 +36,8 @@ inline constexpr std::size_t kExtraRecordCountField = 10;
 // UCF layout: a 2-byte header, the user slots, then the extra records.
 inline constexpr std::size_t kUcfHeaderSize = 2;
 inline constexpr uint16_t kNewUcfHeader = 0x0500;
+// Every UCF of the first family has this high byte in its header (its low byte is the driver's).
+inline constexpr uint8_t kUcfHeaderHighByte = 0x05;
 inline constexpr std::size_t kExtraRecordSize = 84;
 
 // Windows 95/98/Me keep the CFG in the machine's registry, under this key and the driver name.
@@ -67,6 +69,25 @@ std::string DriverUserFile(OsKind kind, std::string_view driverName, const std::
 // The CFG data: the file's bytes, or the registry chunks joined, as far as they exist.
 std::vector<uint8_t> ReadCfgFile(const std::string& path);
 std::vector<uint8_t> ReadCfgRegistry(std::string_view driverName, int32_t inkSet);
+
+// A user configuration read whole before a save replaces it. `ok` when it was read whole or is
+// missing (`exists` false); otherwise `error` says why: a link (never followed, as it could make
+// the save write into a file nobody named), not a regular file, too large, a failed read.
+struct UserFileRead {
+    bool ok = false;
+    bool exists = false;
+    std::vector<uint8_t> bytes;
+    std::string error;
+};
+UserFileRead ReadUserFileForSave(const std::string& path);
+// Whether the bytes are a user configuration of the family whose header has `headerHighByte`
+// as its second byte, followed by `slotCount` slots of `slotSize` bytes (and what the driver
+// keeps after them) or by fewer whole slots.
+bool IsUserFileOfFamily(const std::vector<uint8_t>& bytes, uint8_t headerHighByte,
+                        std::size_t slotCount, std::size_t slotSize);
+// Replaces the user configuration by `bytes`, old or new after any fault
+// (sys::ReplaceUserFile), never through a link.
+bool WriteUserFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // What util takes from CFG data. Without a complete directory there are no counts and no records;
 // records are only those lying wholly inside the data.
@@ -139,10 +160,11 @@ class DriverMediaConfig : public MediaSettingsStore {
     uint32_t UserMediaId(std::string_view name) const override;
     bool UserExists(std::string_view name) const override;
     // Writes the store's record, with the working copy's six adjustments, the name and the user
-    // entry type, into the slot of that name or the first free one; a missing UCF, or one too
-    // short for its header, is made whole (written aside, then moved into place) with the
-    // store's slot and extra record counts. 0 on success, kSaveFailed otherwise, also for a UCF
-    // that exists but cannot be read.
+    // entry type, into the slot of that name or the first free one; a missing UCF, or an empty
+    // one, is made with the store's slot and extra record counts. The file is replaced whole
+    // (old or new after any fault), under the lock beside it. 0 on success, kSaveFailed
+    // otherwise, also for a UCF that cannot be read, is a link, or is no UCF of this family
+    // (another header, or a slot cut short).
     int32_t SaveUser(std::string_view name) override;
 
   private:

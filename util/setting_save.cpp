@@ -7,14 +7,45 @@
 
 namespace util {
 
+namespace {
+
+// What stands at the path when it is no regular file; "" for a file or nothing.
+const char* KindOfNonFile(const std::string& path) {
+    std::error_code ignored;
+    switch (std::filesystem::status(path, ignored).type()) {
+        case std::filesystem::file_type::directory:
+            return "a folder";
+        case std::filesystem::file_type::block:
+        case std::filesystem::file_type::character:
+            return "a device";
+        case std::filesystem::file_type::fifo:
+            return "a FIFO (named pipe)";
+        case std::filesystem::file_type::socket:
+            return "a socket";
+        default:
+            return "";
+    }
+}
+
+}  // namespace
+
 ExportTarget CheckExportFile(const UserSettings& settings, const std::string& path,
                              std::string_view name) {
+    if (*KindOfNonFile(path) != '\0') {
+        return ExportTarget::NotAFile;
+    }
     std::error_code ignored;
-    if (std::filesystem::exists(path, ignored) && !settings.ExportModelMatches(path)) {
+    const bool holdsSomething =
+        std::filesystem::exists(path, ignored) && std::filesystem::file_size(path, ignored) != 0;
+    if (holdsSomething && !settings.ExportModelMatches(path)) {
         return ExportTarget::OtherModel;
     }
     return settings.ExportFind(path, name) != 0 ? ExportTarget::ReplacesSetting
                                                 : ExportTarget::NewSetting;
+}
+
+std::string NotAFileText(const std::string& path) {
+    return path + " is " + KindOfNonFile(path) + ", not a settings file.";
 }
 
 bool RegisterSetting(MediaSettingsStore& store, const UserSettings& settings,

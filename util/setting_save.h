@@ -11,11 +11,15 @@
 
 namespace util {
 
-// What an export into the file would do: add the setting, replace the section of that name, or
-// nothing, the file being another model's.
-enum class ExportTarget { NewSetting, ReplacesSetting, OtherModel };
+// What an export into the file would do: add the setting (also into an empty file, which holds
+// nothing to lose), replace the section of that name, or nothing, the file being another model's
+// or no file at all (a folder, a device, a FIFO, a socket).
+enum class ExportTarget { NewSetting, ReplacesSetting, OtherModel, NotAFile };
 ExportTarget CheckExportFile(const UserSettings& settings, const std::string& path,
                              std::string_view name);
+// For a NotAFile target: "<path> is a folder, not a settings file." (or a device, a FIFO, a
+// socket), the text the GUI and plenwise-cli show.
+std::string NotAFileText(const std::string& path);
 
 // The record being edited, registered in the store under the name; false when it cannot be.
 bool RegisterSetting(MediaSettingsStore& store, const UserSettings& settings,

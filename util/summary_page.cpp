@@ -1,9 +1,7 @@
 #include "util/summary_page.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "common/registry_key.h"
+#include "platform/system/user_file.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/message_box.h"
 #include "resources/util/templates.h"
@@ -112,8 +110,7 @@ std::string SummaryPage::ChooseExportFile() {
         request.initialDirectory = RegistryKey(reg::HKEY_LOCAL_MACHINE, kSettingsKey)
                                        .ReadString(kSettingsSubkey, kSavePathValue, "");
         if (!request.initialDirectory.empty()) {
-            std::error_code ignored;
-            std::filesystem::create_directories(request.initialDirectory, ignored);
+            sys::MakeUserFolders(request.initialDirectory);
         }
     }
     std::string path;
@@ -126,6 +123,9 @@ void SummaryPage::Export(const std::string& path, const std::string& name) {
         case ExportTarget::OtherModel:
             ui::AppMessageBox(host_.GetText(kOtherModelText) + host_.GetText(kOtherModelReasonText),
                               ui::kMbIconStop);
+            return;
+        case ExportTarget::NotAFile:
+            ui::AppMessageBox(NotAFileText(path), ui::kMbIconStop);
             return;
         case ExportTarget::ReplacesSetting:
             if (!Confirmed(host_, kReplaceText)) {

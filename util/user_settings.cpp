@@ -7,6 +7,7 @@
 
 #include "platform/profile/profile.h"
 #include "platform/system/clock.h"
+#include "platform/system/user_file.h"
 #include "util/text_cut.h"
 
 namespace {
@@ -59,20 +60,29 @@ int32_t MediaIndexOf(std::string_view section) {
                : 0;
 }
 
-// The smallest counted section index whose "CustomName" equals the name, in one pass over the
-// file's sections: a count larger than the sections present costs nothing, and a section written
-// beyond the present ones is still found.
-int32_t FindSection(const profile::ProfileFile& file, std::string_view name) {
-    const int32_t count = MediaCount(file);
+// What the file's MediaNN sections say: the smallest index whose "CustomName" equals the name (0
+// when none), and the highest index of any. One pass over the file's sections, however large its
+// "MediaCount": a section beyond the count is found, and one the count leaves out is never
+// taken for a new name.
+struct MediaSections {
     int32_t found = 0;
+    int32_t highest = 0;
+};
+
+MediaSections ScanSections(const profile::ProfileFile& file, std::string_view name) {
+    MediaSections sections;
     for (const auto& [section, value] : file.ValuesOfKey("CustomName")) {
         const int32_t index = MediaIndexOf(section);
-        if (index >= 1 && index <= count && (found == 0 || index < found) && value &&
+        if (index == 0) {
+            continue;
+        }
+        sections.highest = std::max(sections.highest, index);
+        if ((sections.found == 0 || index < sections.found) && value &&
             std::string_view(*value).substr(0, kCustomNameBuffer - 1) == name) {
-            found = index;
+            sections.found = index;
         }
     }
-    return found;
+    return sections;
 }
 
 std::string MakeTime() {
@@ -134,12 +144,17 @@ int32_t UserSettings::PrintModeFlag() const {
 
 bool UserSettings::ExportWrite(const std::string& path, std::string_view name, int32_t hres,
                                int32_t vres, int32_t mw) const {
+    // Exports into one file, from any process, take turns: each one's setting stays.
+    const sys::UserFileLock lock(path);
     profile::ProfileFile file;
-    if (!file.Load(path)) {
+    if (!lock.Held() || !file.Load(path)) {
         return false;
     }
-    int32_t count = MediaCount(file);
-    int32_t index = FindSection(file, name);
+    const MediaSections sections = ScanSections(file, name);
+    // A count that is missing, not a number or below the sections present is no guide: a new
+    // name goes past every section there is, and the count is written to include it.
+    int32_t count = std::max(MediaCount(file), sections.highest);
+    int32_t index = sections.found;
     if (index == 0) {
         if (count == std::numeric_limits<int32_t>::max()) {
             return false;  // no further section can be counted
@@ -180,7 +195,7 @@ bool UserSettings::ExportWrite(const std::string& path, std::string_view name, i
 
 int32_t UserSettings::ExportFind(const std::string& path, std::string_view name) const {
     profile::ProfileFile file;
-    return file.Load(path) ? FindSection(file, name) : 0;
+    return file.Load(path) ? ScanSections(file, name).found : 0;
 }
 
 bool UserSettings::ExportModelMatches(const std::string& path) const {

@@ -60,15 +60,17 @@ class UserSettings {
     int32_t PrintModeFlag() const;
 
     // Writes the setting, under `name`, into the export file at `path`: a new name becomes a new
-    // section at the end, an existing one replaces its section's values (other keys of that
-    // section and all other sections stay). The whole change is written at once. False when the
-    // file cannot be read or written; it is then unchanged.
+    // section past every MediaNN section and the count, an existing one replaces its section's
+    // values (other keys of that section and all other sections stay); "MediaCount" counts every
+    // section. The whole file is replaced at once (old or new after any fault), under the lock
+    // beside it, so that concurrent exports all stay. False when the file cannot be read or
+    // written; it is then unchanged.
     bool ExportWrite(const std::string& path, std::string_view name, int32_t hres, int32_t vres,
                      int32_t mw) const;
     // ExportWrite with the resolutions and "Mw" that the media type table records for the
     // record's media in the host's print mode (0 when it has none).
     bool ExportSetting(const std::string& path, std::string_view name) const;
-    // The 1-based section index whose "CustomName" equals the name exactly; 0 when none.
+    // The smallest MediaNN section index whose "CustomName" equals the name exactly; 0 when none.
     int32_t ExportFind(const std::string& path, std::string_view name) const;
     // True when the file's "Base"/"Model" equals the host's driver name exactly.
     bool ExportModelMatches(const std::string& path) const;

@@ -1,10 +1,5 @@
 #include "platform/profile/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +9,7 @@
 #include <system_error>
 
 #include "platform/system/file.h"
+#include "platform/system/user_file.h"
 
 namespace profile {
 
@@ -91,42 +87,6 @@ std::optional<KeyLine> ParseKeyLine(std::string_view line) {
 
 bool HasLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
-}
-
-bool WriteAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        const ssize_t written = write(fd, content.data(), content.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        content.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// Writes `content` beside `target` and renames it into place, keeping the mode of a file that
-// is replaced.
-bool ReplaceFile(const std::string& target, std::string_view content) {
-    static std::atomic<unsigned> counter{0};
-    struct stat existing {};
-    const bool replacing = stat(target.c_str(), &existing) == 0;
-    const std::string temporary =
-        target + ".tmp-" + std::to_string(getpid()) + '-' + std::to_string(counter++);
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return false;
-    }
-    bool written = WriteAll(fd, content) &&
-                   (!replacing || fchmod(fd, existing.st_mode & 07777) == 0) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (written && std::rename(temporary.c_str(), target.c_str()) == 0) {
-        return true;
-    }
-    unlink(temporary.c_str());
-    return false;
 }
 
 }  // namespace
@@ -287,25 +247,21 @@ bool ProfileFile::RemoveSection(std::string_view section) {
     return true;
 }
 
-bool ProfileFile::Save(const std::string& path) const {
-    // A link is written through, as the file it names is the profile.
-    std::string target = path;
-    std::error_code error;
-    if (std::filesystem::is_symlink(path, error)) {
-        target = std::filesystem::weakly_canonical(path, error).string();
-        if (error) {
-            return false;
-        }
-    }
-    const std::filesystem::path parent = std::filesystem::path(target).parent_path();
+bool ProfileFile::Save(const std::string& path, std::string* error) const {
+    // A link is written through, as the file it names is the profile; its attributes are the
+    // file's.
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     const std::string directory = parent.empty() ? std::string(".") : parent.string();
     const uint32_t directoryAttributes = sys::GetFileAttributes(directory);
-    const uint32_t fileAttributes = sys::GetFileAttributes(target);
+    const uint32_t fileAttributes = sys::GetFileAttributes(path);
     if (directoryAttributes == sys::kInvalidFileAttributes ||
         (directoryAttributes & sys::kFileAttributeDirectory) == 0 ||
         (directoryAttributes & sys::kFileAttributeReadOnly) != 0 ||
         (fileAttributes != sys::kInvalidFileAttributes &&
          (fileAttributes & (sys::kFileAttributeDirectory | sys::kFileAttributeReadOnly)) != 0)) {
+        if (error != nullptr) {
+            *error = path + ": cannot be written there";
+        }
         return false;
     }
     std::string content = byteOrderMark_ ? std::string(kByteOrderMark) : std::string();
@@ -313,7 +269,7 @@ bool ProfileFile::Save(const std::string& path) const {
         content += line;
         content += lineEnd_;
     }
-    return ReplaceFile(target, content);
+    return sys::ReplaceUserFile(path, content, sys::ReplaceOptions{}, error);
 }
 
 std::string ProfileFile::StringValue(std::string_view section, std::string_view key,

@@ -53,9 +53,10 @@ class PLENWISE_API ProfileFile {
 
     std::size_t LineCount() const { return lines_.size(); }
 
-    // Writes the profile to `path`, replacing the file atomically. Keeps a read-only file and
-    // reports false, as does a missing directory or any failed write.
-    bool Save(const std::string& path) const;
+    // Writes the profile to `path`, replacing the file atomically (sys::ReplaceUserFile; a link
+    // is written through). Keeps a read-only file and reports false, as does a missing directory
+    // or any failed write, with the reason in `error`.
+    bool Save(const std::string& path, std::string* error = nullptr) const;
 
   private:
     struct Span {

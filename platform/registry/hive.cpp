@@ -1,11 +1,9 @@
 #include "platform/registry/hive.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +13,8 @@
 
 #include "platform/registry/registry.h"
 #include "platform/system/file.h"
+#include "platform/system/operator_notice.h"
+#include "platform/system/user_file.h"
 
 namespace reg::hive {
 
@@ -344,69 +344,9 @@ void AppendKey(std::string& out, const Key& key, const std::string& path) {
     }
 }
 
-// The lock file beside a hive; closing the descriptor releases the lock.
-class FileLock {
-  public:
-    FileLock() = default;
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-    ~FileLock() { Release(); }
-
-    // False when the lock file can neither be opened nor created.
-    bool Acquire(const std::string& path, bool exclusive) {
-        Release();
-        fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd_ < 0 && !exclusive) {
-            fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        }
-        if (fd_ < 0) {
-            return false;
-        }
-        while (flock(fd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
-            if (errno != EINTR) {
-                Release();
-                return false;
-            }
-        }
-        return true;
-    }
-
-    void Release() {
-        if (fd_ >= 0) {
-            close(fd_);
-            fd_ = -1;
-        }
-    }
-
-  private:
-    int fd_ = -1;
-};
-
-bool WriteAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        ssize_t written = write(fd, content.data(), content.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        content.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 std::string ParentDirectory(const std::string& path) {
     std::string parent = std::filesystem::path(path).parent_path().string();
     return parent.empty() ? "." : parent;
-}
-
-void SyncDirectory(const std::string& directory) {
-    int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
 }
 
 std::string AsideName(const std::string& path) {
@@ -603,7 +543,8 @@ Key HiveFile::EmptyRoot() const {
 }
 
 HiveFile::Load HiveFile::LoadFile(Key& root) const {
-    int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO or device in the hive's place is no hive, and is set aside.
+    int fd = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT) {
             return Load::Failed;
@@ -648,11 +589,22 @@ HiveFile::Load HiveFile::LoadFile(Key& root) const {
 }
 
 int32_t HiveFile::SetCorruptAside(Key& root) const {
-    if (std::rename(path_.c_str(), AsideName(path_).c_str()) != 0) {
+    const std::string aside = AsideName(path_);
+    if (std::rename(path_.c_str(), aside.c_str()) != 0) {
         return ERROR_REGISTRY_IO_FAILED;
     }
     root = EmptyRoot();
-    return Write(root);
+    // The machine's defaults are put back, or the settings that rest on them would vanish.
+    if (rootName_ == "HKEY_LOCAL_MACHINE") {
+        bool changed = false;
+        SeedMachineDefaults(root, changed);
+    }
+    const int32_t status = Write(root);
+    sys::TellOperator(sys::Notice::HiveSetAside,
+                      "The registry file " + path_ + " was damaged. It is kept as " + aside +
+                          ", and a new one " + (status == ERROR_SUCCESS ? "was" : "could not be") +
+                          " started.");
+    return status;
 }
 
 int32_t HiveFile::Write(const Key& root) const {
@@ -660,7 +612,8 @@ int32_t HiveFile::Write(const Key& root) const {
     if (content.size() > kMaxHiveBytes) {
         return ERROR_OUTOFMEMORY;
     }
-    return WriteFileAtomically(path_, content, false) ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+    return sys::ReplaceUserFile(path_, content, sys::ReplaceOptions{}) ? ERROR_SUCCESS
+                                                                       : ERROR_REGISTRY_IO_FAILED;
 }
 
 int32_t HiveFile::Read(Key& root) const {
@@ -673,8 +626,7 @@ int32_t HiveFile::Read(Key& root) const {
     {
         // Without a lock file (a read-only place) the file is still read: writers replace it
         // by rename, so a reader never sees half of one.
-        FileLock lock;
-        lock.Acquire(path_ + ".lock", false);
+        const sys::UserFileLock lock(path_, sys::UserFileLock::Kind::Shared);
         result = LoadFile(root);
     }
     if (result == Load::Ok) {
@@ -691,10 +643,9 @@ int32_t HiveFile::Read(Key& root) const {
 }
 
 int32_t HiveFile::Update(const Change& change) const {
-    std::error_code error;
-    std::filesystem::create_directories(ParentDirectory(path_), error);
-    FileLock lock;
-    if (!lock.Acquire(path_ + ".lock", true)) {
+    sys::MakeUserFolders(ParentDirectory(path_));
+    const sys::UserFileLock lock(path_);
+    if (!lock.Held()) {
         return ERROR_ACCESS_DENIED;
     }
     Key root = EmptyRoot();
@@ -715,39 +666,6 @@ int32_t HiveFile::Update(const Change& change) const {
         status = Write(root);
     }
     return status;
-}
-
-bool WriteFileAtomically(const std::string& path, std::string_view content, bool keepExisting) {
-    static std::atomic<unsigned> counter{0};
-    std::string temporary =
-        path + ".tmp-" + std::to_string(getpid()) + '-' + std::to_string(counter++);
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return false;
-    }
-    bool written = WriteAll(fd, content) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    bool placed = false;
-    if (written && keepExisting) {
-        // link() refuses to replace an existing file; where links are unsupported, an existing
-        // file is looked for before renaming.
-        if (link(temporary.c_str(), path.c_str()) == 0 || errno == EEXIST) {
-            placed = true;
-        } else if (errno == EPERM || errno == EOPNOTSUPP) {
-            struct stat existing {};
-            placed = lstat(path.c_str(), &existing) == 0 ||
-                     std::rename(temporary.c_str(), path.c_str()) == 0;
-        }
-    } else if (written) {
-        placed = std::rename(temporary.c_str(), path.c_str()) == 0;
-    }
-    if (!placed || keepExisting) {
-        unlink(temporary.c_str());
-    }
-    if (placed) {
-        SyncDirectory(ParentDirectory(path));
-    }
-    return placed;
 }
 
 }  // namespace reg::hive

@@ -74,8 +74,9 @@ class HiveFile {
     HiveFile(std::string path, std::string rootName);
 
     // Loads the current content under a shared lock. A missing file is an empty hive; a file
-    // that cannot be parsed is moved aside and replaced by an empty hive. Returns a Windows
-    // status.
+    // that cannot be parsed (or is no regular file) is moved aside, the operator is told
+    // (sys::Notice::HiveSetAside), and it is replaced by an empty hive, with the machine's
+    // defaults in the machine hive. Returns a Windows status.
     int32_t Read(Key& root) const;
 
     // Read-modify-write under an exclusive lock: loads the current content, applies `change`
@@ -97,10 +98,9 @@ class HiveFile {
     std::string rootName_;
 };
 
-// Writes `content` to `path` atomically: a temporary file in the same directory, flushed to
-// disk, then renamed over the target (or, with `keepExisting`, linked, so an existing file is
-// left alone). True when `path` holds the content afterwards (or already existed).
-bool WriteFileAtomically(const std::string& path, std::string_view content, bool keepExisting);
+// Puts the machine hive's defaults (the program files values) where they are missing, setting
+// `changed` when it adds any (machine_folder.cpp).
+void SeedMachineDefaults(Key& root, bool& changed);
 
 // Makes sure the machine folder is laid out before its hive is used, cheaply when it is
 // (machine_folder.cpp).

@@ -10,6 +10,7 @@
 #include "platform/registry/hive.h"
 #include "platform/registry/registry.h"
 #include "platform/system/file.h"
+#include "platform/system/user_file.h"
 
 namespace machine {
 
@@ -64,18 +65,8 @@ void ApplyVersionLine(std::string_view line, OsVersionInfo& version) {
 // Sets the program files values of the machine hive where they are missing.
 bool EnsureProgramFilesValues() {
     reg::hive::HiveFile hive(reg::MachineHivePath(), "HKEY_LOCAL_MACHINE");
-    std::string directory = ProgramFilesDirectory();
-    reg::LSTATUS status = hive.Update([&directory](reg::hive::Key& root, bool& changed) {
-        reg::hive::KeyPath path(std::begin(kCurrentVersionKey), std::end(kCurrentVersionKey));
-        reg::hive::Key& key = reg::hive::CreatePath(root, path, nullptr, &changed);
-        for (const char* name : {"ProgramFilesDir", "ProgramFilesPath"}) {
-            if (!key.FindValue(name)) {
-                std::vector<uint8_t> data(directory.begin(), directory.end());
-                data.push_back(0);
-                key.SetValue(name, reg::REG_SZ, std::move(data));
-                changed = true;
-            }
-        }
+    reg::LSTATUS status = hive.Update([](reg::hive::Key& root, bool& changed) {
+        reg::hive::SeedMachineDefaults(root, changed);
         return reg::ERROR_SUCCESS;
     });
     return status == reg::ERROR_SUCCESS;
@@ -95,13 +86,12 @@ bool EnsureMachineFolder() {
     std::string base = MachineFolder();
     bool complete = true;
     for (const char* directory : kDirectories) {
-        std::error_code error;
-        std::filesystem::create_directories(base + '/' + directory, error);
-        complete = complete && !error;
+        complete = sys::MakeUserFolders(base + '/' + directory) && complete;
     }
+    sys::ReplaceOptions keep;
+    keep.keepExisting = true;
     complete =
-        reg::hive::WriteFileAtomically(VersionFilePath(), FormatVersion(OsVersionInfo{}), true) &&
-        complete;
+        sys::ReplaceUserFile(VersionFilePath(), FormatVersion(OsVersionInfo{}), keep) && complete;
     return EnsureProgramFilesValues() && complete;
 }
 
@@ -129,9 +119,8 @@ OsVersionInfo GetVersionEx() {
 }
 
 bool SetVersion(const OsVersionInfo& version) {
-    std::error_code error;
-    std::filesystem::create_directories(MachineFolder(), error);
-    return reg::hive::WriteFileAtomically(VersionFilePath(), FormatVersion(version), false);
+    sys::MakeUserFolders(MachineFolder());
+    return sys::ReplaceUserFile(VersionFilePath(), FormatVersion(version), sys::ReplaceOptions{});
 }
 
 std::string GetWindowsDirectory() {
@@ -147,6 +136,20 @@ std::string GetSystemDirectory() {
 }  // namespace machine
 
 namespace reg::hive {
+
+void SeedMachineDefaults(Key& root, bool& changed) {
+    const std::string directory = machine::ProgramFilesDirectory();
+    KeyPath path(std::begin(machine::kCurrentVersionKey), std::end(machine::kCurrentVersionKey));
+    Key& key = CreatePath(root, path, nullptr, &changed);
+    for (const char* name : {"ProgramFilesDir", "ProgramFilesPath"}) {
+        if (!key.FindValue(name)) {
+            std::vector<uint8_t> data(directory.begin(), directory.end());
+            data.push_back(0);
+            key.SetValue(name, REG_SZ, std::move(data));
+            changed = true;
+        }
+    }
+}
 
 void PrepareMachineFolder() {
     std::error_code error;

@@ -8,6 +8,7 @@
 #include "altutil/second_family.h"
 #include "altutil/second_media_config.h"
 #include "platform/registry/machine_folder.h"
+#include "tests/support/faulty_file_calls.h"
 #include "tests/support/scratch.h"
 #include "util/driver_media_config.h"
 
@@ -228,6 +229,43 @@ TEST_F(SecondStoreTest, LookupsStopAtTheFirstSlotThatIsNoUserEntry) {
     EXPECT_FALSE(store_.LoadUser("After"));
     EXPECT_FALSE(store_.UserExists("After"));
     EXPECT_EQ(store_.UserMediaId("After"), 0u);
+}
+
+TEST_F(SecondStoreTest, AUserFileOfAnotherKindOrALinkIsRefusedAndKept) {
+    ASSERT_TRUE(store_.ReadSlotCounts());
+    ASSERT_TRUE(store_.LoadBase(0x11, 1));
+    WriteUcf({});
+    const std::string valid = ScratchDir::Read(ucfPath_);
+    const std::string elsewhere = scratch_ / "elsewhere.UCF";
+    std::ofstream(elsewhere, std::ios::binary) << valid;
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"the first family's header", "\x00\x05" + valid.substr(2)},
+        {"a text file", "# a note\n" + valid},
+        {"a slot cut short", valid.substr(0, 2 + 408 + 100)},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(ucfPath_, std::ios::binary | std::ios::trunc) << c.bytes;
+        EXPECT_EQ(store_.SaveUser("New"), -1) << c.what;
+        EXPECT_EQ(ScratchDir::Read(ucfPath_), c.bytes) << c.what;
+    }
+    fs::remove(ucfPath_);
+    fs::create_symlink(elsewhere, ucfPath_);
+    EXPECT_EQ(store_.SaveUser("New"), -1);
+    EXPECT_EQ(ScratchDir::Read(elsewhere), valid);
+    EXPECT_TRUE(fs::is_symlink(ucfPath_));
+}
+
+TEST_F(SecondStoreTest, EveryFaultOfASaveLeavesTheOldOrTheNewUserFile) {
+    ASSERT_TRUE(store_.ReadSlotCounts());
+    ASSERT_TRUE(store_.LoadBase(0x11, 1));
+    settings_.working.TakeFrom(settings_.record);
+    settings_.working.SetForward(-12);
+    testsupport::SweepWriter(
+        ucfPath_, [&] { WriteUcf({Slot("Old", Record(0x20, 1, 0, 9, 2))}); },
+        [&] { return store_.SaveUser("Old") == 0; });
 }
 
 }  // namespace

@@ -323,6 +323,28 @@ TEST_F(CliTest, SettingsAreListedAndExportedAsTheSummaryPageWritesThem) {
     }
 }
 
+// The export stands, but its record is missing: the CLI says why and ends with its own status.
+TEST_F(CliTest, AnExportWhoseRecordCannotBeLoggedEndsWithThreeAndSaysWhy) {
+    std::string slot(102, '\0');
+    slot[8] = 0x10;
+    slot[12] = 1;
+    slot[84] = 2;
+    slot.replace(86, 5, "Every");
+    std::ofstream(world_ + "/machine/Program Files/ARVEN/ARVEN WL-4000/A_DD148J.UCF",
+                  std::ios::binary)
+        << std::string("\x00\x05", 2) + slot;
+    std::filesystem::create_directories(scratch_ / "state/plenwise/service.log");
+    const std::string exported = scratch_ / "every.ASU";
+    const CliResult run = Cli("settings export WL4000 Every " + exported);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("The service log cannot be written (" +
+                           scratch_ / "state/plenwise/service.log: "),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("is exported to"), std::string::npos) << run.out;
+    EXPECT_NE(ScratchDir::Read(exported).find("CustomName=Every\n"), std::string::npos);
+}
+
 TEST_F(CliTest, TheLogIsShownByQueueAndDateAndATornLastLineIsSkipped) {
     const std::string a1 =
         R"({"time":"2024-05-01T23:30:00+00:00","queue":"A","driver":"D","action":"power-cleaning","details":{},"result":"sent"})";
@@ -567,6 +589,97 @@ TEST_F(CliTest, UsageErrorsEndWithTwoAndHelpWithNothing) {
         EXPECT_TRUE(run.out.starts_with("Usage: plenwise-cli ")) << run.out;
         EXPECT_NE(run.out.find("Exit status: 0 done, 1 refused or failed"), std::string::npos);
     }
+}
+
+// A save over an existing setting through the real program, for each printer family: with every
+// write, fsync, rename and close of the settings file failing in turn, and with the program
+// killed across the file's bytes, the file is the old one or the new one, as the exit says.
+TEST_F(CliTest, AnExportOverAnExistingSettingLeavesTheOldOrTheNewFileUnderEveryFault) {
+    std::string first(102, '\0');
+    first[8] = 0x10;
+    first[12] = 1;
+    first[84] = 2;
+    first.replace(86, 5, "Every");
+    std::ofstream(world_ + "/machine/Program Files/ARVEN/ARVEN WL-4000/A_DD148J.UCF",
+                  std::ios::binary)
+        << std::string("\x00\x05", 2) + first;
+    const std::string secondUcf =
+        world_ + "/machine/Program Files/ARVEN/ARVEN WL-3000/A_FCF098J.UCF";
+    std::string second = ScratchDir::Read(secondUcf);
+    ASSERT_GE(second.size(), 2u + 408);
+    const std::string saved = second;
+    second.replace(2, 10, std::string("E\0v\0e\0r\0y\0", 10));
+    second[2 + 280 + 8] = 0x11;
+    second[2 + 280 + 12] = 1;
+    second[2 + 280 + 124] = 2;
+    std::ofstream(secondUcf, std::ios::binary) << second;
+
+    const std::string preload =
+        "LD_PRELOAD=" FAULT_PRELOAD " ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\"";
+    for (const std::string queue : {"WL4000", "WL3000"}) {
+        const std::string file = scratch_ / (queue + ".ASU");
+        const std::string model = queue == "WL4000" ? "ARVEN WL-4000" : "ARVEN WL-3000";
+        const std::string old = "[Base]\nVersion=1.00\nModel=" + model +
+                                "\nMediaCount=1\n[Media01]\nCustomName=Every\nDensity=99\n";
+        const std::string faulty = preload + " PLENWISE_FAULT_FILE=" + file;
+        const std::string command = "settings export " + queue + " Every " + file + " --replace";
+        auto isNew = [&](const std::string& content) {
+            return content != old && content.find("Density=0\n") != std::string::npos &&
+                   content.find("\nInkMode=") != std::string::npos && content.ends_with("\n");
+        };
+        auto temporaries = [&]() {
+            int count = 0;
+            for (const auto& entry : fs::directory_iterator(scratch_.Path())) {
+                count += entry.path().filename().string().starts_with(queue + ".ASU.tmp-");
+            }
+            return count;
+        };
+        scratch_.Write(queue + ".ASU", old);
+        const CliResult counted =
+            Cli(command, faulty + " PLENWISE_FAULT_REPORT=" + scratch_ / "counts");
+        ASSERT_EQ(counted.exitCode, 0) << queue << counted.err;
+        ASSERT_TRUE(isNew(ScratchDir::Read(file))) << ScratchDir::Read(file);
+        std::istringstream counts(ScratchDir::Read(scratch_ / "counts"));
+        std::string call;
+        int n = 0;
+        int calls = 0;
+        int failures = 0;
+        while (counts >> call >> n) {
+            calls += n;
+            for (int at = 1; at <= n; ++at) {
+                scratch_.Write(queue + ".ASU", old);
+                const std::string what = queue + " " + call + " " + std::to_string(at);
+                const CliResult run =
+                    Cli(command, faulty + " PLENWISE_FAULT=" + call + ":" + std::to_string(at));
+                const std::string content = ScratchDir::Read(file);
+                if (run.exitCode == 0) {
+                    EXPECT_TRUE(isNew(content)) << what << ": reported done\n" << content;
+                } else {
+                    ++failures;
+                    EXPECT_EQ(run.exitCode, 1) << what << run.err;
+                    EXPECT_EQ(content, old) << what << ": reported failed";
+                    EXPECT_EQ(temporaries(), 0) << what;
+                }
+            }
+        }
+        // The faults reached the program: its calls were counted, and some made it fail.
+        EXPECT_GE(calls, 5) << queue;
+        EXPECT_GT(failures, 0) << queue;
+        const std::size_t length = ScratchDir::Read(file).size();
+        for (const std::size_t bytes : {std::size_t{0}, length / 3, length * 2 / 3, length - 1}) {
+            scratch_.Write(queue + ".ASU", old);
+            const std::string what = queue + " killed after " + std::to_string(bytes);
+            const CliResult run =
+                Cli(command, faulty + " PLENWISE_FAULT=kill:" + std::to_string(bytes));
+            EXPECT_EQ(run.exitCode, 128 + SIGKILL) << what << run.err;
+            EXPECT_EQ(ScratchDir::Read(file), old) << what;
+            // The next export removes what the killed one left.
+            ASSERT_EQ(Cli(command).exitCode, 0) << what;
+            EXPECT_TRUE(isNew(ScratchDir::Read(file))) << what;
+            EXPECT_EQ(temporaries(), 0) << what;
+        }
+    }
+    std::ofstream(secondUcf, std::ios::binary) << saved;
 }
 
 }  // namespace

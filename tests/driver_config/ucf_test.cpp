@@ -3,9 +3,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/driver_config/config_fixture.h"
+#include "tests/support/faulty_file_calls.h"
 
 namespace {
 
@@ -281,6 +283,110 @@ TEST_F(UcfTest, WindowsNinetyEightKeepsItsUcfInTheWindowsDirectory) {
     std::vector<std::string> names;
     EXPECT_EQ(config_.ListUserNames(100, names), 1);
     EXPECT_EQ(names, std::vector<std::string>{"Nine"});
+}
+
+}  // namespace
+
+namespace {
+
+// What stands at the UCF path but is no UCF of this family is refused and left as it was, and a
+// link there is not followed into a file nobody named.
+TEST_F(UcfTest, WhatIsNoUcfOfThisFamilyIsRefusedAndKept) {
+    const std::string path = config_.UcfPath();
+    const std::string valid = Ucf({UserEntry("One", 1)}, 5, 3);
+    const std::string elsewhere = scratch_ / "elsewhere.UCF";
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool link;
+    } cases[] = {
+        {"a text file", std::string("Notes of the print shop, not a settings file.\n") + valid,
+         false},
+        {"the second family's header", "\x10\x07" + valid.substr(2), false},
+        {"a slot cut short", Ucf({UserEntry("One", 1)}, 1) + "\x01\x02\x03", false},
+        {"a link to a UCF", valid, true},
+    };
+    PrepareStore(0x20);
+    for (const auto& c : cases) {
+        std::filesystem::remove(path);
+        if (c.link) {
+            WriteFile(elsewhere, c.bytes);
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+            std::filesystem::create_symlink(elsewhere, path);
+        } else {
+            WriteFile(path, c.bytes);
+        }
+        EXPECT_EQ(config_.SaveUser("Two"), DriverMediaConfig::kSaveFailed) << c.what;
+        EXPECT_EQ(ScratchDir::Read(c.link ? elsewhere : path), c.bytes) << c.what;
+        EXPECT_EQ(std::filesystem::is_symlink(path), c.link) << c.what;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Saves from two processes into one UCF take turns: every entry saved is in it.
+TEST_F(UcfTest, TwoProcessesSavingIntoOneUcfLoseNoEntry) {
+    constexpr int kEach = 10;
+    store_.userSlotCount = 2 * kEach;
+    std::filesystem::create_directories(std::filesystem::path(config_.UcfPath()).parent_path());
+    PrepareStore(0x20);
+    // Both start together, once the parent closes the pipe.
+    int start[2] = {};
+    ASSERT_EQ(::pipe(start), 0);
+    pid_t children[2] = {};
+    for (int writer = 0; writer < 2; ++writer) {
+        children[writer] = ::fork();
+        if (children[writer] == 0) {
+            ::close(start[1]);
+            char byte = 0;
+            while (::read(start[0], &byte, 1) < 0 && errno == EINTR) {
+            }
+            bool all = true;
+            for (int i = 0; i < kEach; ++i) {
+                all =
+                    config_.SaveUser("W" + std::to_string(writer) + "-" + std::to_string(i)) == 0 &&
+                    all;
+            }
+            std::_Exit(all ? 0 : 1);
+        }
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (const pid_t child : children) {
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::vector<std::string> names;
+    EXPECT_EQ(config_.ListUserNames(100, names), 2 * kEach);
+    for (int writer = 0; writer < 2; ++writer) {
+        for (int i = 0; i < kEach; ++i) {
+            EXPECT_TRUE(config_.UserExists("W" + std::to_string(writer) + "-" + std::to_string(i)));
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Faults at every call of a save, and kills across its bytes, leave the old UCF or the new one,
+// as the save reported: over an existing entry, and into a UCF that does not exist yet.
+TEST_F(UcfTest, EveryFaultOfASaveLeavesTheOldOrTheNewUcf) {
+    const std::string path = config_.UcfPath();
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    PrepareStore(0x20);
+    testsupport::SweepWriter(
+        path,
+        [&] {
+            WriteFile(path, Ucf({UserEntry("One", 1), UserEntry("Two", 2)}, 5, 3));
+        },
+        [&] { return config_.SaveUser("Two") == 0; });
+    testsupport::SweepWriter(
+        path, [&] { std::filesystem::remove(path); },
+        [&] { return config_.SaveUser("Fresh") == 0; });
 }
 
 }  // namespace

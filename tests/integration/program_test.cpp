@@ -1,6 +1,7 @@
 // The whole program against the private scheduler: plenwise runs offscreen from an installed
 // layout and is walked through its windows by step files.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -1002,3 +1003,71 @@ click 1000
                   .find("InkMode=1101,3202,4304,5408,6210,7320,A140"),
               std::string::npos);
 }
+
+namespace {
+
+// A save over an existing setting through the whole program, for each printer family: killed
+// across the bytes of the user configuration it writes, the program leaves the old file; not
+// killed, it leaves the new one.
+TEST_F(ProgramTest, ASaveOverAnExistingSettingKilledMidwayLeavesTheOldUserConfiguration) {
+    struct Family {
+        std::string queue;
+        std::string ucf;
+        std::string entry;  // the old file's bytes
+        std::string pages;  // the check boxes of 2000: no page before the summary
+    };
+    std::string first(102, '\0');
+    first[2] = 2;
+    first[8] = 0x10;
+    first[12] = 1;
+    first[84] = 2;
+    // Bytes after each name's end, which a save clears: the new file differs from the old.
+    first.replace(86, 9, std::string("Every\0old", 9));
+    const std::string secondUcf =
+        world_ + "/machine/Program Files/ARVEN/ARVEN WL-3000/A_FCF098J.UCF";
+    const std::string saved = testsupport::ScratchDir::Read(secondUcf);
+    ASSERT_GE(saved.size(), 2u + 408);
+    std::string second = saved;
+    second.replace(2, 16, std::string("E\0v\0e\0r\0y\0\0\0o\0", 16));
+    second[2 + 280 + 8] = 0x11;
+    second[2 + 280 + 12] = 1;
+    second[2 + 280 + 124] = 2;
+    const Family families[] = {
+        {"WL4000", world_ + "/machine/Program Files/ARVEN/ARVEN WL-4000/A_DD148J.UCF",
+         std::string("\x00\x05", 2) + first,
+         "check 2004 off\ncheck 2005 off\ncheck 2007 off\ncheck 2008 off\n"},
+        {"WL3000", secondUcf, second,
+         "check 2004 off\ncheck 2005 off\ncheck 2007 off\ncheck 2008 off\ncheck 2009 off\n"},
+    };
+    for (const Family& family : families) {
+        const std::string steps =
+            "wait 1000\nselect 1003 " + family.queue +
+            "\nselect 1004 \"Media settings\"\nclick 1001\nwait 3001\n"
+            "check 3001 on\nclick 2001\nwait 2000\nselect 2015 Every\n" +
+            family.pages +
+            "click 2001\nwait 2009\ntype 2066 Every\nanswer-box 1\nanswer-file cancel\n"
+            "click 2076\nanswer-box 1\nclick 2001\nwait 1000\nclick 1000\n";
+        auto run = [&](const std::string& fault) {
+            std::ofstream(family.ucf, std::ios::binary | std::ios::trunc) << family.entry;
+            return Shell("export PLENWISE_FAULT_FILE='" + family.ucf + "' " + fault +
+                         " LD_PRELOAD=" FAULT_PRELOAD
+                         " ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" && " +
+                         Command(steps, "save.steps", realInstall_));
+        };
+        const RunResult whole = run("");
+        ASSERT_EQ(whole.exitCode, 0) << family.queue << whole.output;
+        const std::string fresh = testsupport::ScratchDir::Read(family.ucf);
+        ASSERT_NE(fresh, family.entry) << family.queue;
+        ASSERT_EQ(fresh.size(), family.entry.size()) << family.queue;
+        for (const std::size_t bytes : {std::size_t{0}, fresh.size() / 2, fresh.size() - 1}) {
+            const RunResult killed = run("PLENWISE_FAULT=kill:" + std::to_string(bytes));
+            EXPECT_EQ(killed.exitCode, 128 + SIGKILL)
+                << family.queue << " " << bytes << killed.output;
+            EXPECT_EQ(testsupport::ScratchDir::Read(family.ucf), family.entry)
+                << family.queue << " killed after " << bytes;
+        }
+    }
+    std::ofstream(secondUcf, std::ios::binary | std::ios::trunc) << saved;
+}
+
+}  // namespace

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "common/service_log.h"
 #include "launcher/plenwise_app.h"
+#include "platform/system/operator_notice.h"
 #include "platform/ui/application.h"
 #include "platform/ui/message_box.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -27,6 +34,30 @@ TEST(LauncherTest, MissingHubShowsTheMessageAndEnds) {
     EXPECT_EQ(responder.Boxes()[0].text, "The necessary file was not found.");
     EXPECT_EQ(responder.Boxes()[0].flags, ui::kMbIconStop);
     EXPECT_EQ(responder.Boxes()[0].caption, "launcher_tests");
+}
+
+// A service log that cannot be written is told once per session, however often it fails.
+TEST(LauncherTest, AnUnwritableServiceLogIsToldInOneBoxPerSession) {
+    ui::ScriptedResponder responder;
+    ui::SetResponder(&responder);
+    sys::ResetNotices();
+    PlenwiseApp::TellNoticesInMessageBoxes();
+    const testsupport::ScratchDir scratch;
+    std::filesystem::create_directories(scratch / "state/plenwise/service.log");
+    const testsupport::ScopedEnvironment state("XDG_STATE_HOME", scratch / "state");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(
+            LogServiceAction("WL4000", "ARVEN WL-4000", kActionPowerCleaning, {}, kResultSent));
+    }
+    sys::SetNoticeTeller(nullptr);
+    ui::SetResponder(nullptr);
+    EXPECT_EQ(sys::NoticeCount(sys::Notice::ServiceLogUnwritable), 3);
+    ASSERT_EQ(responder.Boxes().size(), 1u);
+    EXPECT_EQ(responder.Boxes()[0].text,
+              "The service log cannot be written (" + scratch / "state/plenwise/service.log" +
+                  ": " + std::strerror(EISDIR) +
+                  "). The service action was done, but it is not recorded.");
+    EXPECT_EQ(responder.Boxes()[0].flags, ui::kMbIconExclamation);
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // What keeps a hive whole: corrupt files kept aside, atomic replacement, two writers at once.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/system/operator_notice.h"
 #include "registry_environment.h"
+#include "tests/support/faulty_file_calls.h"
 
 using namespace reg;
 
@@ -187,6 +190,83 @@ TEST_F(HiveFileTest, TwoProcessesWritingAtOnceLoseNothing) {
     EXPECT_EQ(found, 2 * kWrites);
     RegCloseKey(key);
     EXPECT_TRUE(AsideFiles().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HiveFileTest, ADamagedMachineHiveGetsItsDefaultsBackAndTheOperatorIsToldOnce) {
+    std::vector<std::string> told;
+    sys::SetNoticeTeller([&told](sys::Notice notice, const std::string& text) {
+        EXPECT_EQ(notice, sys::Notice::HiveSetAside);
+        told.push_back(text);
+    });
+    WriteText(MachineHivePath(), "damaged");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+                           KEY_READ, &key),
+              ERROR_SUCCESS);
+    const std::string programFiles = folder() + "/machine/Program Files";
+    EXPECT_EQ(Query(key, "ProgramFilesDir").data, Bytes(programFiles));
+    EXPECT_EQ(Query(key, "ProgramFilesPath").data, Bytes(programFiles));
+    RegCloseKey(key);
+    EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, "Anything").status, ERROR_FILE_NOT_FOUND);
+    sys::SetNoticeTeller(nullptr);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find(MachineHivePath() + ".corrupt-"), std::string::npos) << told[0];
+}
+
+// A FIFO would block a plain open for ever; it is no hive, and is set aside like a damaged one.
+TEST_F(HiveFileTest, AFifoInPlaceOfAHiveNeitherBlocksNorStaysInTheWay) {
+    WriteText(UserHivePath(), "");
+    std::filesystem::remove(UserHivePath());
+    ASSERT_EQ(::mkfifo(UserHivePath().c_str(), 0600), 0);
+    ::alarm(20);  // a hang ends the test program rather than the suite's time
+    EXPECT_EQ(Query(HKEY_CURRENT_USER, "Anything").status, ERROR_FILE_NOT_FOUND);
+    HKEY key = Create(HKEY_CURRENT_USER, "Software");
+    EXPECT_EQ(SetString(key, "Name", "x"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    ::alarm(0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(UserHivePath()));
+    EXPECT_EQ(AsideFiles().size(), 1u);
+}
+
+TEST_F(HiveFileTest, ALinkedHiveIsWrittenThroughAndKeepsItsMode) {
+    const std::string kept = folder() + "/dotfiles/user.reg";
+    WriteText(kept, std::string(kHeader) + "[HKEY_CURRENT_USER]\n\n");
+    ::chmod(kept.c_str(), 0600);
+    std::filesystem::create_directories(folder() + "/config/plenwise");
+    std::filesystem::create_symlink(kept, UserHivePath());
+    HKEY key = Create(HKEY_CURRENT_USER, "Software");
+    EXPECT_EQ(SetString(key, "Name", "x"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_TRUE(std::filesystem::is_symlink(UserHivePath()));
+    EXPECT_NE(ReadText(kept).find("\"Name\"=\"x\""), std::string::npos);
+    EXPECT_EQ(std::filesystem::status(kept).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HiveFileTest, EveryFaultOfAWriteLeavesTheOldOrTheNewHive) {
+    testsupport::SweepWriter(
+        UserHivePath(),
+        [&] {
+            WriteText(UserHivePath(), std::string(kHeader) +
+                                          "[HKEY_CURRENT_USER]\n\n[HKEY_CURRENT_USER\\Software]\n"
+                                          "\"Name\"=\"old\"\n\n");
+        },
+        [&] {
+            HKEY key = nullptr;
+            const bool opened =
+                RegOpenKeyEx(HKEY_CURRENT_USER, "Software", KEY_ALL_ACCESS, &key) == ERROR_SUCCESS;
+            const bool set = opened && SetString(key, "Name", "new") == ERROR_SUCCESS;
+            RegCloseKey(key);
+            return set;
+        });
 }
 
 }  // namespace

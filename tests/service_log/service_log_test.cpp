@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/service_log.h"
+#include "tests/support/faulty_file_calls.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -245,6 +246,17 @@ TEST(ServiceTimeTest, TimesWithAndWithoutAnOffsetMeetOnOneScale) {
           "2024-05-02T14:03+2", "2024-05-02 14:03:11 x", "yesterday"}) {
         EXPECT_FALSE(ServiceTimeSeconds(bad).has_value()) << bad;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ServiceLogFileTest, EveryFaultOfAnAppendLeavesTheOldOrTheNewLog) {
+    const std::string before = ServiceRecordLine(Record("A", kResultSent)) + "\n";
+    testsupport::SweepWriter(
+        path_, [&] { scratch_.Write("state/plenwise/service.log", before); },
+        [&] { return AppendServiceRecord(Record("B", kResultDone), path_); }, true);
 }
 
 }  // namespace

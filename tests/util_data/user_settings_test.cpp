@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -7,7 +9,9 @@
 
 #include "platform/profile/profile.h"
 #include "platform/system/clock.h"
+#include "tests/support/faulty_file_calls.h"
 #include "tests/support/scratch.h"
+#include "util/setting_save.h"
 #include "util/user_settings.h"
 
 namespace {
@@ -312,6 +316,129 @@ TEST_F(UserSettingsTest, ReadOnlyFileIsNotReplaced) {
     ASSERT_EQ(chmod(path_.c_str(), 0444), 0);
     EXPECT_FALSE(settings_.ExportWrite(path_, "Name", 0, 0, 0));
     EXPECT_EQ(testsupport::ScratchDir::Read(path_), before);
+}
+
+}  // namespace
+
+namespace {
+
+// However wrong the count, a new name never takes a section that holds another name, and the
+// count written covers every section.
+TEST_F(UserSettingsTest, ANewNameGoesPastEverySectionWhateverTheCountSays) {
+    const struct {
+        const char* count;
+        const char* written;
+    } cases[] = {
+        {"", "3"},
+        {"MediaCount=-4\n", "3"},
+        {"MediaCount=two\n", "3"},
+        {"MediaCount=1\n", "3"},
+        {"MediaCount=4294967297\n", "3"},  // wraps to 1 when read
+        {"MediaCount=5\n", "6"},
+    };
+    for (const auto& c : cases) {
+        scratch_.Write("settings.ASU", std::string("[Base]\nModel=ARVEN WL-4000\n") + c.count +
+                                           "[Media01]\nCustomName=One\nDensity=1\n"
+                                           "[Media02]\nCustomName=Two\nDensity=2\n");
+        ASSERT_TRUE(settings_.ExportWrite(path_, "New", 0, 0, 0)) << c.count;
+        EXPECT_EQ(Value("Media01", "CustomName"), "One") << c.count;
+        EXPECT_EQ(Value("Media02", "CustomName"), "Two") << c.count;
+        EXPECT_EQ(Value("Media02", "Density"), "2") << c.count;
+        EXPECT_EQ(Value("Base", "MediaCount"), c.written) << c.count;
+        const std::string section = UserSettings::MediaSectionName(std::stoi(c.written));
+        EXPECT_EQ(Value(section, "CustomName"), "New") << c.count;
+        // The name of a section the count left out is found there and replaced in place.
+        EXPECT_EQ(settings_.ExportFind(path_, "Two"), 2) << c.count;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The GUI and plenwise-cli tell what stands at the target instead of calling it another model's.
+TEST_F(UserSettingsTest, AnExportTargetThatIsNoFileIsNamedForWhatItIs) {
+    std::filesystem::create_directories(scratch_ / "folder.ASU");
+    ASSERT_EQ(::mkfifo((scratch_ / "fifo.ASU").c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        const char* text;
+    } cases[] = {
+        {scratch_ / "folder.ASU", " is a folder, not a settings file."},
+        {scratch_ / "fifo.ASU", " is a FIFO (named pipe), not a settings file."},
+        {"/dev/null", " is a device, not a settings file."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(util::CheckExportFile(settings_, c.path, "New"), util::ExportTarget::NotAFile)
+            << c.path;
+        EXPECT_EQ(util::NotAFileText(c.path), c.path + c.text);
+    }
+    // An empty file holds nothing to lose; a file of another model is kept.
+    scratch_.Write("settings.ASU", "");
+    EXPECT_EQ(util::CheckExportFile(settings_, path_, "New"), util::ExportTarget::NewSetting);
+    ASSERT_TRUE(settings_.ExportWrite(path_, "New", 0, 0, 0));
+    EXPECT_EQ(Value("Media01", "CustomName"), "New");
+    scratch_.Write("settings.ASU", "[Base]\nModel=ARVEN WL-2000\n");
+    EXPECT_EQ(util::CheckExportFile(settings_, path_, "New"), util::ExportTarget::OtherModel);
+}
+
+}  // namespace
+
+namespace {
+
+// Exports from two processes into one file take turns: every export that succeeded is in it.
+TEST_F(UserSettingsTest, TwoProcessesExportingIntoOneFileLoseNoSetting) {
+    constexpr int kEach = 40;
+    // Both start together, once the parent closes the pipe.
+    int start[2] = {};
+    ASSERT_EQ(::pipe(start), 0);
+    pid_t children[2] = {};
+    for (int writer = 0; writer < 2; ++writer) {
+        children[writer] = ::fork();
+        if (children[writer] == 0) {
+            ::close(start[1]);
+            char byte = 0;
+            while (::read(start[0], &byte, 1) < 0 && errno == EINTR) {
+            }
+            bool all = true;
+            for (int i = 0; i < kEach; ++i) {
+                all = settings_.ExportWrite(
+                          path_, "W" + std::to_string(writer) + "-" + std::to_string(i), 0, 0, 0) &&
+                      all;
+            }
+            std::_Exit(all ? 0 : 1);
+        }
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (const pid_t child : children) {
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int writer = 0; writer < 2; ++writer) {
+        for (int i = 0; i < kEach; ++i) {
+            const std::string name = "W" + std::to_string(writer) + "-" + std::to_string(i);
+            EXPECT_NE(settings_.ExportFind(path_, name), 0) << name;
+        }
+    }
+    EXPECT_EQ(Value("Base", "MediaCount"), std::to_string(2 * kEach));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UserSettingsTest, EveryFaultOfAnExportLeavesTheOldOrTheNewFile) {
+    testsupport::SweepWriter(
+        path_,
+        [&] {
+            scratch_.Write("settings.ASU",
+                           "[Base]\nVersion=1.00\nModel=ARVEN WL-4000\nMediaCount=2\n"
+                           "[Media01]\nCustomName=One\nDensity=1\n"
+                           "[Media02]\nCustomName=Two\nDensity=2\n");
+        },
+        [&] { return settings_.ExportWrite(path_, "Two", 720, 720, 3); });
 }
 
 }  // namespace

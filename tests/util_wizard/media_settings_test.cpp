@@ -202,3 +202,19 @@ TEST_F(MediaSettingsTest, AnExportFileOfAnotherModelIsLeftAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MediaSettingsTest, AnExportTargetThatIsAFolderIsNamedSo) {
+    const std::string folder = scratch_ / "folder.ASU";
+    std::filesystem::create_directories(folder);
+    ToSummary();
+    Type(kName, "Mine");
+    responder_.AnswerNextFileDialog(folder);
+    Click(kSave);
+    EXPECT_EQ(Boxes(),
+              (std::vector<std::string>{"16:" + folder + " is a folder, not a settings file."}));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+}  // namespace
