@@ -398,8 +398,9 @@ void DialogImpl::LabelFields() {
                 // The buddy relation is what assistive technology reads as "labelled by".
                 label = qobject_cast<QLabel*>(controls_[i - 1].data());
                 label->setBuddy(controls_[i]);
-            } else if (IsField(controls[i - 1].kind)) {
-                label = labelBefore;
+            } else if (controls[i].kind == ControlKind::Edit &&
+                       controls[i - 1].kind == ControlKind::Trackbar) {
+                label = labelBefore;  // the value edit beside its trackbar
             }
         }
         // Lists do not take their name from a buddy, and a label has one buddy only: every

@@ -54,9 +54,8 @@ inline constexpr uint32_t kCancel = 1u << 16;  // the push button that Escape pr
 }  // namespace style
 
 // A field (edit, list, trackbar, progress bar) is labelled by the static that comes right before
-// it in the template, as a label precedes its field in tab order; a field that follows another
-// field with no static between them is named by that field's label (a value edit beside its
-// trackbar).
+// it in the template, as a label precedes its field in tab order; an edit that directly follows
+// a trackbar (its value beside it) is named by the trackbar's label.
 struct ControlTemplate {
     ControlKind kind;
     int id;                   // -1 for controls that are never addressed
