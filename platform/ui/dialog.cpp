@@ -159,7 +159,8 @@ bool OfferKey(QWidget* target, const KeyInput& key) {
         if (record != nullptr && record->dialog != nullptr && record->dialog->PreTranslate(key)) {
             return true;
         }
-        if (w.isNull()) {
+        // A box's keys are its own: the window that owns it does not see them.
+        if (w.isNull() || w->isWindow()) {
             break;
         }
     }
@@ -223,11 +224,10 @@ void DialogWidget::showEvent(QShowEvent* event) {
     if (impl_ == nullptr || impl_->dying_ || event->spontaneous()) {
         return;
     }
-    // A page that comes into view takes the focus on its first control, so that the keyboard
-    // starts where the page starts.
+    // A dialog or page that comes into view takes the focus on its first control, so that the
+    // keyboard starts where it starts.
     QWidget* focused = QApplication::focusWidget();
-    if (impl_->template_.kind == DialogKind::Child &&
-        (focused == nullptr || !isAncestorOf(focused))) {
+    if (focused == nullptr || !isAncestorOf(focused)) {
         FocusNextTabStop(impl_->handle_, false);
     }
     impl_->OnShowWindow(true);
@@ -710,6 +710,8 @@ intptr_t Dialog::DoModal(WindowHandle owner) {
     if (ownerWidget != nullptr) {
         ownerWidget = ownerWidget->window();
     }
+    // As a dialog box does, the focus goes back where it was when the box closes.
+    QPointer<QWidget> focused = QApplication::focusWidget();
     if (!impl_->Create(ownerWidget, true)) {
         impl_->modal_ = false;
         return -1;
@@ -721,6 +723,9 @@ intptr_t Dialog::DoModal(WindowHandle owner) {
     intptr_t result = impl_->result_;
     impl_->DestroyWidget();
     impl_->modal_ = false;
+    if (!focused.isNull() && focused->isVisible() && focused->isEnabled()) {
+        focused->setFocus(Qt::OtherFocusReason);
+    }
     return result;
 }
 

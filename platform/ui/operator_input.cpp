@@ -213,6 +213,12 @@ Result PressKey(int virtualKey, bool shift, WindowHandle fallback, std::string& 
             return Wrong("only Tab, Enter, Escape and Space can be pressed", error);
     }
     QWidget* receiver = QApplication::focusWidget();
+    // Keys go to the modal box in front, as the window system gives it the keyboard, even where
+    // it has not been activated yet.
+    if (QWidget* modal = QApplication::activeModalWidget();
+        modal != nullptr && (receiver == nullptr || !modal->isAncestorOf(receiver))) {
+        receiver = modal->focusWidget() != nullptr ? modal->focusWidget() : modal;
+    }
     if (receiver == nullptr) {
         receiver = detail::WidgetOf(fallback);
     }
