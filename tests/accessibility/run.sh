@@ -1,5 +1,6 @@
 #!/bin/bash
-# The accessibility walk (walk_pages.py) in a world, a D-Bus session and an X server of its own.
+# The accessibility walk (walk_pages.py) in a world, a D-Bus session and an X server of its own,
+# once as the screen is, once with large fonts and once on a screen scaled by 2.
 # Arguments: the source folder and the folder of the built programs.
 set -euo pipefail
 readonly SOURCE_DIR=$1 OUT_DIR=$2
@@ -17,5 +18,9 @@ set +a
 export XDG_RUNTIME_DIR=$scratch/runtime XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" \
-    /usr/bin/python3 "$SOURCE_DIR/tests/accessibility/walk_pages.py" "$OUT_DIR/plenwise" "$scratch"
+# As it is, with large fonts, and on a screen scaled by 2.
+for screen in "" QT_FONT_DPI=144 QT_SCALE_FACTOR=2; do
+    # shellcheck disable=SC2086
+    dbus-run-session -- xvfb-run -a -s "-screen 0 1600x1200x24" /usr/bin/python3 \
+        "$SOURCE_DIR/tests/accessibility/walk_pages.py" "$OUT_DIR/plenwise" "$scratch" $screen
+done

@@ -1,11 +1,11 @@
 #!/usr/bin/python3
 """Walks Plenwise through every page of every function and reads each page over the
 accessibility bus (AT-SPI), as a screen reader does: every interactive control that shows must
-have a name or a label (a labelled-by relation), and every page a name. Lists and edits must be
-labelled, not merely named by their value.
+have a name or a label (a labelled-by relation), and every page a name. Lists must be labelled,
+not merely named by their value. Every control and label must lie inside its page.
 
 Runs inside a D-Bus session and an X server of its own (run.sh starts both). Arguments: the
-plenwise program and a scratch folder. The program is driven by a step file; at each page the
+plenwise program, a scratch folder and settings of the screen (QT_FONT_DPI=144). The program is driven by a step file; at each page the
 file says "a11y-check NAME" and waits until this script has read the page and written NAME into
 the handshake file.
 """
@@ -181,11 +181,25 @@ def describe(node):
                                 " holding %r" % value if value else "")
 
 
+def extents(node):
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return box.x, box.y, box.x + box.width, box.y + box.height
+
+
+def inside(inner, outer):
+    return (inner[0] >= outer[0] and inner[1] >= outer[1] and inner[2] <= outer[2]
+            and inner[3] <= outer[3])
+
+
 def inspect(node, page, problems, pages):
-    """Collects the nameless controls and pages below node; page is the innermost page."""
+    """Collects the nameless controls and pages below node, and the controls that stick out of
+    their page; page is the innermost page."""
     if not showing(node):
         return
     role = node.getRole()
+    if page is not None and role in INTERACTIVE | {pyatspi.ROLE_LABEL} and not inside(
+            extents(node), extents(page)):
+        problems.append("%s sticks out of page %r" % (describe(node), page.name))
     if role in PAGE_ROLES:
         page = node
         pages.append(node)
@@ -217,6 +231,8 @@ def find_application(name, deadline):
 
 def main():
     program, scratch = sys.argv[1], sys.argv[2]
+    # Further arguments are settings of the screen, such as QT_SCALE_FACTOR=2.
+    screen = dict(setting.split("=", 1) for setting in sys.argv[3:])
     home = os.path.join(scratch, "home")
     os.makedirs(home, exist_ok=True)
     with open(os.path.join(home, "WL4000_BN0106.upg"), "w") as firmware:
@@ -235,7 +251,8 @@ def main():
         step_file.write("\n".join(lines) + "\n")
 
     env = dict(os.environ, HOME=home, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-               QT_ACCESSIBILITY="1")
+               QT_ACCESSIBILITY="1", **screen)
+    print("screen: %s" % (" ".join(sys.argv[3:]) or "as it is"))
     process = subprocess.Popen([program, "--steps", os.path.join(scratch, "walk.steps")],
                                cwd=scratch, env=env, stderr=subprocess.PIPE, text=True)
     problems = []
