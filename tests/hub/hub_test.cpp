@@ -504,6 +504,28 @@ TEST_F(HubTest, EnterOnAFocusedButtonOfAPluginPagePressesThatButton) {
     EXPECT_TRUE(main_->HasEnded());  // Exit, not the default Next
 }
 
+TEST_F(HubTest, KeysInABoxOverAPluginPageReachTheBox) {
+    WriteHub();
+    InstallPlugin("util.so");
+    spooler_->AddQueue("WL4000", "ARVEN WL-4000", "");
+    Start();
+    Next();
+    ASSERT_NE(PluginPage(), nullptr);
+    ui::Dialog box(
+        {77, ui::DialogKind::Popup, 100, 40, {{ui::ControlKind::PushButton, 5, 10, 10, 50, 14}}});
+    bool pressed = false;
+    box.Bind(5, ui::Notify::Clicked, [&pressed]() { pressed = true; });
+    ASSERT_TRUE(box.Create(main_->Handle()));
+    ui::ShowWindow(box.Handle(), ui::kShow);
+    ui::PumpWaitingMessages();  // the box becomes the active window and takes the focus
+    ASSERT_EQ(ui::GetFocus(), box.Item(5));
+    std::string error;
+    ASSERT_EQ(ui::input::PressKey(13, false, box.Handle(), error), ui::input::Result::Done);
+    ui::PumpWaitingMessages();
+    EXPECT_TRUE(pressed);  // not taken by the main window's rules for the page
+    EXPECT_TRUE(ui::IsWindowVisible(PluginPage()));
+}
+
 TEST_F(HubTest, SelectionPageKeepsDialogNavigation) {
     WriteHub();
     InstallPlugin("util.so");
