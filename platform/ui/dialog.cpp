@@ -710,7 +710,8 @@ intptr_t Dialog::DoModal(WindowHandle owner) {
     if (ownerWidget != nullptr) {
         ownerWidget = ownerWidget->window();
     }
-    // As a dialog box does, the focus goes back where it was when the box closes.
+    // Guarded: the owner and the focused control may go while the box runs.
+    QPointer<QWidget> guardedOwner = ownerWidget;
     QPointer<QWidget> focused = QApplication::focusWidget();
     if (!impl_->Create(ownerWidget, true)) {
         impl_->modal_ = false;
@@ -723,6 +724,12 @@ intptr_t Dialog::DoModal(WindowHandle owner) {
     intptr_t result = impl_->result_;
     impl_->DestroyWidget();
     impl_->modal_ = false;
+    // The owner becomes the active window again, as a closed box leaves it, with the focus where
+    // it was.
+    if (!guardedOwner.isNull() && guardedOwner->isVisible() &&
+        QApplication::activeWindow() == nullptr) {
+        guardedOwner->activateWindow();
+    }
     if (!focused.isNull() && focused->isVisible() && focused->isEnabled()) {
         focused->setFocus(Qt::OtherFocusReason);
     }
