@@ -4,7 +4,9 @@
 # by hand: this runs the demo's headless walkthrough (scripts/demo-walkthrough.steps) in a world,
 # home and settings of its own, so that nothing of an earlier run or of your own choices shows,
 # and copies the chosen screenshots. They are committed only because the README shows them: run
-# this after changing a page they show, and commit what it wrote.
+# this after changing a page they show, and commit what it wrote. A second set, on a screen
+# scaled by 2 (QT_SCALE_FACTOR=2), goes into docs/screenshots/scale-2/: every page must keep its
+# controls inside the window and its texts whole there too.
 set -euo pipefail
 readonly SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 readonly TARGET=$SOURCE_DIR/docs/screenshots
@@ -19,14 +21,21 @@ trap 'PLENWISE_WORLD="$work/world" "$SOURCE_DIR/scripts/world.sh" down >/dev/nul
       rm -rf -- "$work"' EXIT
 # As root the scheduler runs backends as lp, which must reach the world inside.
 chmod 0755 "$work"
-mkdir -p "$work/home" "$work/shots"
-env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_CONFIG_HOME -u XDG_DATA_HOME \
-    HOME="$work/home" PLENWISE_WORLD="$work/world" PLENWISE_SCREENSHOTS="$work/shots" \
-    "$SOURCE_DIR/scripts/demo.sh"
+mkdir -p "$work/home" "$work/shots" "$work/shots-2"
+# Runs the demo with the screen scale given, its screenshots into the folder given.
+demo() {
+    env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u QT_FONT_DPI \
+        QT_SCALE_FACTOR="$1" HOME="$work/home" PLENWISE_WORLD="$work/world" \
+        PLENWISE_SCREENSHOTS="$2" "$SOURCE_DIR/scripts/demo.sh"
+}
+demo 1 "$work/shots"
+demo 2 "$work/shots-2"
 
-mkdir -p "$TARGET"
+mkdir -p "$TARGET/scale-2"
 for shot in "${CHOSEN[@]}"; do
-    [[ -s $work/shots/$shot ]] || { echo "screenshots.sh: the demo made no $shot" >&2; exit 1; }
-    cp "$work/shots/$shot" "$TARGET/$shot"
+    for set in shots:"$TARGET" shots-2:"$TARGET/scale-2"; do
+        [[ -s $work/${set%%:*}/$shot ]] || { echo "screenshots.sh: the demo made no $shot" >&2; exit 1; }
+        cp "$work/${set%%:*}/$shot" "${set#*:}/$shot"
+    done
 done
-echo "screenshots.sh: ${CHOSEN[*]} refreshed in $TARGET" >&2
+echo "screenshots.sh: ${CHOSEN[*]} refreshed in $TARGET and $TARGET/scale-2" >&2

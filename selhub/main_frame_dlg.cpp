@@ -68,10 +68,9 @@ void MainFrameDlg::ShowAboutBox() {
 }
 
 bool MainFrameDlg::PreTranslateKey(const ui::KeyInput& key) {
-    if (key.virtualKey == kKeyEnter || key.virtualKey == kKeyEscape) {
-        return true;  // neither presses a button nor closes a window
-    }
-    if (key.virtualKey != kKeyTab || !page_ || page_->Handle() == nullptr) {
+    const bool navigation =
+        key.virtualKey == kKeyTab || key.virtualKey == kKeyEnter || key.virtualKey == kKeyEscape;
+    if (!navigation || !page_ || page_->Handle() == nullptr) {
         return false;
     }
     // The plug-in pages follow the selection page among the main window's children.
@@ -81,14 +80,18 @@ bool MainFrameDlg::PreTranslateKey(const ui::KeyInput& key) {
             continue;
         }
         ui::WindowHandle focus = ui::GetFocus();
-        if (focus != nullptr && ui::IsChild(next, focus)) {
+        if (key.virtualKey != kKeyTab) {
+            // Enter presses the focused or the default button, Escape the page's Exit button.
+            ui::NavigateDialog(next, key);
+        } else if (focus != nullptr && ui::IsChild(next, focus)) {
             ui::FocusNextTabStop(next, key.shift);
         } else {
             ui::FocusNextTabStop(next, false);
         }
         return true;
     }
-    return false;
+    // Without a page shown, Enter and Escape neither press a button nor close a window.
+    return key.virtualKey != kKeyTab;
 }
 
 }  // namespace selhub

@@ -213,8 +213,8 @@ void SelectDlg::FreePlugin() {
 }
 
 bool SelectDlg::PreTranslateKey(const ui::KeyInput& key) {
-    // Keys typed on the selection page get the dialog's own navigation; Enter without a focused
-    // button and Escape reach OnOK and OnCancel, which a page leaves alone.
+    // Keys typed on the selection page get the dialog's own navigation: Enter presses the focused
+    // button or else Next, Escape presses Exit.
     return NavigateDialog(key);
 }
 

@@ -44,7 +44,8 @@ GapPage::GapPage(WizardHost& host, int patternCode)
 bool GapPage::OnInitDialog() {
     const Variant& variant = host_.GetVariant();
     SetButtonTexts();
-    SetItemText(kTitle, std::to_string(pattern_.code));
+    // The title names the direction and mode: the text of the pattern code.
+    SetItemText(kTitle, host_.GetText(pattern_.code));
     SetTexts({{3005, 231},
               {3006, 232},
               {3007, 233},

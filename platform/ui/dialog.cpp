@@ -27,6 +27,7 @@
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <QSlider>
+#include <optional>
 
 #include "platform/ui/dialog_impl.h"
 #include "platform/ui/window_registry.h"
@@ -158,7 +159,8 @@ bool OfferKey(QWidget* target, const KeyInput& key) {
         if (record != nullptr && record->dialog != nullptr && record->dialog->PreTranslate(key)) {
             return true;
         }
-        if (w.isNull()) {
+        // A box's keys are its own: the window that owns it does not see them.
+        if (w.isNull() || w->isWindow()) {
             break;
         }
     }
@@ -219,9 +221,16 @@ void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
 
 void DialogWidget::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (impl_ != nullptr && !impl_->dying_ && !event->spontaneous()) {
-        impl_->OnShowWindow(true);
+    if (impl_ == nullptr || impl_->dying_ || event->spontaneous()) {
+        return;
     }
+    // A dialog or page that comes into view takes the focus on its first control, so that the
+    // keyboard starts where it starts.
+    QWidget* focused = QApplication::focusWidget();
+    if (focused == nullptr || !isAncestorOf(focused)) {
+        FocusNextTabStop(impl_->handle_, false);
+    }
+    impl_->OnShowWindow(true);
 }
 
 void DialogWidget::hideEvent(QHideEvent* event) {
@@ -335,8 +344,10 @@ bool DialogImpl::Create(QWidget* parent, bool modal) {
 void DialogImpl::CreateControls() {
     auto* watcher = new FocusWatcher(widget_);
     QButtonGroup* radioGroup = nullptr;
+    controls_.clear();
     for (const ControlTemplate& control : template_.controls) {
         QWidget* widget = CreateControl(control, radioGroup);
+        controls_.emplace_back(widget);
         widget->setGeometry(PixelsX(control.x), PixelsY(control.y), PixelsX(control.width),
                             PixelsY(control.height));
         WindowHandle handle = detail::Register(widget);
@@ -357,6 +368,95 @@ void DialogImpl::CreateControls() {
         }
         Connect(widget, control);
     }
+    LabelFields();
+    UpdateNames();
+}
+
+namespace {
+bool IsField(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::Edit:
+        case ControlKind::DropDownList:
+        case ControlKind::Trackbar:
+        case ControlKind::CheckList:
+        case ControlKind::ProgressBar:
+            return true;
+        default:
+            return false;
+    }
+}
+}  // namespace
+
+void DialogImpl::LabelFields() {
+    const std::vector<ControlTemplate>& controls = template_.controls;
+    namedBy_.clear();
+    QLabel* labelBefore = nullptr;  // the label of the control before, when that is a field
+    for (size_t i = 0; i < controls.size(); ++i) {
+        QLabel* label = nullptr;
+        if (i > 0 && IsField(controls[i].kind)) {
+            if (controls[i - 1].kind == ControlKind::Static) {
+                // The buddy relation is what assistive technology reads as "labelled by".
+                label = qobject_cast<QLabel*>(controls_[i - 1].data());
+                label->setBuddy(controls_[i]);
+            } else if (controls[i].kind == ControlKind::Edit &&
+                       controls[i - 1].kind == ControlKind::Trackbar) {
+                label = labelBefore;  // the value edit beside its trackbar
+            }
+        }
+        // Lists do not take their name from a buddy, and a label has one buddy only: every
+        // labelled field carries the label's text as its name too.
+        if (label != nullptr) {
+            namedBy_.emplace_back(controls_[i], label);
+        }
+        labelBefore = label;
+    }
+}
+
+void DialogImpl::UpdateNames() {
+    if (widget_.isNull()) {
+        return;
+    }
+    for (const auto& [field, label] : namedBy_) {
+        if (!field.isNull() && !label.isNull()) {
+            field->setAccessibleName(static_cast<QLabel*>(label.data())->text());
+        }
+    }
+    std::optional<QString> heading;
+    std::optional<QString> paneLine;
+    for (size_t i = 0; i < controls_.size(); ++i) {
+        const uint32_t styles = template_.controls[i].styles;
+        if (controls_[i].isNull()) {
+            continue;
+        }
+        if (auto* label = qobject_cast<QLabel*>(controls_[i].data());
+            label != nullptr && (styles & style::kHeading) != 0 && !heading) {
+            heading = label->text();
+        }
+        if (auto* pane = qobject_cast<QPlainTextEdit*>(controls_[i].data());
+            pane != nullptr && (styles & style::kMessagePane) != 0) {
+            pane->setAccessibleName(QString::fromUtf8(kMessagePaneName));
+            if (!paneLine) {
+                paneLine = pane->toPlainText().section(QLatin1Char('\n'), 0, 0).trimmed();
+            }
+        }
+    }
+    // A window is named by its caption unless it has a heading; a page has no caption.
+    if (heading) {
+        widget_->setAccessibleName(*heading);
+    } else if (paneLine && template_.kind == DialogKind::Child) {
+        widget_->setAccessibleName(*paneLine);
+    }
+}
+
+QPushButton* DialogImpl::ButtonWith(uint32_t styleFlag) const {
+    for (size_t i = 0; i < controls_.size(); ++i) {
+        auto* button = qobject_cast<QPushButton*>(controls_[i].data());
+        if (button != nullptr && (template_.controls[i].styles & styleFlag) != 0 &&
+            button->isVisible() && button->isEnabled()) {
+            return button;
+        }
+    }
+    return nullptr;
 }
 
 QWidget* DialogImpl::CreateControl(const ControlTemplate& control, QButtonGroup*& radioGroup) {
@@ -610,6 +710,9 @@ intptr_t Dialog::DoModal(WindowHandle owner) {
     if (ownerWidget != nullptr) {
         ownerWidget = ownerWidget->window();
     }
+    // Guarded: the owner and the focused control may go while the box runs.
+    QPointer<QWidget> guardedOwner = ownerWidget;
+    QPointer<QWidget> focused = QApplication::focusWidget();
     if (!impl_->Create(ownerWidget, true)) {
         impl_->modal_ = false;
         return -1;
@@ -621,6 +724,15 @@ intptr_t Dialog::DoModal(WindowHandle owner) {
     intptr_t result = impl_->result_;
     impl_->DestroyWidget();
     impl_->modal_ = false;
+    // The owner becomes the active window again, as a closed box leaves it, with the focus where
+    // it was.
+    if (!guardedOwner.isNull() && guardedOwner->isVisible() &&
+        QApplication::activeWindow() == nullptr) {
+        guardedOwner->activateWindow();
+    }
+    if (!focused.isNull() && focused->isVisible() && focused->isEnabled()) {
+        focused->setFocus(Qt::OtherFocusReason);
+    }
     return result;
 }
 
@@ -777,13 +889,19 @@ bool Dialog::NavigateDialog(const KeyInput& key) {
             if (focused != nullptr && !impl_->widget_.isNull() &&
                 impl_->widget_->isAncestorOf(focused)) {
                 focused->click();
+            } else if (QPushButton* button = impl_->ButtonWith(style::kDefault)) {
+                button->click();
             } else {
                 OnOK();
             }
             return true;
         }
         case 27:
-            OnCancel();
+            if (QPushButton* button = impl_->ButtonWith(style::kCancel)) {
+                button->click();
+            } else {
+                OnCancel();
+            }
             return true;
         default:
             return false;
@@ -802,6 +920,11 @@ bool SendSystemCommand(WindowHandle window, uint32_t commandId) {
     }
     record->dialog->OnSysCommand(commandId);
     return true;
+}
+
+bool NavigateDialog(WindowHandle dialog, const KeyInput& key) {
+    detail::WindowRecord* record = detail::Find(dialog);
+    return record != nullptr && record->dialog != nullptr && record->dialog->Navigate(key);
 }
 
 int DialogTemplateId(WindowHandle window) {

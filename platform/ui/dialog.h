@@ -46,8 +46,16 @@ inline constexpr uint32_t kCenter = 1u << 10;    // centred static text
 inline constexpr uint32_t kRight = 1u << 11;     // right-aligned static text
 inline constexpr uint32_t kVertical = 1u << 12;  // trackbar or progress bar standing upright
 inline constexpr uint32_t kTicks = 1u << 13;     // trackbar with tick marks
+// The page's heading: its text is the page's name for assistive technology.
+inline constexpr uint32_t kHeading = 1u << 14;
+// The explanation below a page's controls; a page without a heading is named by its first line.
+inline constexpr uint32_t kMessagePane = 1u << 15;
+inline constexpr uint32_t kCancel = 1u << 16;  // the push button that Escape presses
 }  // namespace style
 
+// A field (edit, list, trackbar, progress bar) is labelled by the static that comes right before
+// it in the template, as a label precedes its field in tab order; an edit that directly follows
+// a trackbar (its value beside it) is named by the trackbar's label.
 struct ControlTemplate {
     ControlKind kind;
     int id;                   // -1 for controls that are never addressed
@@ -168,8 +176,9 @@ class PLENWISE_API Dialog {
         return false;
     }
     // The platform's dialog navigation for a key inside this dialog: Tab and Shift+Tab move among
-    // its tab stops, Enter presses a focused push button or else calls OnOK, Escape calls
-    // OnCancel. Returns true when it handled the key.
+    // its tab stops; Enter presses a focused push button, else the default button, else calls
+    // OnOK; Escape presses the cancel button, else calls OnCancel. Returns true when it handled
+    // the key.
     bool NavigateDialog(const KeyInput& key);
 
   private:
@@ -186,6 +195,13 @@ PLENWISE_API std::vector<SystemMenuEntry> SystemMenuEntries(WindowHandle window)
 // Chooses a system-menu command as the operator would.
 PLENWISE_API bool SendSystemCommand(WindowHandle window, uint32_t commandId);
 inline constexpr uint32_t kScClose = 0xF060;
+
+// The dialog navigation of a dialog window (see Dialog::NavigateDialog), for a key that its
+// parent window handles; false for other windows.
+PLENWISE_API bool NavigateDialog(WindowHandle dialog, const KeyInput& key);
+
+// What assistive technology calls a message pane.
+inline constexpr const char* kMessagePaneName = "Explanation";
 
 // The template number of a dialog window, -1 for other windows.
 PLENWISE_API int DialogTemplateId(WindowHandle window);

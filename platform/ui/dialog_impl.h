@@ -13,6 +13,7 @@
 #include "platform/ui/dialog.h"
 
 class QButtonGroup;
+class QPushButton;
 
 namespace ui::detail {
 // Queues a message for a window; it is handed to the window's bound handler from the loop.
@@ -41,10 +42,17 @@ class DialogImpl {
     void OnOK() { owner_.OnOK(); }
     void OnCancel() { owner_.OnCancel(); }
     void OnSysCommand(uint32_t id) { owner_.OnSysCommand(id); }
+    bool Navigate(const KeyInput& key) { return owner_.NavigateDialog(key); }
     void OnPaint(Painter& painter) { owner_.OnPaint(painter); }
     void OnShowWindow(bool shown) { owner_.OnShowWindow(shown); }
     void OnMouse(MouseAction action, Point point) { owner_.OnMouse(action, point); }
     void ShowSystemMenu(const QPoint& globalPosition);
+
+    // Gives the page, its message pane and the fields named by a label's text their accessible
+    // names again: after a heading, label or pane text changed.
+    void UpdateNames();
+    // A visible, enabled push button of the template that carries the style flag.
+    QPushButton* ButtonWith(uint32_t styleFlag) const;
 
     int PixelsX(int dialogUnits) const;
     int PixelsY(int dialogUnits) const;
@@ -63,6 +71,9 @@ class DialogImpl {
     std::map<std::pair<int, Notify>, std::vector<std::function<void()>>> handlers_;
     std::map<uint32_t, std::vector<std::function<void(uintptr_t, intptr_t)>>> messageHandlers_;
     std::vector<QButtonGroup*> radioGroups_;
+    std::vector<QPointer<QWidget>> controls_;  // in template order
+    // Fields and the labels whose text they carry as their name.
+    std::vector<std::pair<QPointer<QWidget>, QPointer<QWidget>>> namedBy_;
     bool dying_ = false;  // the Dialog object is being deleted: its page handlers are gone
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 
@@ -70,6 +81,7 @@ class DialogImpl {
     void CreateControls();
     QWidget* CreateControl(const ControlTemplate& control, QButtonGroup*& radioGroup);
     void Connect(QWidget* widget, const ControlTemplate& control);
+    void LabelFields();
 };
 
 // The window of a dialog. It forwards Enter, Escape and closing to the dialog's commands.

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSlider>
 
 #include "platform/ui/window_registry.h"
@@ -205,18 +206,34 @@ Result PressKey(int virtualKey, bool shift, WindowHandle fallback, std::string& 
         case 27:
             key = Qt::Key_Escape;
             break;
+        case 32:
+            key = Qt::Key_Space;
+            break;
         default:
-            return Wrong("only Tab, Enter and Escape can be pressed", error);
+            return Wrong("only Tab, Enter, Escape and Space can be pressed", error);
     }
     QWidget* receiver = QApplication::focusWidget();
+    // Keys go to the modal box in front, as the window system gives it the keyboard, even where
+    // it has not been activated yet.
+    if (QWidget* modal = QApplication::activeModalWidget();
+        modal != nullptr && (receiver == nullptr || !modal->isAncestorOf(receiver))) {
+        receiver = modal->focusWidget() != nullptr ? modal->focusWidget() : modal;
+    }
     if (receiver == nullptr) {
         receiver = detail::WidgetOf(fallback);
     }
     if (receiver == nullptr) {
         return Wrong("no window has the focus", error);
     }
-    QKeyEvent press(QEvent::KeyPress, key, shift ? Qt::ShiftModifier : Qt::NoModifier);
+    const Qt::KeyboardModifiers modifiers = shift ? Qt::ShiftModifier : Qt::NoModifier;
+    QPointer<QWidget> guarded = receiver;
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
     QApplication::sendEvent(receiver, &press);
+    // A button acts when Space is released.
+    if (!guarded.isNull() && guarded == QApplication::focusWidget()) {
+        QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+        QApplication::sendEvent(guarded.data(), &release);
+    }
     return Result::Done;
 }
 

@@ -30,8 +30,8 @@ PLENWISE_API Result Slide(WindowHandle trackbar, int position, std::string& erro
 PLENWISE_API Result Focus(WindowHandle control, std::string& error);
 // Moves the focus from the control to the next tab stop of its dialog.
 PLENWISE_API Result Leave(WindowHandle control, std::string& error);
-// Presses a key (9 Tab, 13 Enter, 27 Escape) on the focused control, or on the fallback window
-// when nothing has the focus.
+// Presses and releases a key (9 Tab, 13 Enter, 27 Escape, 32 Space) on the focused control, or on
+// the fallback window when nothing has the focus.
 PLENWISE_API Result PressKey(int virtualKey, bool shift, WindowHandle fallback, std::string& error);
 
 // The left mouse button or a move on a dialog's own surface at a point of its client area; a

@@ -414,14 +414,15 @@ StepRunner::Outcome StepRunner::Execute(const Step& step, std::string& error) {
         return Outcome::Done;
     }
     if (verb == "key") {
-        // key tab|shift-tab|enter|escape: typed on the focused control
+        // key tab|shift-tab|enter|escape|space: typed on the focused control
         if (!needArgs(1)) {
             return Outcome::Failed;
         }
         const std::map<std::string, std::pair<int, bool>> keys = {{"tab", {9, false}},
                                                                   {"shift-tab", {9, true}},
                                                                   {"enter", {13, false}},
-                                                                  {"escape", {27, false}}};
+                                                                  {"escape", {27, false}},
+                                                                  {"space", {32, false}}};
         auto key = keys.find(args[0]);
         if (key == keys.end()) {
             error = "unknown key " + args[0];

@@ -322,6 +322,13 @@ bool SetWindowText(WindowHandle window, const std::string& text) {
     } else if (qobject_cast<QComboBox*>(widget) == nullptr) {
         widget->setWindowTitle(value);
     }
+    // Headings, labels and panes give names to their page and fields.
+    if (qobject_cast<QLabel*>(widget) != nullptr ||
+        qobject_cast<QPlainTextEdit*>(widget) != nullptr) {
+        if (DialogImpl* dialog = detail::DialogAround(widget->parentWidget())) {
+            dialog->UpdateNames();
+        }
+    }
     return true;
 }
 

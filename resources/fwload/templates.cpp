@@ -19,11 +19,11 @@ const ui::DialogTemplate& DownloadTemplate() {
             {ControlKind::PushButton, 1008, 20, 70, 150, 20},
             {ControlKind::PushButton, 1019, 190, 70, 150, 20},
             {ControlKind::MultiLineEdit, 1022, 10, 174, 340, 60,
-             style::kReadOnly | style::kVScroll | style::kBorder},
+             style::kReadOnly | style::kVScroll | style::kBorder | style::kMessagePane},
             {ControlKind::PushButton, 1020, 121, 245, 51, 14, style::kHidden | style::kDisabled},
             {ControlKind::PushButton, 1002, 182, 245, 51, 14},
-            {ControlKind::PushButton, 1001, 243, 245, 51, 14},
-            {ControlKind::PushButton, 1000, 308, 245, 51, 14},
+            {ControlKind::PushButton, 1001, 243, 245, 51, 14, style::kDefault},
+            {ControlKind::PushButton, 1000, 308, 245, 51, 14, style::kCancel},
         }};
     return page;
 }

@@ -26,10 +26,10 @@ const ui::DialogTemplate& SelectTemplate() {
             {ControlKind::Static, 1006, 20, 70, 320, 10, style::kNoTabStop},
             {ControlKind::DropDownList, 1004, 20, 82, 320, 14},
             {ControlKind::MultiLineEdit, 1007, 10, 174, 340, 60,
-             style::kReadOnly | style::kVScroll | style::kBorder},
+             style::kReadOnly | style::kVScroll | style::kBorder | style::kMessagePane},
             {ControlKind::PushButton, 1002, 182, 245, 51, 14, style::kHidden},
-            {ControlKind::PushButton, 1001, 243, 245, 51, 14},
-            {ControlKind::PushButton, 1000, 308, 245, 51, 14},
+            {ControlKind::PushButton, 1001, 243, 245, 51, 14, style::kDefault},
+            {ControlKind::PushButton, 1000, 308, 245, 51, 14, style::kCancel},
         }};
     return page;
 }

@@ -14,17 +14,20 @@ namespace {
 // A page of the given controls, followed by its message pane and the common buttons.
 ui::DialogTemplate Page(int id, std::vector<ControlTemplate> controls, int pane) {
     controls.push_back({ControlKind::MultiLineEdit, pane, 10, 174, 340, 60,
-                        style::kReadOnly | style::kVScroll | style::kBorder});
+                        style::kReadOnly | style::kVScroll | style::kBorder | style::kMessagePane});
     controls.push_back({ControlKind::PushButton, kPageTopButton, 119, 245, 51, 14, style::kHidden});
     controls.push_back({ControlKind::PushButton, kPageBackButton, 182, 245, 51, 14});
-    controls.push_back({ControlKind::PushButton, kPageNextButton, 243, 245, 51, 14});
-    controls.push_back({ControlKind::PushButton, kPageExitButton, 308, 245, 51, 14});
+    controls.push_back(
+        {ControlKind::PushButton, kPageNextButton, 243, 245, 51, 14, style::kDefault});
+    controls.push_back(
+        {ControlKind::PushButton, kPageExitButton, 308, 245, 51, 14, style::kCancel});
     return {id, ui::DialogKind::Child, 360, 260, std::move(controls)};
 }
 
 constexpr uint32_t kLabel = style::kNoTabStop;
 
-// The header of the setting pages: hidden statics whose texts the page draws itself.
+// The header of the setting pages: hidden statics whose texts the page draws itself. It comes
+// last, so that its statics label no field.
 void AddHeader(std::vector<ControlTemplate>& controls, bool withMedia) {
     controls.push_back({ControlKind::Static, 2018, 14, 4, 36, 10, kLabel | style::kHidden});
     controls.push_back({ControlKind::Static, 2019, 52, 4, 124, 10, kLabel | style::kHidden});
@@ -46,30 +49,33 @@ void AddSamplePrint(std::vector<ControlTemplate>& controls, bool imageChoice, in
     }
 }
 
-// A slider with the fixed labels under its ends.
-void AddSlider(std::vector<ControlTemplate>& controls, int id, const char* lowest,
-               const char* highest) {
+// A slider with the value edit beside it, then the fixed labels under the slider's ends: the edit
+// follows the slider directly, so that both are named by the label before the slider.
+void AddSlider(std::vector<ControlTemplate>& controls, int id, ControlTemplate edit,
+               const char* lowest, const char* highest) {
     controls.push_back({ControlKind::Trackbar, id, 30, 48, 240, 20, style::kTicks});
+    controls.push_back(std::move(edit));
     controls.push_back({ControlKind::Static, -1, 30, 70, 30, 10, kLabel, 0, lowest});
     controls.push_back(
         {ControlKind::Static, -1, 240, 70, 30, 10, kLabel | style::kRight, 0, highest});
 }
 
 ControlTemplate Title(int id) {
-    return {ControlKind::Static, id, 20, 20, 320, 12, kLabel};
+    return {ControlKind::Static, id, 20, 20, 320, 12, kLabel | style::kHeading};
 }
 
 }  // namespace
 
 const ui::DialogTemplate& ServiceMenuTemplate() {
-    static const ui::DialogTemplate page = Page(
-        3001,
-        {
-            {ControlKind::Static, 3000, 20, 16, 320, 14, kLabel, 0, "Choose the service to run:"},
-            {ControlKind::CheckBox, 3005, 40, 56, 290, 14},
-            {ControlKind::CheckBox, 3001, 40, 80, 290, 14},
-        },
-        3034);
+    static const ui::DialogTemplate page =
+        Page(3001,
+             {
+                 {ControlKind::Static, 3000, 20, 16, 320, 14, kLabel | style::kHeading, 0,
+                  "Choose the service to run:"},
+                 {ControlKind::CheckBox, 3005, 40, 56, 290, 14},
+                 {ControlKind::CheckBox, 3001, 40, 80, 290, 14},
+             },
+             3034);
     return page;
 }
 
@@ -77,7 +83,7 @@ const ui::DialogTemplate& DirectionModeTemplate() {
     static const ui::DialogTemplate page =
         Page(3003,
              {
-                 {ControlKind::Static, 3035, 20, 12, 320, 12, kLabel},
+                 {ControlKind::Static, 3035, 20, 12, 320, 12, kLabel | style::kHeading},
                  {ControlKind::Static, 3026, 30, 36, 140, 10, kLabel},
                  {ControlKind::CheckBox, 3028, 40, 50, 130, 12},
                  {ControlKind::CheckBox, 3030, 40, 66, 130, 12},
@@ -99,7 +105,7 @@ ui::DialogTemplate MakeGapTemplate(bool blackGrayRow) {
         int label, edit, frame;
     };
     std::vector<ControlTemplate> controls{
-        {ControlKind::Static, 3004, 20, 8, 120, 12, kLabel},
+        {ControlKind::Static, 3004, 20, 8, 120, 12, kLabel | style::kHeading},
         {ControlKind::Static, 3024, 150, 10, 60, 10, kLabel},
         {ControlKind::DropDownList, 3030, 212, 7, 70, 14},
         {ControlKind::Static, 3038, 290, 10, 50, 10, kLabel},
@@ -151,7 +157,7 @@ const ui::DialogTemplate& SettingSelectionTemplate() {
         std::vector<ControlTemplate> controls{
             {ControlKind::Static, 2024, 20, 12, 70, 10, kLabel},
             {ControlKind::DropDownList, 2015, 92, 10, 160, 14},
-            {ControlKind::Static, 2025, 20, 32, 320, 10, kLabel},
+            {ControlKind::Static, 2025, 20, 32, 320, 10, kLabel | style::kHeading},
         };
         const int boxes[] = {2003, 2004, 2005, 2007, 2008, 2009, 2010};
         int y = 46;
@@ -175,8 +181,8 @@ const ui::DialogTemplate& MediaTemplate(bool imageChoice) {
             {ControlKind::Edit, 2030, 92, 60, 24, 13, style::kDigitsOnly, 2},
             {ControlKind::Static, 2093, 120, 62, 80, 10, kLabel},
         };
-        AddHeader(controls, false);
         AddSamplePrint(controls, withChoice, 118);
+        AddHeader(controls, false);
         return Page(2001, std::move(controls), 2006);
     };
     static const ui::DialogTemplate withChoice = make(true);
@@ -191,12 +197,12 @@ const ui::DialogTemplate& SampleSettingsTemplate() {
         260,
         220,
         {
-            {ControlKind::Static, 2053, 10, 8, 240, 10, kLabel},
+            {ControlKind::Static, 2053, 10, 8, 240, 10, kLabel | style::kHeading},
             {ControlKind::CheckList, 2014, 10, 22, 240, 100},
             {ControlKind::MultiLineEdit, 2068, 10, 128, 240, 60,
-             style::kReadOnly | style::kVScroll | style::kBorder},
+             style::kReadOnly | style::kVScroll | style::kBorder | style::kMessagePane},
             {ControlKind::PushButton, ui::kIdOk, 130, 196, 56, 16, style::kDefault},
-            {ControlKind::PushButton, ui::kIdCancel, 194, 196, 56, 16},
+            {ControlKind::PushButton, ui::kIdCancel, 194, 196, 56, 16, style::kCancel},
         }};
     return box;
 }
@@ -204,10 +210,10 @@ const ui::DialogTemplate& SampleSettingsTemplate() {
 const ui::DialogTemplate& HeadPathDelayTemplate() {
     static const ui::DialogTemplate page = [] {
         std::vector<ControlTemplate> controls{Title(2032)};
-        AddHeader(controls, true);
-        AddSlider(controls, 2054, "0", "+50");
-        controls.push_back({ControlKind::Edit, 2031, 282, 52, 24, 13, style::kDigitsOnly, 2});
+        AddSlider(controls, 2054, {ControlKind::Edit, 2031, 282, 52, 24, 13, style::kDigitsOnly, 2},
+                  "0", "+50");
         controls.push_back({ControlKind::Static, 2077, 310, 54, 44, 10, kLabel});
+        AddHeader(controls, true);
         return Page(2003, std::move(controls), 2017);
     }();
     return page;
@@ -228,13 +234,14 @@ const ui::DialogTemplate& FeedingTemplate(bool imageChoice, bool trackbars) {
             {ControlKind::Edit, 2080, 102, 118, 28, 13, 0, 3},
         };
         if (withTrackbars) {
-            // A trackbar for each end of the range, each with its label below it.
+            // A trackbar for each end of the range, each with its label below it (first in the
+            // template, as a label precedes its field).
             controls.insert(controls.end(),
                             {
-                                {ControlKind::Trackbar, 2055, 30, 64, 140, 20},
                                 {ControlKind::Static, 2083, 30, 86, 60, 10, kLabel},
-                                {ControlKind::Trackbar, 2056, 190, 64, 140, 20},
+                                {ControlKind::Trackbar, 2055, 30, 64, 140, 20},
                                 {ControlKind::Static, 2084, 190, 86, 60, 10, kLabel},
+                                {ControlKind::Trackbar, 2056, 190, 64, 140, 20},
                             });
         } else {
             controls.insert(
@@ -248,8 +255,8 @@ const ui::DialogTemplate& FeedingTemplate(bool imageChoice, bool trackbars) {
                     {ControlKind::Static, 2042, 312, 88, 24, 10, kLabel | style::kRight, 0, "70"},
                 });
         }
-        AddHeader(controls, true);
         AddSamplePrint(controls, withChoice, 116);
+        AddHeader(controls, true);
         return Page(2004, std::move(controls), 2069);
     };
     static const ui::DialogTemplate drawn = make(true, false);
@@ -299,8 +306,8 @@ const ui::DialogTemplate& PrintModeTemplate(bool imageChoice) {
             {ControlKind::DropDownList, 2057, 30, 40, 160, 14},
             {ControlKind::Static, 2075, 20, 120, 220, 10, kLabel},
         };
-        AddHeader(controls, true);
         AddSamplePrint(controls, withChoice, 118);
+        AddHeader(controls, true);
         return Page(2007, std::move(controls), 2072);
     };
     static const ui::DialogTemplate withChoice = make(true);
@@ -311,12 +318,11 @@ const ui::DialogTemplate& PrintModeTemplate(bool imageChoice) {
 const ui::DialogTemplate& DensityTemplate(bool imageChoice) {
     auto make = [](bool withChoice) {
         std::vector<ControlTemplate> controls{Title(2049)};
-        AddHeader(controls, true);
-        AddSlider(controls, 2016, "-50", "50");
-        controls.push_back({ControlKind::Edit, 2031, 282, 52, 28, 13, 0, 3});
+        AddSlider(controls, 2016, {ControlKind::Edit, 2031, 282, 52, 28, 13, 0, 3}, "-50", "50");
         controls.push_back({ControlKind::Static, -1, 314, 54, 30, 10, kLabel, 0, "(%)"});
         controls.push_back({ControlKind::Static, 2075, 20, 120, 220, 10, kLabel});
         AddSamplePrint(controls, withChoice, 118);
+        AddHeader(controls, true);
         return Page(2008, std::move(controls), 2073);
     };
     static const ui::DialogTemplate withChoice = make(true);

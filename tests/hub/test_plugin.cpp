@@ -34,8 +34,8 @@ const ui::DialogTemplate& PageTemplate() {
             {ui::ControlKind::Edit, 9011, 20, 40, 100, 12},
             {ui::ControlKind::PushButton, 1003, 119, 245, 51, 14, ui::style::kHidden},
             {ui::ControlKind::PushButton, 1002, 182, 245, 51, 14},
-            {ui::ControlKind::PushButton, 1001, 243, 245, 51, 14},
-            {ui::ControlKind::PushButton, 1000, 308, 245, 51, 14},
+            {ui::ControlKind::PushButton, 1001, 243, 245, 51, 14, ui::style::kDefault},
+            {ui::ControlKind::PushButton, 1000, 308, 245, 51, 14, ui::style::kCancel},
         }};
     return page;
 }

@@ -533,7 +533,7 @@ check 3030 on
 check 3029 on
 click 2001
 wait 3002
-expect-text 3004 253
+expect-text 3004 "Uni-D  S"
 type 3015 3
 type 3016 4
 type 3017 5
@@ -543,7 +543,7 @@ click 3013
 expect-text 3019 8
 click 2001
 wait 3002
-expect-text 3004 250
+expect-text 3004 "Bi-D  S"
 type 3012 9
 click 3013
 select-index 3030 1

@@ -44,6 +44,16 @@ TEST_F(AltUtilHostTest, WindowsNt5WithTheSecondFilesWorksOnThem) {
     EXPECT_EQ(host_->Store().LongestName(), 31);
     EXPECT_EQ(host_->Store().CfgPath(), altutil::SecondCfgPath(10, 1));
     EXPECT_EQ(ShownTemplate(), 3001);
+
+    // The gap page of Uni-D AP2880 (the mode util keeps hidden) is titled by its code's text.
+    Check(3005, true);
+    Click(2001);
+    Check(3028, true);
+    Check(3032, true);
+    Click(2001);
+    ASSERT_EQ(ShownTemplate(), 3002);
+    EXPECT_EQ(Text(3004), T(255));
+    EXPECT_EQ(T(255), "Uni-D  AP2880");
 }
 
 TEST_F(AltUtilHostTest, WithoutTheDriversFilesTheStartUpEndsWithItsMessage) {

@@ -153,7 +153,7 @@ TEST_F(WizardHostTest, OnlyTheChosenGapPageFollowsAndItsNextFinishes) {
     Check(kModeQap, true);
     EXPECT_TRUE(Enabled(kNext));
     Click(kNext);
-    EXPECT_EQ(Text(3004), "251");
+    EXPECT_EQ(Text(3004), "Bi-D  Q/AP");
     for (size_t slot = 3; slot <= 8; ++slot) {
         EXPECT_EQ(host_->Frame().IsEnabled(slot), slot == 7) << slot;
     }
@@ -183,7 +183,8 @@ TEST_F(WizardHostTest, BothDirectionsAndTwoModesVisitTheirPagesInOrder) {
             Click(kNext);
         }
     }
-    EXPECT_EQ(codes, (std::vector<std::string>{"253", "254", "250", "251"}));
+    EXPECT_EQ(codes,
+              (std::vector<std::string>{"Uni-D  S", "Uni-D  Q/AP", "Bi-D  S", "Bi-D  Q/AP"}));
     // Back to the direction page: it starts over.
     for (int page = 0; page < 4; ++page) {
         Click(kBack);
