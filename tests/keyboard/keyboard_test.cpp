@@ -29,6 +29,10 @@ class KeyboardWalkTest : public ::testing::Test {
         root_ = fs::temp_directory_path() / ("plenwise-keys-" + std::to_string(getpid()));
         fs::remove_all(root_);
         fs::create_directories(root_ / "home");
+        // A runtime folder of its own: an instance of another test running beside this one must
+        // not hold the single-instance lock.
+        fs::create_directories(root_ / "runtime");
+        fs::permissions(root_ / "runtime", fs::perms::owner_all);
         RunResult up = testsupport::WorldUp((root_ / "world").string());
         ASSERT_EQ(up.exitCode, 0) << up.output;
     }
@@ -51,8 +55,9 @@ class KeyboardWalkTest : public ::testing::Test {
         WriteFile(file, steps);
         return Shell("set -a && . " + (root_ / "world/env").string() + " && set +a && cd " +
                      root_.string() + " && HOME=" + (root_ / "home").string() +
-                     " XDG_STATE_HOME=" + (root_ / "state").string() + " XDG_CONFIG_HOME=" +
-                     (root_ / "config").string() + " QT_QPA_PLATFORM=offscreen " +
+                     " XDG_STATE_HOME=" + (root_ / "state").string() +
+                     " XDG_CONFIG_HOME=" + (root_ / "config").string() + " XDG_RUNTIME_DIR=" +
+                     (root_ / "runtime").string() + " QT_QPA_PLATFORM=offscreen " +
                      Env("PLENWISE_OUT") + "/plenwise --steps " + file.string());
     }
     static RunResult InWorld(const std::string& command) {
