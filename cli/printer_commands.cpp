@@ -119,8 +119,8 @@ bool ReadyWithVersion(const UiTextTable& texts, PrinterQueries& queries,
     return true;
 }
 
-bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion) {
-    if (!ReadFileVersion(path, fileVersion)) {
+bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion, uint64_t& size) {
+    if (!ReadFileVersion(path, fileVersion, &size)) {
         PrintError(path + ": the firmware file cannot be read");
         return false;
     }
@@ -132,6 +132,7 @@ bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion) {
 struct FirmwareStart {
     UiTextTable texts;
     FirmwareVersion fileVersion{};
+    uint64_t fileSize = 0;
     FirmwareVersion printerVersion{};
     std::optional<QueueLink> link;
     std::optional<PrinterQueries> queries;  // of the link, so declared after it
@@ -139,7 +140,7 @@ struct FirmwareStart {
     // False, after saying why, when one of them is missing.
     bool Open(Cli& cli, const std::string& queue, const std::string& path) {
         if (!cli.LoadTexts(texts, "fwload.dat") || !cli.FindServedQueue(queue) ||
-            !ReadFirmwareFile(path, fileVersion)) {
+            !ReadFirmwareFile(path, fileVersion, fileSize)) {
             return false;
         }
         link.emplace(queue);
@@ -227,7 +228,10 @@ int RunFirmwareCheck(Cli& cli, const Arguments& arguments) {
     const FirmwareVersion& fileVersion = start.fileVersion;
     std::cout << texts.GetText(116) << " " << FirmwareVersionText(printerVersion) << "\n"
               << texts.GetText(117) << " " << FirmwareVersionText(fileVersion) << "\n";
-    switch (CheckFirmwareFit(printerVersion, fileVersion)) {
+    switch (CheckFirmwareFit(printerVersion, fileVersion, start.fileSize)) {
+        case FirmwareFit::TooLarge:
+            PrintMessage(std::cerr, texts, DownloadResult::TooLarge);
+            return kExitFailed;
         case FirmwareFit::OtherModel:
             PrintMessage(std::cerr, texts, DownloadResult::OtherModel);
             return kExitFailed;
@@ -259,6 +263,7 @@ int RunFirmwareLoad(Cli& cli, const Arguments& arguments) {
                       << "\n";
         }
         PrintMessage(std::cerr, texts, outcome.result);
+        wait.EndAsSignalled();
         return kExitFailed;
     }
     PrintMessage(std::cout, texts, outcome.result);
