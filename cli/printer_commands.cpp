@@ -2,8 +2,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <iostream>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 #include "cli/cli.h"
 #include "cli/terminal_wait.h"
@@ -173,17 +177,45 @@ QueueRow ReadQueueRow(const Cli& cli, const ServedQueue& served) {
             FirmwareVersionText(version), inkSet};
 }
 
+// How many printers are asked at once: a printer that does not answer costs its time-outs once
+// for the whole listing, not once for every queue listed after it.
+constexpr size_t kPrintersAskedAtOnce = 16;
+
+// Calls ask(0) to ask(count - 1), up to kPrintersAskedAtOnce of them at a time; on this thread
+// alone when no other can be started.
+void AskAtOnce(size_t count, const std::function<void(size_t)>& ask) {
+    std::atomic<size_t> next = 0;
+    auto work = [&]() {
+        for (size_t index = next++; index < count; index = next++) {
+            ask(index);
+        }
+    };
+    std::vector<std::thread> askers;
+    try {
+        while (askers.size() < std::min(count, kPrintersAskedAtOnce)) {
+            askers.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+        // Fewer at once, then.
+    }
+    if (askers.empty()) {
+        work();
+    }
+    for (std::thread& asker : askers) {
+        asker.join();
+    }
+}
+
 }  // namespace
 
 int RunList(Cli& cli, const Arguments& arguments) {
     if (!cli.LoadHub()) {
         return kExitFailed;
     }
-    std::vector<QueueRow> rows;
     bool unreachable = false;
-    for (const ServedQueue& served : ServedQueues(cli.Hub(), &unreachable)) {
-        rows.push_back(ReadQueueRow(cli, served));
-    }
+    const std::vector<ServedQueue> served = ServedQueues(cli.Hub(), &unreachable);
+    std::vector<QueueRow> rows(served.size());
+    AskAtOnce(served.size(), [&](size_t i) { rows[i] = ReadQueueRow(cli, served[i]); });
     if (rows.empty()) {
         // With no scheduler, an empty list would say that nothing is to be serviced.
         PrintText(std::cerr, cli.Hub().GetText(unreachable ? kNoPrintSystemText : kNoPrinterText));
