@@ -300,6 +300,8 @@ int RunFirmwareLoad(Cli& cli, const Arguments& arguments) {
     }
     PrintMessage(std::cout, texts, outcome.result);
     std::cout << texts.GetText(116) << " " << FirmwareVersionText(outcome.versionAfter) << "\n";
+    // One that came after the version was read is not swallowed either.
+    wait.EndAsSignalled();
     return kExitDone;
 }
 
