@@ -9,6 +9,7 @@
 #   BENCH_ROUNDS=N            rounds of each case (default 10); case and baseline alternate
 #   BENCH_FIRMWARE_MB=N       size of the firmware file (default 128)
 #   BENCH_SKIP_WAITS=1        leave out the two long waits (a minute and 85 s) of the idle checks
+#   BENCH_ONLY_FIRMWARE=1     only the firmware download and its baseline, in the default world
 #
 # Nothing here is a test: it asserts nothing, and its figures depend on the machine and its load
 # (shown at the start and the end). Measure on an otherwise quiet machine.
@@ -30,7 +31,11 @@ fi
 # As root the scheduler runs the backend as user lp, which must reach into the worlds.
 chmod 755 "$WORK"
 readonly MEASURE=$OUT/plenwise-bench-measure
-readonly WORLDS=(default served5 served500)
+if [[ -n ${BENCH_ONLY_FIRMWARE:-} ]]; then
+    readonly WORLDS=(default)
+else
+    readonly WORLDS=(default served5 served500)
+fi
 
 say() { echo "bench: $*" >&2; }
 
@@ -62,8 +67,10 @@ up_world() {
 }
 say "bringing up the worlds (the one with 500 queues takes a while)"
 up_world default
-up_world served5 5
-up_world served500 500
+if [[ -z ${BENCH_ONLY_FIRMWARE:-} ]]; then
+    up_world served5 5
+    up_world served500 500
+fi
 
 # Runs a command in a world's environment (its scheduler, machine folder and simulator).
 in_world() {
@@ -207,6 +214,15 @@ cat "$FIRMWARE_JOB" "$IMAGE" >/dev/null
 
 for ((round = 1; round <= ROUNDS; round++)); do
     say "round $round of $ROUNDS"
+    if [[ -n ${BENCH_ONLY_FIRMWARE:-} ]]; then
+        record firmware in_world default firmware_plenwise
+        drop_job_files
+        settle_world
+        record lp in_world default firmware_lp
+        drop_job_files
+        settle_world
+        continue
+    fi
     record start13 in_world default plenwise_start
     record dialog in_world default dialog_start
     record dialog_cups in_world default dialog_cups_start

@@ -49,7 +49,8 @@ const Command kCommands[] = {
      RunClean},
     {"firmware check", "QUEUE FILE", 2, 2, 0, "compare a firmware file with the printer's firmware",
      "Shows the printer's firmware version and the file's, and whether the file may be\n"
-     "downloaded: it must be made for the printer's model and be of the same or a newer version.\n",
+     "downloaded: it must be made for the printer's model, be of the same or a newer version,\n"
+     "and hold at most 256 MiB.\n",
      RunFirmwareCheck},
     {"firmware load", "QUEUE FILE --yes [--wait SECONDS]", 2, 2, kOptionYes | kOptionWait,
      "download a firmware file to the printer",

@@ -2,8 +2,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <iostream>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 #include "cli/cli.h"
 #include "cli/terminal_wait.h"
@@ -120,8 +124,8 @@ bool ReadyWithVersion(const UiTextTable& texts, PrinterQueries& queries,
     return true;
 }
 
-bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion) {
-    if (!ReadFileVersion(path, fileVersion)) {
+bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion, uint64_t& size) {
+    if (!ReadFileVersion(path, fileVersion, &size)) {
         PrintError(TerminalText(path) + ": the firmware file cannot be read");
         return false;
     }
@@ -133,6 +137,7 @@ bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion) {
 struct FirmwareStart {
     UiTextTable texts;
     FirmwareVersion fileVersion{};
+    uint64_t fileSize = 0;
     FirmwareVersion printerVersion{};
     std::optional<QueueLink> link;
     std::optional<PrinterQueries> queries;  // of the link, so declared after it
@@ -140,7 +145,7 @@ struct FirmwareStart {
     // False, after saying why, when one of them is missing.
     bool Open(Cli& cli, const std::string& queue, const std::string& path) {
         if (!cli.LoadTexts(texts, "fwload.dat") || !cli.FindServedQueue(queue) ||
-            !ReadFirmwareFile(path, fileVersion)) {
+            !ReadFirmwareFile(path, fileVersion, fileSize)) {
             return false;
         }
         link.emplace(queue);
@@ -173,17 +178,45 @@ QueueRow ReadQueueRow(const Cli& cli, const ServedQueue& served) {
             FirmwareVersionText(version), inkSet};
 }
 
+// How many printers are asked at once: a printer that does not answer costs its time-outs once
+// for the whole listing, not once for every queue listed after it.
+constexpr size_t kPrintersAskedAtOnce = 16;
+
+// Calls ask(0) to ask(count - 1), up to kPrintersAskedAtOnce of them at a time; on this thread
+// alone when no other can be started.
+void AskAtOnce(size_t count, const std::function<void(size_t)>& ask) {
+    std::atomic<size_t> next = 0;
+    auto work = [&]() {
+        for (size_t index = next++; index < count; index = next++) {
+            ask(index);
+        }
+    };
+    std::vector<std::thread> askers;
+    try {
+        while (askers.size() < std::min(count, kPrintersAskedAtOnce)) {
+            askers.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+        // Fewer at once, then.
+    }
+    if (askers.empty()) {
+        work();
+    }
+    for (std::thread& asker : askers) {
+        asker.join();
+    }
+}
+
 }  // namespace
 
 int RunList(Cli& cli, const Arguments& arguments) {
     if (!cli.LoadHub()) {
         return kExitFailed;
     }
-    std::vector<QueueRow> rows;
     bool unreachable = false;
-    for (const ServedQueue& served : ServedQueues(cli.Hub(), &unreachable)) {
-        rows.push_back(ReadQueueRow(cli, served));
-    }
+    const std::vector<ServedQueue> served = ServedQueues(cli.Hub(), &unreachable);
+    std::vector<QueueRow> rows(served.size());
+    AskAtOnce(served.size(), [&](size_t i) { rows[i] = ReadQueueRow(cli, served[i]); });
     if (rows.empty()) {
         // With no scheduler, an empty list would say that nothing is to be serviced.
         PrintText(std::cerr, cli.Hub().GetText(unreachable ? kNoPrintSystemText : kNoPrinterText));
@@ -238,7 +271,10 @@ int RunFirmwareCheck(Cli& cli, const Arguments& arguments) {
               << "\n"
               << texts.GetText(117) << " " << TerminalText(FirmwareVersionText(fileVersion))
               << "\n";
-    switch (CheckFirmwareFit(printerVersion, fileVersion)) {
+    switch (CheckFirmwareFit(printerVersion, fileVersion, start.fileSize)) {
+        case FirmwareFit::TooLarge:
+            PrintMessage(std::cerr, texts, DownloadResult::TooLarge);
+            return kExitFailed;
         case FirmwareFit::OtherModel:
             PrintMessage(std::cerr, texts, DownloadResult::OtherModel);
             return kExitFailed;
@@ -270,11 +306,14 @@ int RunFirmwareLoad(Cli& cli, const Arguments& arguments) {
                       << TerminalText(FirmwareVersionText(outcome.versionAfter)) << "\n";
         }
         PrintMessage(std::cerr, texts, outcome.result);
+        wait.EndAsSignalled();
         return kExitFailed;
     }
     PrintMessage(std::cout, texts, outcome.result);
     std::cout << texts.GetText(116) << " "
               << TerminalText(FirmwareVersionText(outcome.versionAfter)) << "\n";
+    // One that came after the version was read is not swallowed either.
+    wait.EndAsSignalled();
     return kExitDone;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/terminal_wait.h"
 
 #include <algorithm>
+#include <iostream>
 
 namespace cli {
 
@@ -9,12 +10,42 @@ namespace {
 constexpr int kBarWidth = 30;
 
 volatile std::sig_atomic_t interruptRequested = 0;
+volatile std::sig_atomic_t endingSignal = 0;  // SIGHUP or SIGTERM once one came
 
 void OnInterrupt(int) {
     interruptRequested = 1;
 }
 
+void OnEnding(int signal) {
+    endingSignal = signal;
+}
+
+// Sets the handler, keeping `previous`; a signal ignored when the program started (in the
+// background, under nohup) stays ignored.
+void Catch(int signal, void (*handler)(int), struct sigaction& previous) {
+    sigaction(signal, nullptr, &previous);
+    if (previous.sa_handler != SIG_IGN) {
+        struct sigaction action {};
+        action.sa_handler = handler;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
 }  // namespace
+
+TerminalWait::TerminalWait(std::ostream& out, bool terminal) : out_(out), terminal_(terminal) {
+    endingSignal = 0;
+    Catch(SIGHUP, OnEnding, previousHangUp_);
+    Catch(SIGTERM, OnEnding, previousTerminate_);
+    Catch(SIGPIPE, SIG_IGN, previousPipe_);
+}
+
+TerminalWait::~TerminalWait() {
+    sigaction(SIGPIPE, &previousPipe_, nullptr);
+    sigaction(SIGTERM, &previousTerminate_, nullptr);
+    sigaction(SIGHUP, &previousHangUp_, nullptr);
+}
 
 std::string TerminalWait::Bar(uint32_t elapsedMs, uint32_t totalMs) {
     const uint64_t percent = totalMs == 0 ? 100 : uint64_t{elapsedMs} * 100 / totalMs;
@@ -28,14 +59,8 @@ std::string TerminalWait::Bar(uint32_t elapsedMs, uint32_t totalMs) {
 
 void TerminalWait::Begin() {
     interruptRequested = 0;
-    // A program started with interrupts ignored (in the background, under nohup) keeps them so.
-    sigaction(SIGINT, nullptr, &previous_);
-    if (previous_.sa_handler != SIG_IGN) {
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, nullptr);
-    }
+    // Before the wait, Ctrl-C ends the program as usual: nothing has been sent that needs it.
+    Catch(SIGINT, OnInterrupt, previousInterrupt_);
     out_ << "The printer takes the firmware: keep it switched on. Ctrl-C ends the wait early.\n";
     out_.flush();
 }
@@ -59,13 +84,34 @@ bool TerminalWait::Progress(uint32_t elapsedMs, uint32_t totalMs) {
 }
 
 void TerminalWait::End() {
-    sigaction(SIGINT, &previous_, nullptr);
+    sigaction(SIGINT, &previousInterrupt_, nullptr);
     if (terminal_ && shown_ >= 0) {
         out_ << "\n";
     }
-    out_ << (interrupted_ ? "The wait was ended early; reading the printer's version.\n"
-                          : "Reading the printer's version.\n");
+    if (Abandoned()) {
+        out_ << "The wait was ended by a signal; the printer's version is not read.\n";
+    } else {
+        out_ << (interrupted_ ? "The wait was ended early; reading the printer's version.\n"
+                              : "Reading the printer's version.\n");
+    }
     out_.flush();
+}
+
+bool TerminalWait::Abandoned() const {
+    return endingSignal != 0;
+}
+
+void TerminalWait::EndAsSignalled() {
+    const int signal = endingSignal;
+    if (signal == 0) {
+        return;
+    }
+    std::cout.flush();
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    raise(signal);
 }
 
 }  // namespace cli

@@ -5,7 +5,9 @@
 
 #include "platform/ui/window.h"
 
-// The hub's entry: runs the whole program; 1 when it ran, 0 when another instance was running.
+// The hub's entry: runs the whole program; 1 when it ran, 0 when another instance was running
+// and was raised, kHubCannotStart when it could neither run nor hand over to one (said why).
+inline constexpr int kHubCannotStart = -1;
 using HubStartWizard = int (*)();
 
 // A plug-in's entry: the printer's queue name (valid during the call), the window to post the

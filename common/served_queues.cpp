@@ -7,6 +7,9 @@ std::vector<ServedQueue> ServedQueues(const HubTables& tables, bool* schedulerUn
         std::vector<spooler::PrinterInfo2> queues;
         if (!spooler::Current().EnumPrinters(pass, queues)) {
             unreachable = unreachable || spooler::Current().SchedulerUnreachable();
+            if (unreachable) {
+                break;  // a scheduler that did not answer one pass would hold up the next too
+            }
             continue;  // that pass is skipped, as when its buffer cannot be had
         }
         for (const spooler::PrinterInfo2& queue : queues) {

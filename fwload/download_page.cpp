@@ -135,13 +135,16 @@ void DownloadPage::OnDownload() {
     const DownloadMessage message = MessageOf(outcome.result);
     switch (outcome.result) {
         case DownloadResult::NotReady:
+        case DownloadResult::TooLarge:
         case DownloadResult::OtherModel:
         case DownloadResult::Older:
+        case DownloadResult::Changed:
             ShowMessage(message, ui::kMbIconStop);
             break;
-        case DownloadResult::NotWritten:
+        case DownloadResult::NotSent:
             ShowMessage(message, ui::kMbIconInformation);
             break;
+        case DownloadResult::Unconfirmed:
         case DownloadResult::NotConfirmed:
             ShowMessage(message, ui::kMbIconExclamation);
             break;

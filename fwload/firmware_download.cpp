@@ -15,15 +15,25 @@ bool SameVersion(const FirmwareVersion& a, const FirmwareVersion& b) {
     return std::equal(a.begin(), a.begin() + kFirmwareVersionLength, b.begin());
 }
 
+const char* LoggedResult(DownloadResult result) {
+    switch (result) {
+        case DownloadResult::Done:
+            return kResultDone;
+        case DownloadResult::Unconfirmed:
+            return kResultSent;
+        default:
+            return kResultFailed;
+    }
+}
+
 void LogTransfer(const PrinterQueries& queries, const std::string& firmwarePath,
-                 const FirmwareVersion& printerVersion, const FirmwareVersion& fileVersion,
-                 const DownloadOutcome& outcome) {
+                 const FirmwareVersion& printerVersion, const DownloadOutcome& outcome) {
     LogServiceAction(queries.PrinterName(), queries.ExpectedModel(), kActionFirmwareDownload,
                      {{"file", firmwarePath},
-                      {"file-version", FirmwareVersionText(fileVersion)},
+                      {"file-version", FirmwareVersionText(outcome.fileVersion)},
                       {"version-before", FirmwareVersionText(printerVersion)},
                       {"version-after", FirmwareVersionText(outcome.versionAfter)}},
-                     outcome.result == DownloadResult::Done ? kResultDone : kResultFailed);
+                     LoggedResult(outcome.result));
 }
 
 }  // namespace
@@ -42,11 +52,18 @@ DownloadMessage MessageOf(DownloadResult result) {
     switch (result) {
         case DownloadResult::NotReady:
             return {202, 0};
+        case DownloadResult::TooLarge:
+            return {206, 0};
         case DownloadResult::OtherModel:
             return {203, 0};
         case DownloadResult::Older:
             return {204, 205};
-        case DownloadResult::NotWritten:
+        case DownloadResult::Changed:
+            return {207, 0};
+        case DownloadResult::NotSent:
+            return {208, 0};
+        case DownloadResult::Unconfirmed:
+            return {209, 0};
         case DownloadResult::NotConfirmed:
             return {201, 211};
         case DownloadResult::Done:
@@ -57,29 +74,46 @@ DownloadMessage MessageOf(DownloadResult result) {
 
 DownloadOutcome DownloadFirmware(PrinterQueries& queries, const std::string& firmwarePath,
                                  const FirmwareVersion& printerVersion,
-                                 const FirmwareVersion& fileVersion, uint32_t updateMs,
+                                 const FirmwareVersion& checkedVersion, uint32_t updateMs,
                                  UpdateWait& wait) {
     DownloadOutcome outcome;
-    if (!queries.PrinterReady(3)) {
-        outcome.result = DownloadResult::NotReady;
+    auto refused = [&outcome](DownloadResult result) {
+        outcome.result = result;
         return outcome;
+    };
+    if (!queries.PrinterReady(3)) {
+        return refused(DownloadResult::NotReady);
     }
-    switch (CheckFirmwareFit(printerVersion, fileVersion)) {
+    // Read now, after the printer's checks: these bytes are what is checked and what is sent.
+    FirmwareJob job;
+    const FirmwareJob::Read read = job.ReadFile(firmwarePath);
+    outcome.fileVersion = job.Version();
+    switch (CheckFirmwareFit(printerVersion, job.Version(), job.FileSize())) {
+        case FirmwareFit::TooLarge:
+            return refused(DownloadResult::TooLarge);
         case FirmwareFit::OtherModel:
-            outcome.result = DownloadResult::OtherModel;
-            return outcome;
+            return refused(DownloadResult::OtherModel);
         case FirmwareFit::Older:
-            outcome.result = DownloadResult::Older;
-            return outcome;
+            return refused(DownloadResult::Older);
         case FirmwareFit::Fits:
             break;
     }
+    if (!SameVersion(job.Version(), checkedVersion) || read == FirmwareJob::Read::Unreadable) {
+        return refused(DownloadResult::Changed);
+    }
+    if (read != FirmwareJob::Read::Whole || wait.Abandoned()) {
+        return refused(DownloadResult::NotSent);
+    }
     const std::string& printer = queries.PrinterName();
     const ByteBlock preDownload = FirmwarePreDownloadBlock();
-    SendRawCommandJob(printer, preDownload.data(), static_cast<uint32_t>(preDownload.size()));
-    if (!SendFirmwareJob(printer, firmwarePath, printerVersion)) {
-        outcome.result = DownloadResult::NotWritten;
-        LogTransfer(queries, firmwarePath, printerVersion, fileVersion, outcome);
+    const bool prepared =
+        SendRawCommandJob(printer, preDownload.data(), static_cast<uint32_t>(preDownload.size()));
+    if (!job.Send(printer, printerVersion).value_or(false)) {
+        outcome.result = DownloadResult::NotSent;
+        // The printer was told to expect firmware that never came.
+        if (prepared) {
+            LogTransfer(queries, firmwarePath, printerVersion, outcome);
+        }
         return outcome;
     }
 
@@ -89,15 +123,22 @@ DownloadOutcome DownloadFirmware(PrinterQueries& queries, const std::string& fir
     // Elapsed time rather than an end tick, so that a tick count wrapping meanwhile does not
     // end the wait early.
     uint32_t elapsed = 0;
-    while (elapsed < updateMs && wait.Progress(elapsed, updateMs)) {
+    while (elapsed < updateMs && !wait.Abandoned() && wait.Progress(elapsed, updateMs)) {
         clock.Sleep(kProgressPollMs);
         elapsed = clock.TickCount() - start;
     }
     wait.End();
 
-    ReadPrinterVersion(queries, outcome.versionAfter);
-    outcome.result = SameVersion(outcome.versionAfter, fileVersion) ? DownloadResult::Done
-                                                                    : DownloadResult::NotConfirmed;
-    LogTransfer(queries, firmwarePath, printerVersion, fileVersion, outcome);
+    // A reply without a version tells as little as no reply.
+    if (wait.Abandoned() || !ReadPrinterVersion(queries, outcome.versionAfter) ||
+        outcome.versionAfter[0] == '\0') {
+        outcome.versionAfter.fill(0);
+        outcome.result = DownloadResult::Unconfirmed;
+    } else {
+        outcome.result = SameVersion(outcome.versionAfter, outcome.fileVersion)
+                             ? DownloadResult::Done
+                             : DownloadResult::NotConfirmed;
+    }
+    LogTransfer(queries, firmwarePath, printerVersion, outcome);
     return outcome;
 }

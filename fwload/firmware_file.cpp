@@ -1,5 +1,7 @@
 #include "fwload/firmware_file.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -12,10 +14,6 @@ namespace {
 
 constexpr size_t kVersionOffset = 16;
 constexpr size_t kVersionBytesRead = 33;
-
-// Files are held whole in memory and written in one call whose length is 32 bits; no firmware
-// comes near this size, so anything larger is not a firmware file.
-constexpr uint64_t kLargestFirmwareFile = 256u * 1024 * 1024;
 
 constexpr std::array<uint8_t, kFirmwareHeaderLength> kClass1Header{0x1B, 0x7D, 0x01, 0x05, 0x00,
                                                                    0x23, 0x03, 0x70, 0x8F, 0x38};
@@ -70,22 +68,46 @@ uint32_t FirmwareNumber(const FirmwareVersion& version) {
     return number;
 }
 
-bool ReadFileVersion(const std::string& path, FirmwareVersion& version) {
+// Asks for huge pages under a large buffer: filling a hundred megabytes page by page costs
+// several times the copying itself. Only whole huge pages inside the buffer are advised; where
+// the system has none, nothing changes.
+void AdviseHugePages(uint8_t* buffer, size_t length) {
+    constexpr uintptr_t kHugePage = 2u * 1024 * 1024;
+    const auto start = reinterpret_cast<uintptr_t>(buffer);
+    const uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t end = (start + length) & ~(kHugePage - 1);
+    if (end > first) {
+        ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+}
+
+// The version field of the first `length` bytes of a file.
+FirmwareVersion VersionOfHead(const uint8_t* head, size_t length) {
+    FirmwareVersion version{};
+    if (length >= kVersionOffset + kFirmwareVersionLength) {
+        std::copy_n(head + kVersionOffset, kFirmwareVersionLength, version.begin());
+    }
+    return version;
+}
+
+bool ReadFileVersion(const std::string& path, FirmwareVersion& version, uint64_t* size) {
     sys::InputFile file(path);
     if (!file.IsOpen()) {
         return false;
     }
     std::array<uint8_t, kVersionBytesRead> head{};
-    const size_t got = file.ReadAt(0, head.data(), head.size());
-    version.fill(0);
-    if (got >= kVersionOffset + kFirmwareVersionLength) {
-        std::copy_n(head.begin() + kVersionOffset, kFirmwareVersionLength, version.begin());
+    version = VersionOfHead(head.data(), file.ReadAt(0, head.data(), head.size()));
+    if (size != nullptr) {
+        *size = file.Size();
     }
     return true;
 }
 
 FirmwareFit CheckFirmwareFit(const FirmwareVersion& printerVersion,
-                             const FirmwareVersion& fileVersion) {
+                             const FirmwareVersion& fileVersion, uint64_t fileSize) {
+    if (fileSize > kLargestFirmwareFile) {
+        return FirmwareFit::TooLarge;
+    }
     if (FirmwareModelClass(printerVersion) != FirmwareModelClass(fileVersion)) {
         return FirmwareFit::OtherModel;
     }
@@ -107,28 +129,55 @@ std::optional<std::array<uint8_t, kFirmwareHeaderLength>> FirmwareModelHeader(
     }
 }
 
-bool SendFirmwareJob(const std::string& printerName, const std::string& firmwarePath,
-                     const FirmwareVersion& printerVersion) {
-    // The job is made whole in memory first; when the file cannot be read whole, or the printer
-    // names no model class, the printer gets an empty document.
-    std::unique_ptr<uint8_t[]> job;
-    size_t jobLength = 0;
-    sys::InputFile file(firmwarePath);
-    const auto header = FirmwareModelHeader(printerVersion);
-    if (header && file.IsOpen() && file.Size() <= kLargestFirmwareFile) {
-        const auto length = static_cast<size_t>(file.Size());
-        // Not cleared first: every byte is written below, and clearing a hundred megabytes
-        // costs about as much as reading them.
-        job.reset(new (std::nothrow) uint8_t[kFirmwareJobOverhead + length]);
-        if (job) {
-            std::fill_n(job.get(), kFirmwareLeadInLength, kFirmwareLeadInByte);
-            std::copy(header->begin(), header->end(), job.get() + kFirmwareLeadInLength);
-            if (file.ReadAt(0, job.get() + kFirmwareJobOverhead, length) == length) {
-                jobLength = kFirmwareJobOverhead + length;
-            }
-        }
+FirmwareJob::Read FirmwareJob::ReadFile(const std::string& path) {
+    bytes_.reset();
+    length_ = 0;
+    version_.fill(0);
+    fileSize_ = 0;
+    sys::InputFile file(path);
+    if (!file.IsOpen()) {
+        return Read::Unreadable;
     }
-    const std::optional<bool> written =
-        WriteRawDocument(printerName, job.get(), static_cast<uint32_t>(jobLength));
-    return jobLength > 0 && written.value_or(false);
+    fileSize_ = file.Size();
+    if (fileSize_ > kLargestFirmwareFile) {
+        std::array<uint8_t, kVersionBytesRead> head{};
+        version_ = VersionOfHead(head.data(), file.ReadAt(0, head.data(), head.size()));
+        return Read::TooLarge;
+    }
+    const auto length = static_cast<size_t>(fileSize_);
+    // Not cleared first: every byte is written below, and clearing a hundred megabytes costs
+    // about as much as reading them.
+    bytes_.reset(new (std::nothrow) uint8_t[kFirmwareJobOverhead + length]);
+    if (!bytes_) {
+        return Read::NoMemory;
+    }
+    AdviseHugePages(bytes_.get(), kFirmwareJobOverhead + length);
+    uint8_t* const body = bytes_.get() + kFirmwareJobOverhead;
+    const size_t got = file.ReadAt(0, body, length);
+    version_ = VersionOfHead(body, got);
+    // A file that ends early or has grown since it was opened is being written: what was read
+    // is no whole file.
+    uint8_t beyond = 0;
+    if (got != length || file.ReadAt(fileSize_, &beyond, 1) != 0) {
+        bytes_.reset();
+        return Read::Unreadable;
+    }
+    std::fill_n(bytes_.get(), kFirmwareLeadInLength, kFirmwareLeadInByte);
+    length_ = kFirmwareJobOverhead + length;
+    return Read::Whole;
+}
+
+std::optional<bool> FirmwareJob::Send(const std::string& printerName,
+                                      const FirmwareVersion& printerVersion) {
+    const auto header = FirmwareModelHeader(printerVersion);
+    const bool whole = header && length_ > 0;
+    if (whole) {
+        std::copy(header->begin(), header->end(), bytes_.get() + kFirmwareLeadInLength);
+    }
+    const std::optional<bool> written = WriteRawDocument(
+        printerName, whole ? bytes_.get() : nullptr, whole ? static_cast<uint32_t>(length_) : 0);
+    if (written && !whole) {
+        return false;
+    }
+    return written;
 }

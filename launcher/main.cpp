@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
     }
     ui::Application application(argc, argv);
     static PlenwiseApp app;
-    return application.Run([]() { app.InitInstance(); });
+    const int status = application.Run([]() { app.InitInstance(); });
+    return status != 0 ? status : app.ExitStatus();
 }

@@ -32,7 +32,7 @@ bool PlenwiseApp::InitInstance() {
         return false;
     }
     if (auto start = reinterpret_cast<HubStartWizard>(sys::GetProcAddress(hub_, "StartWizard"))) {
-        start();
+        failed_ = start() == kHubCannotStart;
     }
     return false;
 }

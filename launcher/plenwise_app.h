@@ -19,6 +19,10 @@ class PlenwiseApp {
     // by the hub's file name; "" (nothing is loaded) when the path is not absolute.
     static std::string HubPath(const std::string& executablePath);
 
+    // The program's exit status: 1 when the hub could not start (and said why), else 0.
+    int ExitStatus() const { return failed_ ? 1 : 0; }
+
   private:
+    bool failed_ = false;
     sys::LibraryHandle hub_ = nullptr;  // kept loaded for the life of the process
 };

@@ -1,6 +1,7 @@
 // The spooler on a CUPS scheduler: queues are CUPS destinations, the driver name is the queue's
 // make and model, the port its device URI, and documents are raw jobs.
 #include <cups/cups.h>
+#include <errno.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -23,10 +24,6 @@ namespace {
 // printer-type bits of queues that this scheduler does not own.
 constexpr unsigned long kRemotePrinterBit = 0x2;
 constexpr unsigned long kDiscoveredPrinterBit = 0x1000000;
-
-// How long a request may wait for the scheduler before it fails.
-constexpr double kRequestTimeoutSeconds = 30.0;
-constexpr int kConnectTimeoutMs = 30000;
 
 struct HttpClose {
     void operator()(http_t* http) const { httpClose(http); }
@@ -116,7 +113,7 @@ struct OpenQueue {
 
 class CupsSpooler : public Spooler {
   public:
-    CupsSpooler() {
+    explicit CupsSpooler(int timeoutMs) : timeoutMs_(timeoutMs) {
         // Forget any server chosen before, so that CUPS_SERVER (or the client configuration) as
         // it stands now decides.
         cupsSetServer(nullptr);
@@ -168,7 +165,7 @@ class CupsSpooler : public Spooler {
             return kNoPrinter;
         }
         if (!QueryMakeAndModel(http.get(), printerName)) {
-            NoteRequest(false);
+            NoteRequest(false, http.get());
             return kNoPrinter;
         }
         const PrinterHandle handle = nextHandle_++;
@@ -195,7 +192,7 @@ class CupsSpooler : public Spooler {
             return false;
         }
         const auto makeAndModel = QueryMakeAndModel(queue->query.get(), queue->name);
-        NoteRequest(makeAndModel.has_value());
+        NoteRequest(makeAndModel.has_value(), queue->query.get());
         if (!makeAndModel) {
             return false;
         }
@@ -304,7 +301,7 @@ class CupsSpooler : public Spooler {
         cups_job_t* active = nullptr;
         const int count = cupsGetJobs2(queue->query.get(), &active, queue->name.c_str(), 0,
                                        CUPS_WHICHJOBS_ACTIVE);
-        NoteRequest(count >= 0);
+        NoteRequest(count >= 0, queue->query.get());
         if (count < 0) {
             return false;
         }
@@ -344,7 +341,7 @@ class CupsSpooler : public Spooler {
         // A scheduler without queues answers "not found"; anything else is a failed listing.
         const ipp_status_t status = cupsLastError();
         if (!response || (!Succeeded(status) && status != IPP_STATUS_ERROR_NOT_FOUND)) {
-            NoteRequest(false);
+            NoteRequest(false, http.get());
             return false;
         }
         ipp_attribute_t* attribute = ippFirstAttribute(response.get());
@@ -365,18 +362,21 @@ class CupsSpooler : public Spooler {
     // SchedulerUnreachable() reports.
     Connection Connect() {
         Connection http(httpConnect2(server_.c_str(), port_, nullptr, AF_UNSPEC, cupsEncryption(),
-                                     1, kConnectTimeoutMs, nullptr));
+                                     1, timeoutMs_, nullptr));
         unreachable_ = !http;
         if (http) {
-            httpSetTimeout(http.get(), kRequestTimeoutSeconds, nullptr, nullptr);
+            // Without a callback, a wait for the scheduler that times out fails the request.
+            httpSetTimeout(http.get(), timeoutMs_ / 1000.0, nullptr, nullptr);
         }
         return http;
     }
 
     // A request on a connection that was open: CUPS reports a scheduler that has gone away
-    // meanwhile (and could not be reached again) as "service unavailable".
-    void NoteRequest(bool succeeded) {
-        unreachable_ = !succeeded && cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+    // meanwhile (and could not be reached again) as "service unavailable"; one that took the
+    // connection but does not answer (stopped, or hung) leaves the connection timed out.
+    void NoteRequest(bool succeeded, http_t* http) {
+        unreachable_ = !succeeded && (cupsLastError() == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE ||
+                                      httpError(http) == ETIMEDOUT);
     }
 
     OpenQueue* Find(PrinterHandle printer) {
@@ -420,6 +420,7 @@ class CupsSpooler : public Spooler {
         queue.inPage = false;
     }
 
+    int timeoutMs_;
     std::mutex mutex_;
     std::atomic<bool> unreachable_ = false;
     std::optional<SharedListing> sharedListing_;
@@ -431,8 +432,8 @@ class CupsSpooler : public Spooler {
 
 }  // namespace
 
-std::unique_ptr<Spooler> MakeCupsSpooler() {
-    return std::make_unique<CupsSpooler>();
+std::unique_ptr<Spooler> MakeCupsSpooler(int timeoutMs) {
+    return std::make_unique<CupsSpooler>(timeoutMs);
 }
 
 }  // namespace spooler

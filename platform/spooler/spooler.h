@@ -91,7 +91,13 @@ PLENWISE_API bool FindPrinter(const std::string& printerName, PrinterInfo2& foun
 PLENWISE_API Spooler& Current();
 PLENWISE_API void Install(std::unique_ptr<Spooler> backend);
 
+// How long the CUPS back-end waits for the scheduler: for the connection, and for each answer or
+// each write it makes no progress on. A request then fails (CUPS tries once more, so one request
+// takes up to about 6 s), and the scheduler counts as unreachable: one that accepts connections
+// but never answers (stopped with SIGSTOP, or hung) is told like one that is down.
+inline constexpr int kSchedulerTimeoutMs = 5000;
+
 // The CUPS back-end, talking to the scheduler named by CUPS_SERVER (or the default one).
-PLENWISE_API std::unique_ptr<Spooler> MakeCupsSpooler();
+PLENWISE_API std::unique_ptr<Spooler> MakeCupsSpooler(int timeoutMs = kSchedulerTimeoutMs);
 
 }  // namespace spooler

@@ -1,11 +1,17 @@
 #include "platform/ui/single_instance.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/ui/window.h"
 
@@ -13,34 +19,70 @@ namespace ui {
 
 namespace {
 constexpr int kReplyWaitMs = 3000;
+// A lock file is written right after it is made: one that still cannot be read after this long
+// was left unfinished, and is stale.
+constexpr qint64 kUnreadableLockStaleMs = 1000;
 const QByteArray kRaiseRequest = "raise\n";
 const QByteArray kRaisedReply = "raised\n";
 
-// The lock and the channel live in the user's runtime folder, private to the user.
-QString InstanceFolder() {
-    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    QString folder = runtime.isEmpty() ? QDir::tempPath() + QStringLiteral("/plenwise-") +
-                                             QString::number(getuid())
-                                       : runtime + QStringLiteral("/plenwise");
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+// The folder of the lock and the channel, private to the user; "" with the reason in `problem`
+// when it cannot be had or is not safe to use.
+std::string InstanceFolder(std::string& problem) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] != '\0') {
+        const std::string folder = std::string(runtime) + "/plenwise";
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            problem = folder + ": " + std::strerror(errno);
+            return {};
+        }
+        return folder;
+    }
+    // A folder in the shared temporary folder can be made by anyone first: only this user's
+    // own, that nobody else may write to, is used.
+    const std::string folder =
+        QDir::tempPath().toStdString() + "/plenwise-" + std::to_string(::getuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        problem = folder + ": " + std::strerror(errno);
+        return {};
+    }
+    struct stat status {};
+    if (::lstat(folder.c_str(), &status) != 0) {
+        problem = folder + ": " + std::strerror(errno);
+        return {};
+    }
+    if (!S_ISDIR(status.st_mode) || status.st_uid != ::getuid() ||
+        (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        problem =
+            folder + " is not a folder of this user's alone (set XDG_RUNTIME_DIR, or remove it)";
+        return {};
+    }
     return folder;
 }
 }  // namespace
 
 class SingleInstanceImpl {
   public:
-    explicit SingleInstanceImpl(const std::string& name)
-        : name_(name),
-          base_(InstanceFolder() + QLatin1Char('/') + QString::fromStdString(name)),
-          lock_(base_ + QStringLiteral(".lock")) {
-        lock_.setStaleLockTime(0);  // stale only when its owner process is gone
+    explicit SingleInstanceImpl(const std::string& name) : name_(name) {
+        const std::string folder = InstanceFolder(problem_);
+        if (!folder.empty()) {
+            base_ = QString::fromStdString(folder + "/" + name);
+            lock_ = std::make_unique<QLockFile>(base_ + QStringLiteral(".lock"));
+            lock_->setStaleLockTime(0);  // stale only when its owner process is gone
+        }
     }
 
-    bool Acquire() {
-        if (!lock_.tryLock(0)) {
-            return false;
+    SingleInstance::Lock Acquire() {
+        if (!lock_) {
+            return SingleInstance::Lock::Unusable;
+        }
+        if (!lock_->tryLock(0) && !TakeOverUnreadable()) {
+            if (lock_->error() == QLockFile::LockFailedError) {
+                return SingleInstance::Lock::Held;
+            }
+            problem_ = (base_ + QStringLiteral(".lock")).toStdString() + ": " +
+                       (lock_->error() == QLockFile::PermissionError ? "no permission to write it"
+                                                                     : "it cannot be written");
+            return SingleInstance::Lock::Unusable;
         }
         QString socket = base_ + QStringLiteral(".socket");
         QLocalServer::removeServer(socket);  // a socket left by an instance that died
@@ -49,10 +91,20 @@ class SingleInstanceImpl {
         QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(),
                          [this]() { Serve(); });
         server_->listen(socket);
-        return true;
+        return SingleInstance::Lock::Taken;
     }
 
     bool AskFirstToRaise() {
+        if (!lock_) {
+            return false;
+        }
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        lock_->getLockInfo(&pid, &host, &application);
+        problem_ = "Plenwise runs already (process " + std::to_string(pid) +
+                   ") but does not answer; end it, or remove " +
+                   (base_ + QStringLiteral(".lock")).toStdString() + " if it is gone";
         QLocalSocket socket;
         socket.connectToServer(base_ + QStringLiteral(".socket"));
         if (!socket.waitForConnected(kReplyWaitMs)) {
@@ -67,8 +119,14 @@ class SingleInstanceImpl {
                 return false;
             }
         }
-        return socket.readLine() == kRaisedReply;
+        if (socket.readLine() != kRaisedReply) {
+            return false;
+        }
+        problem_.clear();
+        return true;
     }
+
+    const std::string& Problem() const { return problem_; }
 
   private:
     void Serve() {
@@ -91,20 +149,42 @@ class SingleInstanceImpl {
         }
     }
 
+    // A held lock whose owner cannot be read from it (empty, garbled) belongs to no process:
+    // once it is old enough not to be one still being written, it is removed and taken.
+    bool TakeOverUnreadable() {
+        if (lock_->error() != QLockFile::LockFailedError) {
+            return false;
+        }
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        const QString path = base_ + QStringLiteral(".lock");
+        if (lock_->getLockInfo(&pid, &host, &application) ||
+            QFileInfo(path).lastModified().msecsTo(QDateTime::currentDateTime()) <
+                kUnreadableLockStaleMs) {
+            return false;
+        }
+        return QFile::remove(path) && lock_->tryLock(0);
+    }
+
     std::string name_;
+    std::string problem_;
     QString base_;
-    QLockFile lock_;
+    std::unique_ptr<QLockFile> lock_;
     std::unique_ptr<QLocalServer> server_;
 };
 
 SingleInstance::SingleInstance(const std::string& name)
     : impl_(std::make_unique<SingleInstanceImpl>(name)) {}
 SingleInstance::~SingleInstance() = default;
-bool SingleInstance::Acquire() {
+SingleInstance::Lock SingleInstance::Acquire() {
     return impl_->Acquire();
 }
 bool SingleInstance::AskFirstToRaise() {
     return impl_->AskFirstToRaise();
+}
+std::string SingleInstance::Problem() const {
+    return impl_->Problem();
 }
 
 void RaiseWindowsWithProperty(const std::string& property) {

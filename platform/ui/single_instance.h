@@ -18,12 +18,22 @@ class PLENWISE_API SingleInstance {
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // True when no other process holds the lock: this one now holds it and listens for later
-    // starts. A lock left behind by a process that died is taken over.
-    bool Acquire();
+    enum class Lock {
+        Taken,     // this process holds the lock and listens for later starts
+        Held,      // another running process holds it
+        Unusable,  // it can be neither taken nor found held: Problem() says why
+    };
+    // Takes the lock when no other process holds it. A lock left behind by a process that died,
+    // or one that cannot be read (empty or garbled) and is older than a second, is taken over.
+    // The lock lives in $XDG_RUNTIME_DIR/plenwise, or without that variable in
+    // <temporary folder>/plenwise-<uid>, which is made 0700 and used only when it is this
+    // user's own folder that nobody else may write to.
+    Lock Acquire();
     // Asks the process holding the lock to restore and raise its windows; waits a few seconds at
-    // most for it to confirm. False when it could not be reached.
+    // most for it to confirm. False, with Problem() set, when it could not be reached.
     bool AskFirstToRaise();
+    // Why the lock is unusable or the first instance could not be asked; "" otherwise.
+    std::string Problem() const;
 
   private:
     std::unique_ptr<SingleInstanceImpl> impl_;

@@ -61,7 +61,7 @@ std::string FirmwareFile(const std::string& version) {
 }
 
 class CliTest : public ::testing::Test {
-  protected:
+  public:
     static void SetUpTestSuite() {
         root_ = fs::temp_directory_path() / ("plenwise-cli-" + std::to_string(getpid()));
         fs::remove_all(root_);
@@ -190,28 +190,31 @@ TEST_F(CliTest, FirmwareThatDoesNotFitIsRefusedWithThePagesMessageAndNothingIsSe
     EXPECT_EQ(Cli("log").out, "");
 }
 
-TEST_F(CliTest, ANewerFirmwareIsSentByteForByteTheWaitEndsOnCtrlCAndBothVersionsAreLogged) {
-    const std::string file = FirmwareFile("BR0102");
-    const std::string path = scratch_.Write("newer.upg", file);
-    // The printer would be given ten minutes; once it has taken the file, Ctrl-C ends the wait.
+// Starts "firmware load" of the file to the queue with ten minutes' wait, waits until the
+// printer has taken the file and the wait shows, then sends the signal; the exit status as
+// waitpid gives it, or -1 when the printer never took the file.
+int LoadAndSignal(const CliTest& test, const std::string& queue, const std::string& path,
+                  int signal, const std::string& printer) {
     const std::string command =
-        CommandLine("firmware load Wideline400D " + path + " --yes --wait 600", true) + " >" +
-        scratch_ / "out" + " 2>" + scratch_ / "err";
+        test.CommandLine("firmware load " + queue + " " + path + " --yes --wait 600", true) + " >" +
+        test.scratch_ / "out" + " 2>" + test.scratch_ / "err";
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t defaults;
     sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, signal);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
     pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, &attributes, const_cast<char**>(argv), environ),
-              0);
+    if (posix_spawn(&pid, "/bin/sh", nullptr, &attributes, const_cast<char**>(argv), environ) !=
+        0) {
+        return -1;
+    }
     posix_spawnattr_destroy(&attributes);
     auto takenByThePrinter = [&]() {
-        for (const std::string& line : Lines(ScratchDir::Read(Journal() + "/journal.log"))) {
-            if (line.find(" wideline400d ") != std::string::npos &&
+        for (const std::string& line : Lines(ScratchDir::Read(test.Journal() + "/journal.log"))) {
+            if (line.find(" " + printer + " ") != std::string::npos &&
                 line.find("firmware transfer -> firmware accepted") != std::string::npos) {
                 return true;
             }
@@ -221,13 +224,21 @@ TEST_F(CliTest, ANewerFirmwareIsSentByteForByteTheWaitEndsOnCtrlCAndBothVersions
     const bool accepted = testsupport::WaitUntil(
         [&]() {
             return takenByThePrinter() &&
-                   ScratchDir::Read(scratch_ / "err").find(" %") != std::string::npos;
+                   ScratchDir::Read(test.scratch_ / "err").find(" %") != std::string::npos;
         },
         std::chrono::seconds(60));
-    kill(pid, SIGINT);
+    kill(pid, signal);
     int status = -1;
     testsupport::WaitUntil([&]() { return waitpid(pid, &status, WNOHANG) == pid; });
-    ASSERT_TRUE(accepted) << ScratchDir::Read(scratch_ / "err");
+    return accepted ? status : -1;
+}
+
+TEST_F(CliTest, ANewerFirmwareIsSentByteForByteTheWaitEndsOnCtrlCAndBothVersionsAreLogged) {
+    const std::string file = FirmwareFile("BR0102");
+    const std::string path = scratch_.Write("newer.upg", file);
+    // The printer would be given ten minutes; once it has taken the file, Ctrl-C ends the wait.
+    const int status = LoadAndSignal(*this, "Wideline400D", path, SIGINT, "wideline400d");
+    ASSERT_NE(status, -1) << ScratchDir::Read(scratch_ / "err");
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0) << ScratchDir::Read(scratch_ / "err");
     EXPECT_EQ(ScratchDir::Read(scratch_ / "out"),
@@ -255,6 +266,61 @@ TEST_F(CliTest, ANewerFirmwareIsSentByteForByteTheWaitEndsOnCtrlCAndBothVersions
             R"(","file-version":"BR0102","version-before":"BR0101","version-after":"BR0102"},"result":"done"})"),
         std::string::npos)
         << log[0];
+}
+
+TEST_F(CliTest, AHangUpOrTerminationDuringTheWaitStillLogsTheFirmwareThatWent) {
+    struct Case {
+        int signal;
+        const char* queue;
+        const char* printer;
+        const char* file;
+        const char* before;
+    };
+    for (const Case& c : {Case{SIGHUP, "Wideline300D", "wideline300d", "BE0111", "BE0110"},
+                          Case{SIGTERM, "Wideline200D", "wideline200d", "BW0111", "BW0110"}}) {
+        const std::string path = scratch_.Write("newer.upg", FirmwareFile(c.file));
+        const int status = LoadAndSignal(*this, c.queue, path, c.signal, c.printer);
+        ASSERT_NE(status, -1) << ScratchDir::Read(scratch_ / "err");
+        // It ends by the signal, as it would have, once the record is written.
+        ASSERT_TRUE(WIFSIGNALED(status)) << status << ScratchDir::Read(scratch_ / "err");
+        EXPECT_EQ(WTERMSIG(status), c.signal);
+        const std::vector<std::string> log = Lines(Cli(std::string("log --json ") + c.queue).out);
+        ASSERT_EQ(log.size(), 1u) << c.queue;
+        EXPECT_NE(
+            log[0].find(std::string(R"("file-version":")") + c.file + R"(","version-before":")" +
+                        c.before + R"(","version-after":""},"result":"sent"})"),
+            std::string::npos)
+            << log[0];
+    }
+}
+
+TEST_F(CliTest, AFileTooLargeOrAQueueThatRejectsJobsIsToldForWhatItIs) {
+    // Larger than a transfer takes: refused by the check as by the load, with the limit.
+    const std::string large = scratch_.Write("large.upg", FirmwareFile("BP0103"));
+    std::filesystem::resize_file(large, 256 * 1024 * 1024 + 1);
+    const std::string tooLarge =
+        "This file is larger than the 256 MiB a firmware file may hold: it is no firmware for "
+        "this printer.\n";
+    const CliResult check = Cli("firmware check Wideline400U " + large);
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(check.err, tooLarge);
+    const CliResult load = Cli("firmware load Wideline400U " + large + " --yes --wait 0");
+    EXPECT_EQ(load.exitCode, 1);
+    EXPECT_EQ(load.err, tooLarge);
+    EXPECT_TRUE(testsupport::JobsOf(Journal(), "wideline400u").empty());
+
+    // A queue that takes no jobs: nothing was sent, and it is not said that it was.
+    const std::string path = scratch_.Write("newer.upg", FirmwareFile("BP0103"));
+    const std::string world = "set -a && . " + world_ + "/env && set +a && /usr/sbin/";
+    ASSERT_EQ(Shell(world + "cupsreject Wideline400U").exitCode, 0);
+    const CliResult rejected = Cli("firmware load Wideline400U " + path + " --yes --wait 0");
+    Shell(world + "cupsaccept Wideline400U");
+    EXPECT_EQ(rejected.exitCode, 1);
+    EXPECT_EQ(rejected.err,
+              "The firmware was not sent: the printer's queue did not take it.\nCheck that the "
+              "queue accepts jobs, then download again.\n");
+    EXPECT_TRUE(testsupport::JobsOf(Journal(), "wideline400u").empty());
+    EXPECT_EQ(Cli("log").out, "");
 }
 
 TEST_F(CliTest, SettingsAreListedAndExportedAsTheSummaryPageWritesThem) {

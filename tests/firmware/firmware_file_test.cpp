@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -56,17 +57,22 @@ TEST(FirmwareVersionTest, NumberReadsTheHighByteFirst) {
 }
 
 TEST(FirmwareVersionTest, FitNeedsTheSameClassAndNoOlderNumber) {
-    EXPECT_EQ(CheckFirmwareFit(Version("BN0102"), Version("BN0002")), FirmwareFit::Older);
-    EXPECT_EQ(CheckFirmwareFit(Version("BN0102"), Version("BN0102")), FirmwareFit::Fits);
-    EXPECT_EQ(CheckFirmwareFit(Version("BN0102"), Version("BP0202")), FirmwareFit::Fits);
-    EXPECT_EQ(CheckFirmwareFit(Version("BN0102"), Version("BA0302")), FirmwareFit::OtherModel);
+    EXPECT_EQ(CheckFirmwareFit(Version("BN0102"), Version("BN0002"), 0), FirmwareFit::Older);
+    EXPECT_EQ(CheckFirmwareFit(Version("BN0102"), Version("BN0102"), 0), FirmwareFit::Fits);
+    EXPECT_EQ(CheckFirmwareFit(Version("BN0102"), Version("BP0202"), 0), FirmwareFit::Fits);
+    EXPECT_EQ(CheckFirmwareFit(Version("BN0102"), Version("BA0302"), 0), FirmwareFit::OtherModel);
     // The class is checked before the number.
-    EXPECT_EQ(CheckFirmwareFit(Version("BN0502"), Version("BA0102")), FirmwareFit::OtherModel);
+    EXPECT_EQ(CheckFirmwareFit(Version("BN0502"), Version("BA0102"), 0), FirmwareFit::OtherModel);
     // Letters of no class pass the check as two zeros; so does a printer that gave no version
     // with a file that has none.
-    EXPECT_EQ(CheckFirmwareFit(Version("BF0101"), Version("BF0101")), FirmwareFit::Fits);
-    EXPECT_EQ(CheckFirmwareFit(Version(""), Version("")), FirmwareFit::Fits);
-    EXPECT_EQ(CheckFirmwareFit(Version(""), Version("BN0105")), FirmwareFit::OtherModel);
+    EXPECT_EQ(CheckFirmwareFit(Version("BF0101"), Version("BF0101"), 0), FirmwareFit::Fits);
+    EXPECT_EQ(CheckFirmwareFit(Version(""), Version(""), 0), FirmwareFit::Fits);
+    EXPECT_EQ(CheckFirmwareFit(Version(""), Version("BN0105"), 0), FirmwareFit::OtherModel);
+    // The size is checked first, up to the last byte the transfer takes.
+    EXPECT_EQ(CheckFirmwareFit(Version("BN0102"), Version("BN0102"), kLargestFirmwareFile),
+              FirmwareFit::Fits);
+    EXPECT_EQ(CheckFirmwareFit(Version("BN0102"), Version("BA0102"), kLargestFirmwareFile + 1),
+              FirmwareFit::TooLarge);
 }
 
 TEST(FirmwareFileTest, VersionIsReadAtOffsetSixteen) {
@@ -122,9 +128,22 @@ class FirmwareJobTest : public ::testing::Test {
     ScratchDir dir_;
 };
 
+// Reads the file into a job and sends it to the printer of that version.
+std::optional<bool> SendFile(const std::string& path, const FirmwareVersion& printerVersion) {
+    FirmwareJob job;
+    job.ReadFile(path);
+    return job.Send("WL4000", printerVersion);
+}
+
 TEST_F(FirmwareJobTest, AOneMegabyteFileGoesWholeBehindTheLeadInAndHeader) {
     const std::string file = FirmwareFile("BN0106", 1024 * 1024 - 22);
-    ASSERT_TRUE(SendFirmwareJob("WL4000", dir_.Write("big.upg", file), Version("BN0105")));
+    FirmwareJob firmware;
+    ASSERT_EQ(firmware.ReadFile(dir_.Write("big.upg", file)), FirmwareJob::Read::Whole);
+    EXPECT_EQ(FirmwareVersionText(firmware.Version()), "BN0106");
+    EXPECT_EQ(firmware.FileSize(), file.size());
+    // The bytes went into the job when read: a file replaced since changes nothing.
+    dir_.Write("big.upg", FirmwareFile("BA0300", 10));
+    ASSERT_EQ(firmware.Send("WL4000", Version("BN0105")), true);
 
     ASSERT_EQ(spooler_->Documents().size(), 1u);
     const auto& job = spooler_->Documents()[0];
@@ -141,19 +160,32 @@ TEST_F(FirmwareJobTest, AOneMegabyteFileGoesWholeBehindTheLeadInAndHeader) {
 }
 
 TEST_F(FirmwareJobTest, APrinterOfTheSecondClassGetsItsHeader) {
-    ASSERT_TRUE(SendFirmwareJob("WL4000", dir_.Write("f.upg", FirmwareFile("BA0202", 3)),
-                                Version("ba0201")));
+    ASSERT_EQ(SendFile(dir_.Write("f.upg", FirmwareFile("BA0202", 3)), Version("ba0201")), true);
     ASSERT_EQ(spooler_->Documents().size(), 1u);
     EXPECT_EQ(spooler_->Documents()[0].bytes.substr(16384, 10),
               std::string("\x1B\x7D\x01\x05\x00\x39\x03\x70\x8F\x38", 10));
 }
 
+TEST_F(FirmwareJobTest, FilesNotReadWholeAreTold) {
+    FirmwareJob job;
+    EXPECT_EQ(job.ReadFile((dir_ / "missing.upg")), FirmwareJob::Read::Unreadable);
+    EXPECT_EQ(job.ReadFile(dir_.Path().string()), FirmwareJob::Read::Unreadable);
+    // Too large: not read, but its version and size are known for the message.
+    const std::string large = dir_.Write("large.upg", FirmwareFile("BN0107", 10));
+    std::filesystem::resize_file(large, kLargestFirmwareFile + 1);
+    EXPECT_EQ(job.ReadFile(large), FirmwareJob::Read::TooLarge);
+    EXPECT_EQ(FirmwareVersionText(job.Version()), "BN0107");
+    EXPECT_EQ(job.FileSize(), kLargestFirmwareFile + 1);
+    // Nothing reaches the printer of a job not read whole.
+    EXPECT_EQ(job.Send("WL4000", Version("BN0105")), false);
+    EXPECT_EQ(spooler_->Documents().at(0).bytes, "");
+}
+
 TEST_F(FirmwareJobTest, WithoutHeaderOrFileTheJobIsEndedEmpty) {
     const std::string file = dir_.Write("f.upg", FirmwareFile("BF0102", 10));
-    EXPECT_FALSE(SendFirmwareJob("WL4000", file, Version("BF0101")));
-    EXPECT_FALSE(SendFirmwareJob("WL4000", dir_ / "missing.upg", Version("BN0101")));
-    EXPECT_FALSE(SendFirmwareJob("WL4000", dir_.Path().string(), Version("BN0101")));
-    ASSERT_EQ(spooler_->Documents().size(), 3u);
+    EXPECT_EQ(SendFile(file, Version("BF0101")), false);
+    EXPECT_EQ(SendFile(dir_ / "missing.upg", Version("BN0101")), false);
+    ASSERT_EQ(spooler_->Documents().size(), 2u);
     for (const auto& job : spooler_->Documents()) {
         EXPECT_TRUE(job.ended);
         EXPECT_EQ(job.bytes, "");
@@ -164,15 +196,14 @@ TEST_F(FirmwareJobTest, WithoutHeaderOrFileTheJobIsEndedEmpty) {
 TEST_F(FirmwareJobTest, AFailedWriteStartOrEndIsAFailure) {
     const std::string file = dir_.Write("f.upg", FirmwareFile("BN0106", 10));
     spooler_->Fail(Step::kWrite, 0, 1);
-    EXPECT_FALSE(SendFirmwareJob("WL4000", file, Version("BN0105")));
-    // The queue took every byte but the job was never committed.
+    EXPECT_EQ(SendFile(file, Version("BN0105")), false);
+    // The queue took every byte but the job was never committed: it never reached the queue.
     spooler_->Fail(Step::kEndDoc, 0, 1);
-    EXPECT_FALSE(SendFirmwareJob("WL4000", file, Version("BN0105")));
+    EXPECT_EQ(SendFile(file, Version("BN0105")), std::nullopt);
     EXPECT_TRUE(spooler_->Documents().back().cancelled);
     spooler_->Fail(Step::kStartDoc, 0, 1);
-    EXPECT_FALSE(SendFirmwareJob("WL4000", file, Version("BN0105")));
-    EXPECT_FALSE(SendFirmwareJob("NoSuchQueue", file, Version("BN0105")));
-    EXPECT_TRUE(SendFirmwareJob("WL4000", file, Version("BN0105")));
+    EXPECT_EQ(SendFile(file, Version("BN0105")), std::nullopt);
+    EXPECT_EQ(SendFile(file, Version("BN0105")), true);
     EXPECT_EQ(spooler_->OpenHandles(), 0u);
 }
 

@@ -32,16 +32,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int printerClass = FirmwareModelClass(printer);
     FUZZ_CHECK(printerClass >= 0 && printerClass <= 2);
     FUZZ_CHECK(FirmwareNumber(version) <= 0xFFFF);
-    const FirmwareFit fit = CheckFirmwareFit(printer, version);
+    const FirmwareFit fit = CheckFirmwareFit(printer, version, content.size());
     if (FirmwareModelClass(version) != printerClass) {
         FUZZ_CHECK(fit == FirmwareFit::OtherModel);
     }
-    FUZZ_CHECK(CheckFirmwareFit(printer, printer) != FirmwareFit::Older);
+    FUZZ_CHECK(CheckFirmwareFit(printer, printer, 0) != FirmwareFit::Older);
 
     spooler::ScopedMemorySpooler memory;
     memory->AddQueue("P", "ARVEN WL-4000", "plenwise://127.0.0.1:1/p");
     const auto header = FirmwareModelHeader(printer);
-    const bool sent = SendFirmwareJob("P", path, printer);
+    FirmwareJob firmware;
+    FUZZ_CHECK(firmware.ReadFile(path) == FirmwareJob::Read::Whole);
+    FUZZ_CHECK(firmware.Version() == version && firmware.FileSize() == content.size());
+    const bool sent = firmware.Send("P", printer).value_or(false);
     FUZZ_CHECK(sent == header.has_value());
     FUZZ_CHECK(memory->Documents().size() == 1);
     const std::string& job = memory->Documents().front().bytes;

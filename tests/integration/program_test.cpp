@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -202,6 +204,45 @@ click 1000
     }
     int status = pclose(running);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << firstOutput;
+}
+
+TEST_F(ProgramTest, AnUnreadableLockIsStaleAndAnUnusableOneIsToldNotSilent) {
+    const fs::path runtime = scratch_.Path() / "runtime";
+    const fs::path lock = runtime / "plenwise" / "ARVEN Plenwise.lock";
+    auto start = [&](const std::string& environment, const std::string& steps) {
+        return Shell(environment + " && " + Command(steps, "lock.steps"));
+    };
+    const std::string inRuntime = "export XDG_RUNTIME_DIR=" + runtime.string();
+    // Left empty or garbled (a full disk, a crash while it was written): taken over.
+    for (const std::string& content : {std::string(), std::string("garbage\n\x01")}) {
+        fs::create_directories(lock.parent_path());
+        scratch_.Write("runtime/plenwise/ARVEN Plenwise.lock", content);
+        fs::last_write_time(lock, fs::file_time_type::clock::now() - std::chrono::hours(1));
+        const RunResult run = start(inRuntime, "wait 1000\nclick 1000\n");
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+    }
+
+    // A lock that can be neither taken nor handed over: said, on standard error and in a box,
+    // and the program ends with status 1.
+    fs::remove_all(runtime);
+    fs::create_directories(runtime);
+    scratch_.Write("runtime/plenwise", "not a folder");
+    const fs::path temporary = scratch_.Path() / "tmp";
+    const fs::path shared = temporary / ("plenwise-" + std::to_string(getuid()));
+    fs::create_directories(shared);
+    fs::permissions(shared, fs::perms::all);  // anyone may write into it
+    struct Case {
+        std::string environment;
+        std::string problem;
+    };
+    for (const Case& c :
+         {Case{inRuntime, "plenwise: " + lock.string() + ": it cannot be written\n"},
+          Case{"unset XDG_RUNTIME_DIR && export TMPDIR=" + temporary.string(),
+               "plenwise: " + shared.string() + " is not a folder of this user's alone"}}) {
+        const RunResult run = start(c.environment, "answer-box 1\n");
+        EXPECT_EQ(run.exitCode, 1) << run.output;
+        EXPECT_NE(run.output.find(c.problem), std::string::npos) << run.output;
+    }
 }
 
 TEST_F(ProgramTest, PowerCleaningReachesThePrinterByteForByte) {

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -467,41 +468,55 @@ TEST_F(CupsSpoolerTest, WorldUpIsIdempotent) {
     }
 }
 
-// A port on loopback that nothing listens on.
-int ClosedLoopbackPort() {
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+// A loopback port: with `listening`, one whose connections the kernel completes but nobody
+// reads, as a scheduler stopped with SIGSTOP; otherwise one that nothing listens on. The
+// socket is kept open in `held` while the test runs.
+int LoopbackPort(bool listening, int& held) {
+    held = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof(address);
     int port = 0;
-    if (::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    if (::bind(held, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        (!listening || ::listen(held, 16) == 0) &&
+        ::getsockname(held, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
         port = ntohs(address.sin_port);
     }
-    ::close(probe);
     return port;
 }
 
-TEST(CupsSpoolerUnreachableTest, CallsFailWhenTheSchedulerDoesNotAnswer) {
-    const int port = ClosedLoopbackPort();
-    ASSERT_NE(port, 0);
-    const char* previous = std::getenv("CUPS_SERVER");
-    const std::string saved = previous != nullptr ? previous : "";
-    ::setenv("CUPS_SERVER", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
-    auto cups = spooler::MakeCupsSpooler();
-    if (previous != nullptr) {
-        ::setenv("CUPS_SERVER", saved.c_str(), 1);
-    } else {
-        ::unsetenv("CUPS_SERVER");
+TEST(CupsSpoolerUnreachableTest, CallsFailWhenTheSchedulerIsDownOrDoesNotAnswer) {
+    for (const bool listening : {false, true}) {
+        int held = -1;
+        const int port = LoopbackPort(listening, held);
+        ASSERT_NE(port, 0);
+        if (!listening) {
+            ::close(held);
+        }
+        std::unique_ptr<spooler::Spooler> cups;
+        {
+            testsupport::ScopedEnvironment server("CUPS_SERVER",
+                                                  "127.0.0.1:" + std::to_string(port));
+            cups = spooler::MakeCupsSpooler(300);
+        }
+        // Bounded: run aside, so that a wait without end fails the test rather than hangs it.
+        auto calls = std::async(std::launch::async, [&cups]() {
+            std::vector<PrinterInfo2> printers{PrinterInfo2{"stale", "", ""}};
+            const bool listed = cups->EnumPrinters(kEnumLocal, printers);
+            const bool listUnreachable = cups->SchedulerUnreachable();
+            const bool opened = cups->OpenPrinter("WL4000") != kNoPrinter;
+            return std::vector<bool>{listed, printers.empty(), listUnreachable, opened,
+                                     cups->SchedulerUnreachable()};
+        });
+        ASSERT_EQ(calls.wait_for(std::chrono::seconds(60)), std::future_status::ready)
+            << "listening " << listening;
+        EXPECT_EQ(calls.get(), (std::vector<bool>{false, true, true, false, true}))
+            << "listening " << listening;
+        if (listening) {
+            ::close(held);
+        }
     }
-
-    std::vector<PrinterInfo2> printers{PrinterInfo2{"stale", "", ""}};
-    EXPECT_FALSE(cups->EnumPrinters(kEnumLocal, printers));
-    EXPECT_THAT(printers, IsEmpty());
-    EXPECT_TRUE(cups->SchedulerUnreachable());
-    EXPECT_EQ(cups->OpenPrinter("WL4000"), kNoPrinter);
-    EXPECT_TRUE(cups->SchedulerUnreachable());
 }
 
 }  // namespace
