@@ -128,4 +128,45 @@ TEST_F(CliRunTest, TheFirmwareWaitTakesZeroToAnHourAndIsThePagesWithoutOption) {
     EXPECT_EQ(ReadServiceLog(ServiceLogPath()).size(), 4u);
 }
 
+TEST_F(CliRunTest, SinceTakesRecordsFromItsInstantOnInTheLocalZone) {
+    const std::string first =
+        R"({"time":"2024-05-02T00:30:00Z","queue":"A","driver":"D","action":"power-cleaning","details":{},"result":"sent"})";
+    const std::string same =
+        R"({"time":"2024-05-02T02:30:00+02:00","queue":"B","driver":"D","action":"power-cleaning","details":{},"result":"sent"})";
+    const std::string later =
+        R"({"time":"2024-05-01T20:30:01-04:00","queue":"C","driver":"D","action":"power-cleaning","details":{},"result":"sent"})";
+    scratch_.Write("state/plenwise/service.log", first + "\n" + same + "\n" + later + "\n");
+    const std::string all = first + "\n" + same + "\n" + later + "\n";
+    const struct {
+        const char* zone;
+        const char* since;
+        std::string shown;
+    } cases[] = {
+        {"UTC0", "2024-05-02T00:30", all},
+        {"UTC0", "2024-05-02T00:29:59", all},
+        {"UTC0", "2024-05-02T00:30:01", later + "\n"},
+        {"UTC0", "2024-05-02T00:30:02", ""},
+        {"UTC0", "2024-05-02", all},
+        {"IST-05:30", "2024-05-02 06:00", all},
+        {"IST-05:30", "2024-05-02 06:00:01", later + "\n"},
+        {"EDT+04", "2024-05-01 20:30", all},
+        {"EDT+04", "2024-05-02", ""},
+        {"UTC0", "2024-05-02T00:30:00+02:00", all},
+        {"UTC0", "2024-05-02T00:30:01Z", later + "\n"},
+    };
+    for (const auto& [zone, since, shown] : cases) {
+        ScopedEnvironment tz("TZ", zone);
+        tzset();
+        const RunOutput run = Run({"log", "--json", "--since", since});
+        EXPECT_EQ(run.exitCode, 0) << zone << " " << since << "\n" << run.err;
+        EXPECT_EQ(run.out, shown) << zone << " " << since;
+    }
+    for (const char* since : {"", "2024-05-02T00:60", "2024-02-30", "2024-05-02 00:30 ", "now"}) {
+        const RunOutput run = Run({"log", "--since", since});
+        EXPECT_EQ(run.exitCode, 2) << since;
+        EXPECT_EQ(run.out, "") << since;
+    }
+    tzset();
+}
+
 }  // namespace
