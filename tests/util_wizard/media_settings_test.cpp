@@ -113,6 +113,40 @@ TEST_F(MediaSettingsTest, AMediaWithoutModesLeavesThePrintModeAsItWas) {
     EXPECT_EQ(host_->Settings().record.MediaId(), 0x0077u);
 }
 
+TEST_F(MediaSettingsTest, EachModesSampleAsksTheDriverForItsModeAndTheMedia) {
+    Select(kMediaList, "Photo Glossy Paper");  // records in all four modes
+    Click(kNext);
+    ASSERT_EQ(ShownTemplate(), 2007);
+    const struct {
+        int32_t text;
+        int32_t level;  // of the fine and standard modes' item, else 0
+        int32_t code;   // of the quality and best modes' item, else 0
+    } modes[] = {{171, 2, 0}, {172, 1, 0}, {173, 0, 6}, {174, 0, 15}};
+    DriverSettingsLibrary& library = host_->DriverLibrary();
+    for (const auto& [text, level, code] : modes) {
+        const size_t documents = spool_->Documents().size();
+        Select(kModeList, T(text));
+        Click(2012);
+        ASSERT_EQ(spool_->Documents().size(), documents + 1) << text;
+        EXPECT_EQ(spool_->Documents().back().name, T(text));
+        int32_t handle = 0;
+        ASSERT_EQ(library.Open("P", "plenwise:/P", &handle), 0);
+        if (level != 0) {
+            driverlib::MediaModeSelection mode;
+            EXPECT_EQ(library.GetData(handle, driverlib::kItemMediaMode, &mode), 0);
+            EXPECT_EQ(mode.modeLevel, level) << text;
+            EXPECT_EQ(mode.mediaId, 0x0020) << text;
+        } else {
+            driverlib::MediaHighQualitySelection mode;
+            EXPECT_EQ(library.GetData(handle, driverlib::kItemMediaHighQuality, &mode), 0);
+            EXPECT_EQ(mode.modeCode, code) << text;
+            EXPECT_EQ(mode.mediaId, 0x0020) << text;
+        }
+        library.Close(handle);
+    }
+    EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(MediaSettingsTest, SavingRegistersTheSettingAndExportsIt) {
     Select(kMediaList, "Photo Glossy Paper");
     Type(kThickness, "6");
