@@ -255,4 +255,28 @@ TEST_F(SecondStoreTest, ASettingBasedOnADriverRecordKeepsNothingOfTheEntryLoaded
     EXPECT_EQ(UcfSlot(0), old);
 }
 
+TEST_F(SecondStoreTest, TheUserFileIsReadToItsLastWholeSlotAndNoFurtherThanTheCount) {
+    ASSERT_TRUE(store_.ReadSlotCounts());
+    WriteUcf({Slot("A", Record(1, 1, 0, 0, 2)), Slot("B", Record(2, 1, 0, 0, 2)),
+              Slot("C", Record(3, 1, 0, 0, 2))});
+    const std::string whole = ScratchDir::Read(ucfPath_);
+    const struct {
+        std::string bytes;
+        std::vector<std::string> names;
+    } cases[] = {
+        {whole, {"A", "B", "C"}},
+        {whole + Slot("D", Record(4, 1, 0, 0, 2)), {"A", "B", "C"}},  // beyond the CFG's count
+        {whole.substr(0, 2 + 2 * 408), {"A", "B"}},
+        {whole.substr(0, 2 + 2 * 408 - 1), {"A"}},
+        {whole.substr(0, 2), {}},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        std::ofstream(ucfPath_, std::ios::binary | std::ios::trunc) << bytes;
+        std::vector<std::string> names;
+        store_.ListUserNames(100, names);
+        EXPECT_EQ(names, expected) << bytes.size();
+        EXPECT_EQ(store_.UserExists("C"), expected.size() == 3) << bytes.size();
+    }
+}
+
 }  // namespace
