@@ -73,7 +73,7 @@ class CliRunTest : public LinkFixture {
     sys::VirtualClock clock_;
 };
 
-TEST_F(CliRunTest, TheFirmwareWaitTakesZeroToAnHourAndIsThePagesWithoutOption) {
+TEST_F(CliRunTest, TheFirmwareWaitTakesZeroToAnHourIsThePagesWithoutOptionAndYesIsNeeded) {
     const std::string file =
         scratch_.Write("fw.upg", std::string(16, '\x7F') + "BN0106" + std::string(64, 'x'));
     const struct {
@@ -124,6 +124,17 @@ TEST_F(CliRunTest, TheFirmwareWaitTakesZeroToAnHourAndIsThePagesWithoutOption) {
             << wait << "\n"
             << run.err;
         EXPECT_EQ(spooler_->Documents().size(), jobsBefore) << wait;
+    }
+    EXPECT_EQ(ReadServiceLog(ServiceLogPath()).size(), 4u);
+
+    // Without --yes neither command touches the printer.
+    for (const std::string& command : {"firmware load P " + file, std::string("clean P")}) {
+        StagePrinter("BN0106");
+        const size_t jobsBefore = spooler_->Documents().size();
+        const RunOutput run = Run(Words(command));
+        EXPECT_EQ(run.exitCode, 2) << command;
+        EXPECT_NE(run.err.find("add --yes"), std::string::npos) << command << "\n" << run.err;
+        EXPECT_EQ(spooler_->Documents().size(), jobsBefore) << command;
     }
     EXPECT_EQ(ReadServiceLog(ServiceLogPath()).size(), 4u);
 }
