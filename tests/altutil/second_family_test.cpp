@@ -268,4 +268,53 @@ TEST_F(SecondStoreTest, EveryFaultOfASaveLeavesTheOldOrTheNewUserFile) {
         [&] { return store_.SaveUser("Old") == 0; });
 }
 
+TEST_F(SecondStoreTest, ASettingBasedOnADriverRecordKeepsNothingOfTheEntryLoadedBefore) {
+    ASSERT_TRUE(store_.ReadSlotCounts());
+    // An entry with bytes of its own beyond the name in part A and in part B.
+    std::string old = Slot("Old", Record(0x20, 1, 0, 9, 2));
+    old[200] = 'A';
+    old[280 + 20] = 'U';
+    old[280 + 81] = 7;
+    WriteUcf({old});
+    ASSERT_TRUE(store_.LoadUser("Old"));
+    ASSERT_EQ(settings_.working.Density(), 9);
+
+    // A new setting on the driver's record of another media, saved under a new name.
+    ASSERT_TRUE(store_.LoadBase(0x11, 1));
+    settings_.working.TakeFrom(settings_.record);
+    ASSERT_EQ(store_.SaveUser("New"), 0);
+    const std::string slot = UcfSlot(1);
+    EXPECT_EQ(slot.substr(0, 8), std::string("N\0e\0w\0\0\0", 8));
+    EXPECT_EQ(slot.substr(8, 272), std::string(272, '\0'));  // nothing of Old's part A
+    EXPECT_EQ(slot[280 + 8], 0x11);
+    EXPECT_EQ(slot[280 + 20], 'D');  // the driver's byte, not Old's
+    EXPECT_EQ(slot[280 + 80], 5);
+    EXPECT_EQ(slot[280 + 81], 0);
+    EXPECT_EQ(UcfSlot(0), old);
+}
+
+TEST_F(SecondStoreTest, TheUserFileIsReadToItsLastWholeSlotAndNoFurtherThanTheCount) {
+    ASSERT_TRUE(store_.ReadSlotCounts());
+    WriteUcf({Slot("A", Record(1, 1, 0, 0, 2)), Slot("B", Record(2, 1, 0, 0, 2)),
+              Slot("C", Record(3, 1, 0, 0, 2))});
+    const std::string whole = ScratchDir::Read(ucfPath_);
+    const struct {
+        std::string bytes;
+        std::vector<std::string> names;
+    } cases[] = {
+        {whole, {"A", "B", "C"}},
+        {whole + Slot("D", Record(4, 1, 0, 0, 2)), {"A", "B", "C"}},  // beyond the CFG's count
+        {whole.substr(0, 2 + 2 * 408), {"A", "B"}},
+        {whole.substr(0, 2 + 2 * 408 - 1), {"A"}},
+        {whole.substr(0, 2), {}},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        std::ofstream(ucfPath_, std::ios::binary | std::ios::trunc) << bytes;
+        std::vector<std::string> names;
+        store_.ListUserNames(100, names);
+        EXPECT_EQ(names, expected) << bytes.size();
+        EXPECT_EQ(store_.UserExists("C"), expected.size() == 3) << bytes.size();
+    }
+}
+
 }  // namespace

@@ -81,10 +81,14 @@ TEST_F(UcfTest, ListsTheNamesUpToTheFirstFreeSlot) {
     // The store's slot count bounds the scan, and so does the file's end.
     store_.userSlotCount = 1;
     EXPECT_EQ(config_.ListUserNames(100, names), 1);
+    store_.userSlotCount = 2;
+    EXPECT_EQ(config_.ListUserNames(100, names), 2);
     store_.userSlotCount = 5;
     const std::string whole = ScratchDir::Read(config_.UcfPath());
     WriteFile(config_.UcfPath(), whole.substr(0, 2 + 102 + 101));
     EXPECT_EQ(config_.ListUserNames(100, names), 1);
+    WriteFile(config_.UcfPath(), whole.substr(0, 2 + 102 + 102));
+    EXPECT_EQ(config_.ListUserNames(100, names), 2);
     WriteFile(config_.UcfPath(), "\x05");
     EXPECT_EQ(config_.ListUserNames(100, names), 0);
 }

@@ -227,6 +227,30 @@ TEST_F(ServiceLogFileTest, OnlyAMissingLogHasNoRecordsWithoutAReason) {
     EXPECT_EQ(error, "");
 }
 
+TEST_F(ServiceLogFileTest, ALineOfTheLongestLengthIsReadAndOneByteMoreIsSkipped) {
+    // Records padded to a given line length (without its line feed) by their file detail.
+    auto lineOf = [](std::size_t length, const std::string& queue) {
+        ServiceRecord record = Record(queue, kResultDone);
+        record.details = {{"file", ""}};
+        const std::size_t bare = ServiceRecordLine(record).size();
+        record.details[0].second.assign(length - bare, 'f');
+        return ServiceRecordLine(record);
+    };
+    const std::string atLimit = lineOf(kLongestServiceLine, "AtLimit");
+    const std::string over = lineOf(kLongestServiceLine + 1, "Over");
+    ASSERT_EQ(atLimit.size(), kLongestServiceLine);
+    ASSERT_EQ(over.size(), kLongestServiceLine + 1);
+    scratch_.Write("state/plenwise/service.log",
+                   over + "\n" + atLimit + "\n" + over + "\n" + lineOf(300, "After") + "\n" + over);
+    std::size_t skipped = 0;
+    const std::vector<ServiceRecord> records = ReadServiceLog(path_, &skipped);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].queue, "AtLimit");
+    EXPECT_EQ(ServiceRecordLine(records[0]), atLimit);  // whole, not cut
+    EXPECT_EQ(records[1].queue, "After");
+    EXPECT_EQ(skipped, 3u);
+}
+
 TEST(ServiceTimeTest, TimesWithAndWithoutAnOffsetMeetOnOneScale) {
     ScopedEnvironment zone("TZ", "UTC");
     tzset();
@@ -246,6 +270,35 @@ TEST(ServiceTimeTest, TimesWithAndWithoutAnOffsetMeetOnOneScale) {
           "2024-05-02T14:03+2", "2024-05-02 14:03:11 x", "yesterday"}) {
         EXPECT_FALSE(ServiceTimeSeconds(bad).has_value()) << bad;
     }
+}
+
+TEST(ServiceTimeTest, ARecordsTimeCarriesItsZonesOffsetAndParsesBackToItsInstant) {
+    const struct {
+        const char* zone;  // POSIX form: the offset is the one to add to reach UTC
+        const char* suffix;
+        const char* localNoon;  // 12:00 UTC on 2024-01-15, in the zone
+    } cases[] = {
+        {"UTC0", "+00:00", "2024-01-15 12:00"},      {"IST-05:30", "+05:30", "2024-01-15 17:30"},
+        {"NPT-05:45", "+05:45", "2024-01-15 17:45"}, {"NST+03:30", "-03:30", "2024-01-15 08:30"},
+        {"HST+10", "-10:00", "2024-01-15 02:00"},    {"LINT-14", "+14:00", "2024-01-16 02:00"},
+    };
+    for (const auto& [zone, suffix, localNoon] : cases) {
+        ScopedEnvironment tz("TZ", zone);
+        tzset();
+        const std::time_t before = std::time(nullptr);
+        const ServiceRecord record = MakeServiceRecord("Q", "D", kActionPowerCleaning, {}, "sent");
+        const std::time_t after = std::time(nullptr);
+        ASSERT_EQ(record.time.size(), 25u) << zone << " " << record.time;
+        EXPECT_EQ(record.time.substr(19), suffix) << zone;
+        const std::optional<int64_t> seconds = ServiceTimeSeconds(record.time);
+        ASSERT_TRUE(seconds.has_value()) << record.time;
+        EXPECT_GE(*seconds, before) << zone << " " << record.time;
+        EXPECT_LE(*seconds, after) << zone << " " << record.time;
+        // A time the user gives without an offset is the zone's local time.
+        EXPECT_EQ(ServiceTimeSeconds(localNoon), ServiceTimeSeconds("2024-01-15T12:00:00Z"))
+            << zone;
+    }
+    tzset();
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/plugin_entry.h"
 #include "common/remote_commands.h"
+#include "common/service_log.h"
 #include "platform/system/clock.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_box.h"
@@ -37,6 +39,7 @@ class PowerCleanTest : public LinkFixture {
         // The plain-named library (the build's stand-in) reaches nothing, so the host binds
         // the driver's copy, whose answers the test stages.
         : nowhere_("PLENWISE_ABAPI_ADDRESS", "127.0.0.1:1"),
+          state_("XDG_STATE_HOME", scratch_ / "state"),
           main_(Template(102, ui::DialogKind::Main)),
           selection_(Template(1000, ui::DialogKind::Child)) {
         sys::SetClock(&clock_);
@@ -62,8 +65,10 @@ class PowerCleanTest : public LinkFixture {
             << error;
     }
     std::string FailureText() const { return host_->GetText(200); }
+    std::vector<ServiceRecord> Log() const { return ReadServiceLog(ServiceLogPath()); }
 
     testsupport::ScopedEnvironment nowhere_;
+    testsupport::ScopedEnvironment state_;
     sys::VirtualClock clock_;
     ui::ScriptedResponder responder_;
     ui::Dialog main_;
@@ -72,7 +77,7 @@ class PowerCleanTest : public LinkFixture {
     ui::WindowHandle page_ = nullptr;
 };
 
-TEST_F(PowerCleanTest, StartChecksThePrinterFirstAndWarnsOfARefusedJob) {
+TEST_F(PowerCleanTest, StartChecksThePrinterFirstWarnsOfARefusedJobAndLogsOnlyTheSentOne) {
     Status("ST:04;");  // ready at start-up
     Status("ST:02;");  // busy at the first press
     Status("ST:04;");
@@ -89,6 +94,7 @@ TEST_F(PowerCleanTest, StartChecksThePrinterFirstAndWarnsOfARefusedJob) {
     EXPECT_EQ(responder_.Boxes()[0].flags, ui::kMbIconStop);
     EXPECT_TRUE(spooler_->Documents().empty());
     EXPECT_TRUE(clock_.Sleeps().empty());  // one status read, no wait
+    EXPECT_TRUE(Log().empty());
 
     // Ready, but the queue refuses the job: the exclamation icon.
     spooler_->Fail(Step::kStartDoc, 0, 1);
@@ -96,6 +102,7 @@ TEST_F(PowerCleanTest, StartChecksThePrinterFirstAndWarnsOfARefusedJob) {
     ASSERT_EQ(responder_.Boxes().size(), 2u);
     EXPECT_EQ(responder_.Boxes()[1].text, FailureText());
     EXPECT_EQ(responder_.Boxes()[1].flags, ui::kMbIconExclamation);
+    EXPECT_TRUE(Log().empty());
 
     // Ready and accepted: the block goes as one job, and nothing is shown.
     PressStart();
@@ -104,6 +111,12 @@ TEST_F(PowerCleanTest, StartChecksThePrinterFirstAndWarnsOfARefusedJob) {
     const ByteBlock block = PowerCleaningBlock();
     EXPECT_EQ(spooler_->Documents()[0].bytes, std::string(block.begin(), block.end()));
     EXPECT_TRUE(ui::IsWindowVisible(page_));
+    const std::vector<ServiceRecord> log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].queue, "P");
+    EXPECT_EQ(log[0].driver, "ARVEN WL-4000");
+    EXPECT_EQ(log[0].action, kActionPowerCleaning);
+    EXPECT_EQ(log[0].result, kResultSent);
 }
 
 }  // namespace

@@ -180,6 +180,27 @@ TEST_F(UserSettingsTest, ExistingNameReplacesOnlyItsSection) {
     EXPECT_TRUE(testsupport::ScratchDir::Read(path_).starts_with("; exported settings\n"));
 }
 
+TEST_F(UserSettingsTest, ANameHeldTwiceIsTheLowestNumberedSectionAndTheOtherStaysAlone) {
+    // The name in sections 4 and 2 (in file order 4 first) and once more past the count.
+    scratch_.Write("settings.ASU",
+                   "[Base]\nModel=ARVEN WL-4000\nMediaCount=4\n"
+                   "[Media01]\nCustomName=One\nDensity=1\n"
+                   "[Media04]\nCustomName=Twice\nDensity=4\n"
+                   "[Media02]\nCustomName=Twice\nDensity=2\n"
+                   "[Media03]\nCustomName=Three\nDensity=3\n"
+                   "[Media05]\nCustomName=Twice\nDensity=5\n");
+    EXPECT_EQ(settings_.ExportFind(path_, "Twice"), 2);
+    EXPECT_EQ(util::CheckExportFile(settings_, path_, "Twice"),
+              util::ExportTarget::ReplacesSetting);
+    ASSERT_TRUE(settings_.ExportSetting(path_, "Twice"));
+    EXPECT_EQ(Value("Media02", "Density"), "-12");
+    EXPECT_EQ(Value("Media04", "Density"), "4");
+    EXPECT_EQ(Value("Media05", "Density"), "5");
+    EXPECT_EQ(Value("Media04", "CustomName"), "Twice");
+    EXPECT_EQ(Value("Base", "MediaCount"), "4");
+    EXPECT_EQ(settings_.ExportFind(path_, "Twice"), 2);
+}
+
 TEST_F(UserSettingsTest, NewNameIsAppendedAfterTheCountedSections) {
     ASSERT_TRUE(settings_.ExportWrite(path_, "First", 0, 0, 0));
     ASSERT_TRUE(settings_.ExportWrite(path_, "Second", 0, 0, 0));

@@ -271,4 +271,34 @@ TEST_F(AdjustmentPagesTest, DensityReadsALoneMinusAsZeroAndPrintsWhatWasTyped) {
     EXPECT_EQ(Text(2064), ": 20 %");
 }
 
+TEST_F(AdjustmentPagesTest, TheSamplesOfTheFeedAndDensityPagesAskForTheSettingsModeAndMedia) {
+    // A setting of the fine mode: its print mode index (0) differs from its level (2).
+    AddPrinter("P", "ARVEN WL-4000");
+    UserMediaRecord fine = UserEntry("Fine", 0x0021, {4, 0xFD, 0, 0, 100, 0});
+    fine.SetModeLevel(2);
+    for (const auto& [box, page] : {std::pair{kFeedBox, 2004}, std::pair{kDensityBox, 2008}}) {
+        WriteUserFile("ARVEN WL-4000", {fine});
+        Start("P");
+        Check(3001, true);
+        Click(kNext);
+        Select(2015, "Fine");
+        ToPageOf(box, page);
+        ASSERT_EQ(host_->PrintMode(), 0) << page;
+        const size_t documents = spool_->Documents().size();
+        Click(kSamplePrint);
+        EXPECT_GT(spool_->Documents().size(), documents) << page;
+        DriverSettingsLibrary& library = host_->DriverLibrary();
+        int32_t handle = 0;
+        ASSERT_EQ(library.Open("P", "plenwise:/P", &handle), 0);
+        driverlib::MediaModeSelection mode;
+        EXPECT_EQ(library.GetData(handle, driverlib::kItemMediaMode, &mode), 0);
+        library.Close(handle);
+        EXPECT_EQ(mode.modeLevel, 2) << page;
+        EXPECT_EQ(mode.mediaId, 0x0021) << page;
+        const driverlib::MediaValues values = DriverMediaValues();
+        EXPECT_EQ(values.data[0], 4) << page;  // the setting's density, unchanged
+        EXPECT_TRUE(Boxes().empty()) << page;
+    }
+}
+
 }  // namespace

@@ -113,6 +113,40 @@ TEST_F(MediaSettingsTest, AMediaWithoutModesLeavesThePrintModeAsItWas) {
     EXPECT_EQ(host_->Settings().record.MediaId(), 0x0077u);
 }
 
+TEST_F(MediaSettingsTest, EachModesSampleAsksTheDriverForItsModeAndTheMedia) {
+    Select(kMediaList, "Photo Glossy Paper");  // records in all four modes
+    Click(kNext);
+    ASSERT_EQ(ShownTemplate(), 2007);
+    const struct {
+        int32_t text;
+        int32_t level;  // of the fine and standard modes' item, else 0
+        int32_t code;   // of the quality and best modes' item, else 0
+    } modes[] = {{171, 2, 0}, {172, 1, 0}, {173, 0, 6}, {174, 0, 15}};
+    DriverSettingsLibrary& library = host_->DriverLibrary();
+    for (const auto& [text, level, code] : modes) {
+        const size_t documents = spool_->Documents().size();
+        Select(kModeList, T(text));
+        Click(2012);
+        ASSERT_EQ(spool_->Documents().size(), documents + 1) << text;
+        EXPECT_EQ(spool_->Documents().back().name, T(text));
+        int32_t handle = 0;
+        ASSERT_EQ(library.Open("P", "plenwise:/P", &handle), 0);
+        if (level != 0) {
+            driverlib::MediaModeSelection mode;
+            EXPECT_EQ(library.GetData(handle, driverlib::kItemMediaMode, &mode), 0);
+            EXPECT_EQ(mode.modeLevel, level) << text;
+            EXPECT_EQ(mode.mediaId, 0x0020) << text;
+        } else {
+            driverlib::MediaHighQualitySelection mode;
+            EXPECT_EQ(library.GetData(handle, driverlib::kItemMediaHighQuality, &mode), 0);
+            EXPECT_EQ(mode.modeCode, code) << text;
+            EXPECT_EQ(mode.mediaId, 0x0020) << text;
+        }
+        library.Close(handle);
+    }
+    EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(MediaSettingsTest, SavingRegistersTheSettingAndExportsIt) {
     Select(kMediaList, "Photo Glossy Paper");
     Type(kThickness, "6");
@@ -147,6 +181,36 @@ TEST_F(MediaSettingsTest, SavingRegistersTheSettingAndExportsIt) {
     EXPECT_EQ(RegistryKey(reg::HKEY_CURRENT_USER, kSettingsKey)
                   .ReadString(kSettingsSubkey, "SavePath", ""),
               file);
+    const std::vector<ServiceRecord> log = ServiceLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].action, kActionSettingRegistration);
+    EXPECT_EQ(log[0].details, (ServiceDetails{{"name", "Glossy 123456789"},
+                                              {"file", UserFilePath("ARVEN WL-4000")}}));
+    EXPECT_EQ(log[1].action, kActionSettingExport);
+    EXPECT_EQ(log[1].details, (ServiceDetails{{"name", "Glossy 123456789"}, {"file", file}}));
+    for (const ServiceRecord& record : log) {
+        EXPECT_EQ(record.queue, "P");
+        EXPECT_EQ(record.driver, "ARVEN WL-4000");
+        EXPECT_EQ(record.result, kResultDone);
+    }
+}
+
+TEST_F(MediaSettingsTest, FilesThatAreNotWrittenLeaveNoRecord) {
+    // A folder where the driver's user configuration would be written, and a plain file where
+    // the export file's folder would be.
+    fs::create_directories(UserFilePath("ARVEN WL-4000"));
+    scratch_.Write("plain", "");
+    const std::string target = ExportFile("plain/x.ASU");
+    ToSummary();
+    Type(kName, "Unsaved");
+    responder_.AnswerNextBox(ui::kIdCancelResult);  // no retry of the registration
+    responder_.AnswerNextFileDialog(target);
+    responder_.AnswerNextBox(ui::kIdCancelResult);  // no retry of the export
+    Click(kSave);
+    ASSERT_EQ(Boxes().size(), 3u) << testing::PrintToString(Boxes());
+    EXPECT_EQ(Boxes()[2], "48:" + T(317));  // the export was not written
+    EXPECT_EQ(testsupport::ScratchDir::Read(scratch_ / "plain"), "");
+    EXPECT_TRUE(ServiceLog().empty());
 }
 
 TEST_F(MediaSettingsTest, AnEmptyNameIsRefusedAndNothingIsSaved) {
@@ -168,6 +232,7 @@ TEST_F(MediaSettingsTest, DecliningToReplaceADriverEntryStillOffersTheExport) {
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"49:" + T(300)}));
     EXPECT_EQ(responder_.FileDialogs().size(), 1u);
     EXPECT_EQ(testsupport::ScratchDir::Read(UserFilePath("ARVEN WL-4000")), before);
+    EXPECT_TRUE(ServiceLog().empty());
 }
 
 TEST_F(MediaSettingsTest, TheMachineFolderForSettingsFilesIsMadeBeforeTheDialogOpens) {
@@ -196,6 +261,10 @@ TEST_F(MediaSettingsTest, AnExportFileOfAnotherModelIsLeftAlone) {
     Click(kSave);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"16:" + T(306) + T(316)}));
     EXPECT_EQ(testsupport::ScratchDir::Read(file), "[Base]\nModel=ARVEN WL-2000\n");
+    // The registration is recorded, the refused export not.
+    const std::vector<ServiceRecord> log = ServiceLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].action, kActionSettingRegistration);
     EXPECT_EQ(RegistryKey(reg::HKEY_CURRENT_USER, kSettingsKey)
                   .ReadString(kSettingsSubkey, "SavePath", "none"),
               "none");

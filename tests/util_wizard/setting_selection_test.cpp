@@ -1,6 +1,7 @@
 // The setting selection page and the host's ink-set check on the way to it.
 #include <gtest/gtest.h>
 
+#include "sim/driver/media_catalog.h"
 #include "tests/util_wizard/wizard_fixture.h"
 
 namespace {
@@ -123,6 +124,37 @@ TEST_F(SettingSelectionTest, TheTickBoxesChooseTheSlotsThatFollow) {
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(host_->Frame().IsEnabled(util::kFirstSettingValueSlot + i), expected[i]) << i;
     }
+}
+
+TEST_F(SettingSelectionTest, ANewSettingAfterAStoredOneTakesOnlyTheDriversValues) {
+    AddPrinter("P", "ARVEN WL-4000");
+    WriteUserFile("ARVEN WL-4000", {UserEntry("Banner", 0x0011, {0xFE, 0xFB, 5, 15, 50, 1})});
+    Start("P");
+    ToSelectionPage();
+    Select("Banner");
+    ASSERT_EQ(host_->Settings().working.Drytime(), 5);
+    Select(T(112));
+    EXPECT_EQ(Values(), std::vector<std::string>(7, ":"));
+    Click(kNext);
+    ASSERT_EQ(ShownTemplate(), 2001);
+    WizardFixture::Select(2007, "Clear Film");
+    const simdriver::Media* film = simdriver::FindMedia(0x0040);
+    ASSERT_NE(film, nullptr);
+    const MediaWorkingCopy& working = host_->Settings().working;
+    EXPECT_EQ(host_->Settings().record.MediaId(), 0x0040u);
+    EXPECT_EQ(working.Density(), film->values.density);
+    EXPECT_EQ(working.Forward(), film->values.forward);
+    EXPECT_EQ(working.Drytime(), film->values.drytime);
+    EXPECT_EQ(working.Paperthick(), film->values.paperthick);
+    EXPECT_EQ(working.Paperdraw(), film->values.paperdraw);
+    EXPECT_EQ(working.PaperCut(), film->values.paperCut);
+    EXPECT_EQ(host_->selectedSettingName, T(112));
+
+    // Back on the selection page, the stored setting is not shown as chosen.
+    Click(2000);
+    ASSERT_EQ(ShownTemplate(), 2000);
+    EXPECT_EQ(ui::ComboBox(Shown()->Item(kSettingList)).GetCurSel(), 0);
+    EXPECT_TRUE(host_->noSettings);
 }
 
 }  // namespace

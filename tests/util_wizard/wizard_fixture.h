@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/plugin_entry.h"
+#include "common/service_log.h"
 #include "platform/system/clock.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
@@ -84,8 +85,11 @@ class WizardFixture : public drivertest::DriverMachine {
     std::vector<std::string> Boxes() const;
     // The bytes of every raw job of the queue, in order.
     std::vector<std::string> RawJobs(const std::string& queue) const;
+    // The records of this test's service log.
+    std::vector<ServiceRecord> ServiceLog() const { return ReadServiceLog(ServiceLogPath()); }
 
     testsupport::ScopedEnvironment userHive_{"XDG_CONFIG_HOME", scratch_ / "config"};
+    testsupport::ScopedEnvironment stateHome_{"XDG_STATE_HOME", scratch_ / "state"};
     sys::VirtualClock clock_;
     sys::ScopedClock scopedClock_{clock_};
     ui::ScriptedResponder responder_;

@@ -250,9 +250,19 @@ TEST_F(WizardHostTest, GapValuesStayWithinRangeAndGoBackToEightOnceSent) {
     EXPECT_EQ(RawJobs("P")[1], std::string(store.begin(), store.end()));
     EXPECT_EQ(Text(3012), "8");
     EXPECT_TRUE(Boxes().empty());
+    // The store block is recorded with the values as the page held them; the test print is not.
+    const std::vector<ServiceRecord> log = ServiceLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].queue, "P");
+    EXPECT_EQ(log[0].driver, "ARVEN WL-4000");
+    EXPECT_EQ(log[0].action, kActionHeadGapRegistration);
+    EXPECT_EQ(log[0].result, kResultSent);
+    EXPECT_EQ(
+        log[0].details,
+        (ServiceDetails{{"pattern", "250"}, {"platen-gap", "2"}, {"values", "3,8,8,8,8,8,8"}}));
 }
 
-TEST_F(WizardHostTest, RefusedJobsAndABusyPrinterAreReported) {
+TEST_F(WizardHostTest, RefusedJobsAndABusyPrinterAreReportedAndOnlyASentStoreIsLogged) {
     AddPrinter("P", "ARVEN WL-4000");
     Start("P");
     ChooseGapPages({kUnidirectional, kModeS});
@@ -274,6 +284,17 @@ TEST_F(WizardHostTest, RefusedJobsAndABusyPrinterAreReported) {
     EXPECT_EQ(Boxes().size(), 4u);
     EXPECT_EQ(Boxes()[2], Box(0x10, 303));
     EXPECT_EQ(Boxes()[3], Box(0x10, 303));
+    // Only the store block that went is recorded: not the busy printer's, nor one given up.
+    StageStatuses({"ST:04;"});
+    spool_->Fail(Step::kStartDoc, 0, 1);
+    responder_.AnswerNextBox(ui::kIdCancelResult);
+    Click(2076);
+    EXPECT_EQ(Boxes().size(), 5u);
+    EXPECT_EQ(RawJobs("P").size(), 1u);
+    const std::vector<ServiceRecord> log = ServiceLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].action, kActionHeadGapRegistration);
+    EXPECT_EQ(log[0].result, kResultSent);
 }
 
 TEST_F(WizardHostTest, DestroyingTheMenuPageReleasesWhatTheHostHolds) {
