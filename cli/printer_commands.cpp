@@ -290,8 +290,9 @@ int RunFirmwareCheck(Cli& cli, const Arguments& arguments) {
 
 int RunFirmwareLoad(Cli& cli, const Arguments& arguments) {
     const std::string& path = arguments.words[1];
-    const uint32_t waitSeconds =
-        arguments.Has(kOptionWait) ? WaitSeconds(arguments.wait).value_or(0) : 85;
+    const uint32_t waitSeconds = arguments.Has(kOptionWait)
+                                     ? WaitSeconds(arguments.wait).value_or(0)
+                                     : kFirmwareUpdateMs / 1000;
     FirmwareStart start;
     if (!start.Open(cli, arguments.words[0], path)) {
         return kExitFailed;
