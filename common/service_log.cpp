@@ -341,7 +341,15 @@ std::optional<ServiceRecord> ParseServiceRecord(std::string_view line) {
 }
 
 bool AppendServiceRecord(const ServiceRecord& record, const std::string& path, std::string* error) {
-    return sys::AppendUserFileLine(path, ServiceRecordLine(record) + '\n', error);
+    std::string line = ServiceRecordLine(record);
+    if (line.size() > kLongestServiceLine) {
+        if (error != nullptr) {
+            *error = "the record is longer than the " + std::to_string(kLongestServiceLine) +
+                     " bytes a line of the log holds";
+        }
+        return false;
+    }
+    return sys::AppendUserFileLine(path, line + '\n', error);
 }
 
 bool LogServiceAction(std::string queue, std::string driver, std::string action,

@@ -52,9 +52,13 @@ std::string ServiceLogPath();
 ServiceRecord MakeServiceRecord(std::string queue, std::string driver, std::string action,
                                 ServiceDetails details, std::string result);
 
+// The longest line the log keeps, line feed not counted: the reader skips a longer one, so the
+// writer refuses to write it.
+inline constexpr std::size_t kLongestServiceLine = 64 * 1024;
+
 // Appends the record as one line (sys::AppendUserFileLine), creating the log and its folders
-// when missing. False, with the reason in `error` when given, when it could not be written; the
-// log is then unchanged.
+// when missing. False, with the reason in `error` when given, when it could not be written or is
+// longer than kLongestServiceLine; the log is then unchanged.
 bool AppendServiceRecord(const ServiceRecord& record, const std::string& path,
                          std::string* error = nullptr);
 
@@ -70,7 +74,6 @@ bool LogServiceAction(std::string queue, std::string driver, std::string action,
 // `error`, when given, to the reason ("" otherwise), and gives the records read before.
 std::vector<ServiceRecord> ReadServiceLog(const std::string& path, std::size_t* skipped = nullptr,
                                           std::string* error = nullptr);
-inline constexpr std::size_t kLongestServiceLine = 64 * 1024;
 
 // One record as its log line, without the line feed; and back. Any text that is not exactly
 // such an object (other value types, missing fields, trailing characters) gives none.

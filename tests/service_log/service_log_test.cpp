@@ -249,6 +249,15 @@ TEST_F(ServiceLogFileTest, ALineOfTheLongestLengthIsReadAndOneByteMoreIsSkipped)
     EXPECT_EQ(ServiceRecordLine(records[0]), atLimit);  // whole, not cut
     EXPECT_EQ(records[1].queue, "After");
     EXPECT_EQ(skipped, 3u);
+
+    // The writer keeps to the same bound: a record the reader would skip is refused, not logged.
+    std::filesystem::remove(path_);
+    auto recordOf = [&](const std::string& line) { return *ParseServiceRecord(line); };
+    ASSERT_TRUE(AppendServiceRecord(recordOf(atLimit), path_));
+    std::string error;
+    EXPECT_FALSE(AppendServiceRecord(recordOf(over), path_, &error));
+    EXPECT_NE(error, "");
+    EXPECT_EQ(ScratchDir::Read(path_), atLimit + "\n");
 }
 
 TEST(ServiceTimeTest, TimesWithAndWithoutAnOffsetMeetOnOneScale) {
