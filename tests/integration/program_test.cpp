@@ -1069,7 +1069,7 @@ TEST_F(ProgramTest, ASaveOverAnExistingSettingKilledMidwayLeavesTheOldUserConfig
     const std::string saved = testsupport::ScratchDir::Read(secondUcf);
     ASSERT_GE(saved.size(), 2u + 408);
     std::string second = saved;
-    second.replace(2, 16, std::string("E\0v\0e\0r\0y\0\0\0o\0", 16));
+    second.replace(2, 16, std::string("E\0v\0e\0r\0y\0\0\0o\0\0", 16));
     second[2 + 280 + 8] = 0x11;
     second[2 + 280 + 12] = 1;
     second[2 + 280 + 124] = 2;
