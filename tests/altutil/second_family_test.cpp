@@ -220,6 +220,44 @@ TEST_F(SecondStoreTest, AFullOrMissingUserFileIsNotWrittenAndNeverMade) {
     EXPECT_FALSE(fs::exists(ucfPath_));
 }
 
+TEST_F(SecondStoreTest, TheLastFreeSlotIsTakenAndOneMoreRefused) {
+    ASSERT_TRUE(store_.ReadSlotCounts());
+    ASSERT_TRUE(store_.LoadBase(0x11, 1));
+    WriteUcf({Slot("A", Record(1, 1, 0, 0, 2)), Slot("B", Record(2, 1, 0, 0, 2))});
+    ASSERT_EQ(store_.SaveUser("C"), 0);
+    const std::string full = ScratchDir::Read(ucfPath_);
+    EXPECT_EQ(UcfSlot(2).substr(0, 4), std::string("C\0\0\0", 4));
+    EXPECT_EQ(UcfSlot(2)[280 + 8], 0x11);
+    EXPECT_EQ(store_.SaveUser("D"), -1);
+    EXPECT_EQ(ScratchDir::Read(ucfPath_), full);
+}
+
+TEST_F(SecondStoreTest, ANameKeepsThirtyOneUnitsAndLosesTheRest) {
+    const std::string clef = "\xF0\x9D\x84\x9E";  // two units
+    const struct {
+        std::string name;
+        std::size_t units;
+    } cases[] = {
+        {std::string(30, 'a'), 30},        {std::string(31, 'b'), 31},
+        {std::string(32, 'c'), 31},        {std::string(29, 'd') + clef, 31},
+        {std::string(30, 'e') + clef, 30},
+    };
+    ASSERT_TRUE(store_.ReadSlotCounts());
+    ASSERT_TRUE(store_.LoadBase(0x11, 1));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        WriteUcf({});
+        ASSERT_EQ(store_.SaveUser(cases[i].name), 0) << i;
+        const std::string partA = UcfSlot(0).substr(0, 280);
+        const std::size_t end = 2 * cases[i].units;
+        EXPECT_NE(partA.substr(end - 2, 2), std::string("\0\0", 2)) << i;
+        EXPECT_EQ(partA.substr(end), std::string(280 - end, '\0')) << i;
+        std::vector<std::string> names;
+        ASSERT_EQ(store_.ListUserNames(100, names), 1) << i;
+        EXPECT_TRUE(cases[i].name.starts_with(names[0])) << i;
+        EXPECT_EQ(altutil::NameUnits(names[0]).size(), cases[i].units) << i;
+    }
+}
+
 TEST_F(SecondStoreTest, LookupsStopAtTheFirstSlotThatIsNoUserEntry) {
     ASSERT_TRUE(store_.ReadSlotCounts());
     WriteUcf({Slot("A", Record(0x11, 1, 0, 4, 2)), Slot("Gap", Record(0x11, 1, 0, 0, 1)),

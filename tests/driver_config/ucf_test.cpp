@@ -232,6 +232,42 @@ TEST_F(UcfTest, AFullUcfTakesNoNewName) {
     EXPECT_FALSE(std::filesystem::exists(config_.UcfPath()));
 }
 
+TEST_F(UcfTest, TheLastFreeSlotIsTakenAndOneMoreRefused) {
+    store_.userSlotCount = 3;
+    WriteFile(config_.UcfPath(), Ucf({UserEntry("One", 1), UserEntry("Two", 2)}, 3, 1));
+    PrepareStore(0x20);
+    ASSERT_EQ(config_.SaveUser("Three"), 0);
+    const std::string full = ScratchDir::Read(config_.UcfPath());
+    EXPECT_EQ(Slot(full, 2), Bytes(store_.record));
+    EXPECT_EQ(config_.SaveUser("Four"), DriverMediaConfig::kSaveFailed);
+    EXPECT_EQ(ScratchDir::Read(config_.UcfPath()), full);
+}
+
+TEST_F(UcfTest, ANameKeepsSixteenBytesAndLosesTheRest) {
+    const struct {
+        std::string name;
+        std::string stored;
+    } cases[] = {
+        {std::string(15, 'a'), std::string(15, 'a')},
+        {std::string(16, 'b'), std::string(16, 'b')},
+        {std::string(17, 'c'), std::string(16, 'c')},
+        {std::string(14, 'd') + "\xC3\xA4", std::string(14, 'd') + "\xC3\xA4"},
+        {std::string(15, 'e') + "\xC3\xA4", std::string(15, 'e')},
+    };
+    PrepareStore(0x20);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        WriteFile(config_.UcfPath(), Ucf({}, 5));
+        ASSERT_EQ(config_.SaveUser(cases[i].name), 0) << i;
+        const std::string slot = Slot(ScratchDir::Read(config_.UcfPath()), 0);
+        std::string field = cases[i].stored;
+        field.resize(UserMediaRecord::kNameCapacity, '\0');
+        EXPECT_EQ(slot.substr(UserMediaRecord::kNameOffset), field) << i;
+        std::vector<std::string> names;
+        EXPECT_EQ(config_.ListUserNames(100, names), 1) << i;
+        EXPECT_EQ(names, std::vector<std::string>{cases[i].stored}) << i;
+    }
+}
+
 TEST_F(UcfTest, AShortUcfGrowsByTheSlotItGets) {
     WriteFile(config_.UcfPath(), Ucf({UserEntry("One", 1)}, 1));
     PrepareStore(0x20);

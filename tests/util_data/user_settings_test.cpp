@@ -252,6 +252,26 @@ TEST_F(UserSettingsTest, LongNameIsStoredAsItsFirst16BytesLikeTheDriversRecord) 
     EXPECT_EQ(Value("Media04", "CustomName"), "Photo glänzend");
 }
 
+TEST_F(UserSettingsTest, AnExportedNameKeepsSixteenBytesAndLosesTheRest) {
+    const struct {
+        std::string name;
+        std::string stored;
+    } cases[] = {
+        {std::string(15, 'a'), std::string(15, 'a')},
+        {std::string(16, 'b'), std::string(16, 'b')},
+        {std::string(17, 'c'), std::string(16, 'c')},
+        {std::string(14, 'd') + "\xC3\xA4", std::string(14, 'd') + "\xC3\xA4"},
+        {std::string(15, 'e') + "\xC3\xA4", std::string(15, 'e')},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        ASSERT_TRUE(settings_.ExportWrite(path_, cases[i].name, 0, 0, 0)) << i;
+        EXPECT_EQ(Value(UserSettings::MediaSectionName(static_cast<int32_t>(i) + 1), "CustomName"),
+                  cases[i].stored)
+            << i;
+        EXPECT_EQ(settings_.ExportFind(path_, cases[i].stored), static_cast<int32_t>(i) + 1) << i;
+    }
+}
+
 TEST_F(UserSettingsTest, PaperdrawAndPaperCutAreExportedMapped) {
     const std::vector<std::pair<uint8_t, std::string>> cases = {{6, "-4"},  {7, "-3"},  {10, "-3"},
                                                                 {11, "-2"}, {30, "-2"}, {31, "-1"},

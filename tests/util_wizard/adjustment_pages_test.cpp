@@ -8,6 +8,7 @@
 
 #include "common/raw_job.h"
 #include "common/remote_commands.h"
+#include "sim/driver/media_catalog.h"
 #include "tests/util_wizard/wizard_fixture.h"
 
 namespace {
@@ -295,6 +296,9 @@ TEST_F(AdjustmentPagesTest, TheSamplesOfTheFeedAndDensityPagesAskForTheSettingsM
         library.Close(handle);
         EXPECT_EQ(mode.modeLevel, 2) << page;
         EXPECT_EQ(mode.mediaId, 0x0021) << page;
+        const simdriver::Resolution fineDpi = simdriver::FindMedia(0x0021)->resolutions[0];
+        EXPECT_EQ(PrintedResolution(), (std::pair<int, int>(fineDpi.horizontal, fineDpi.vertical)))
+            << page;
         const driverlib::MediaValues values = DriverMediaValues();
         EXPECT_EQ(values.data[0], 4) << page;  // the setting's density, unchanged
         EXPECT_TRUE(Boxes().empty()) << page;

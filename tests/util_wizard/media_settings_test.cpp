@@ -1,12 +1,14 @@
 // The media, print mode and summary pages: a custom media setting made and saved in-process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "common/registry_key.h"
 #include "platform/profile/profile.h"
 #include "sim/driver/media_catalog.h"
 #include "tests/util_wizard/wizard_fixture.h"
+#include "util/sample_settings_dialog.h"
 
 namespace {
 
@@ -122,6 +124,9 @@ TEST_F(MediaSettingsTest, EachModesSampleAsksTheDriverForItsModeAndTheMedia) {
         int32_t level;  // of the fine and standard modes' item, else 0
         int32_t code;   // of the quality and best modes' item, else 0
     } modes[] = {{171, 2, 0}, {172, 1, 0}, {173, 0, 6}, {174, 0, 15}};
+    // Each mode of this media prints at a resolution of its own.
+    const simdriver::Media* glossy = simdriver::FindMedia(0x0020);
+    ASSERT_NE(glossy, nullptr);
     DriverSettingsLibrary& library = host_->DriverLibrary();
     for (const auto& [text, level, code] : modes) {
         const size_t documents = spool_->Documents().size();
@@ -129,6 +134,8 @@ TEST_F(MediaSettingsTest, EachModesSampleAsksTheDriverForItsModeAndTheMedia) {
         Click(2012);
         ASSERT_EQ(spool_->Documents().size(), documents + 1) << text;
         EXPECT_EQ(spool_->Documents().back().name, T(text));
+        const simdriver::Resolution dpi = glossy->resolutions[static_cast<size_t>(text - 171)];
+        EXPECT_EQ(PrintedResolution(), (std::pair<int, int>(dpi.horizontal, dpi.vertical))) << text;
         int32_t handle = 0;
         ASSERT_EQ(library.Open("P", "plenwise:/P", &handle), 0);
         if (level != 0) {
@@ -145,6 +152,51 @@ TEST_F(MediaSettingsTest, EachModesSampleAsksTheDriverForItsModeAndTheMedia) {
         library.Close(handle);
     }
     EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(MediaSettingsTest, EachSampleOfTheSettingsDialogAsksForTheStandardModeAndItsMedia) {
+    host_->SetPrintMode(0);  // the wizard's mode is fine; media samples go in the standard one
+    // The dialog made as the media page makes it, but modeless: the test acts in it directly.
+    util::SampleSettingsDialog dialog(*host_, host_->StandardSampleBitmap());
+    ASSERT_TRUE(dialog.Create(Shown()->Handle()));
+    ui::ShowWindow(dialog.Handle(), ui::kShow);
+    const ui::WindowHandle list = dialog.Item(2014);
+    const std::vector<util::DriverMedia> known = host_->KnownDriverMedia();
+    DriverSettingsLibrary& library = host_->DriverLibrary();
+    std::string error;
+    // Film and paper differ in their standard resolution, and from the fine mode's.
+    for (const uint16_t id : {uint16_t{0x0040}, uint16_t{0x0011}}) {
+        const simdriver::Media* media = simdriver::FindMedia(id);
+        ASSERT_NE(media, nullptr);
+        const auto entry = std::find_if(known.begin(), known.end(),
+                                        [&](const util::DriverMedia& m) { return m.id == id; });
+        ASSERT_NE(entry, known.end()) << id;
+        int index = -1;
+        for (int i = 0; i < ui::CheckList(list).Count(); ++i) {
+            index = ui::CheckList(list).GetItemText(i) == entry->name ? i : index;
+        }
+        ASSERT_GE(index, 0) << id;
+        ASSERT_EQ(ui::input::Tick(list, index, true, error), ui::input::Result::Done) << error;
+        const size_t documents = spool_->Documents().size();
+        ASSERT_EQ(ui::input::Click(dialog.Item(ui::kIdOk), error), ui::input::Result::Done)
+            << error;
+        ui::PumpWaitingMessages();
+        ASSERT_EQ(spool_->Documents().size(), documents + 1) << id;
+        EXPECT_EQ(spool_->Documents().back().name, entry->name);
+        int32_t handle = 0;
+        ASSERT_EQ(library.Open("P", "plenwise:/P", &handle), 0);
+        driverlib::MediaModeSelection mode;
+        EXPECT_EQ(library.GetData(handle, driverlib::kItemMediaMode, &mode), 0);
+        library.Close(handle);
+        EXPECT_EQ(mode.modeLevel, 1) << id;
+        EXPECT_EQ(mode.mediaId, id) << id;
+        const simdriver::Resolution dpi = media->resolutions[1];
+        EXPECT_EQ(PrintedResolution(), (std::pair<int, int>(dpi.horizontal, dpi.vertical))) << id;
+        ASSERT_EQ(ui::input::Tick(list, index, false, error), ui::input::Result::Done) << error;
+    }
+    EXPECT_FALSE(dialog.HasEnded());  // it stays open after printing
+    EXPECT_TRUE(Boxes().empty());
+    dialog.DestroyWindow();
 }
 
 TEST_F(MediaSettingsTest, SavingRegistersTheSettingAndExportsIt) {

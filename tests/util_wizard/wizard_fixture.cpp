@@ -1,8 +1,10 @@
 #include "tests/util_wizard/wizard_fixture.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "platform/registry/machine_folder.h"
 #include "sim/driver/media_catalog.h"
@@ -230,6 +232,40 @@ std::vector<std::string> WizardFixture::RawJobs(const std::string& queue) const 
         }
     }
     return jobs;
+}
+
+std::pair<int, int> WizardFixture::PrintedResolution() {
+    if (spool_->Documents().empty()) {
+        return {0, 0};
+    }
+    const std::string pdf = scratch_.Write("printed.pdf", spool_->Documents().back().bytes);
+    // pdfimages -list: two heading lines, then one line per image whose 13th and 14th columns
+    // are its x-ppi and y-ppi.
+    FILE* pipe = ::popen(("pdfimages -list '" + pdf + "' 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return {0, 0};
+    }
+    std::string listing;
+    char chunk[512];
+    while (std::fgets(chunk, sizeof chunk, pipe) != nullptr) {
+        listing += chunk;
+    }
+    EXPECT_EQ(::pclose(pipe), 0) << "pdfimages (Debian package poppler-utils) failed";
+    std::istringstream lines(listing);
+    std::string line;
+    for (int number = 0; std::getline(lines, line) && number < 2; ++number) {
+    }
+    std::istringstream columns(line);
+    std::string column;
+    std::pair<int, int> resolution{0, 0};
+    for (int index = 0; columns >> column && index < 14; ++index) {
+        if (index == 12) {
+            resolution.first = std::atoi(column.c_str());
+        } else if (index == 13) {
+            resolution.second = std::atoi(column.c_str());
+        }
+    }
+    return resolution;
 }
 
 }  // namespace wizardtest

@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/plugin_entry.h"
@@ -85,6 +86,9 @@ class WizardFixture : public drivertest::DriverMachine {
     std::vector<std::string> Boxes() const;
     // The bytes of every raw job of the queue, in order.
     std::vector<std::string> RawJobs(const std::string& queue) const;
+    // The resolution (across, down) the last document's page was printed at: the dots per inch
+    // of its first image, which a sample page draws one pixel to a dot. {0, 0} when it has none.
+    std::pair<int, int> PrintedResolution();
     // The records of this test's service log.
     std::vector<ServiceRecord> ServiceLog() const { return ReadServiceLog(ServiceLogPath()); }
 
