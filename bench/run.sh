@@ -1,7 +1,7 @@
 #!/bin/bash
 # Measures Plenwise against baselines taken in the same run, on the same machine, and prints a
-# table of medians and ratios. Builds what it needs, brings up three private worlds (the default
-# one, and one each with 5 and 500 queues of served models) and takes them down again.
+# table of medians and ratios. Builds what it needs, brings up four private worlds (the default
+# one, and one each with 5, 500 and 5000 queues of served models) and takes them down again.
 #
 #   bench/run.sh              every case, BENCH_ROUNDS rounds each (default 10)
 #
@@ -34,7 +34,7 @@ readonly MEASURE=$OUT/plenwise-bench-measure
 if [[ -n ${BENCH_ONLY_FIRMWARE:-} ]]; then
     readonly WORLDS=(default)
 else
-    readonly WORLDS=(default served5 served500)
+    readonly WORLDS=(default served5 served500 served5000)
 fi
 
 say() { echo "bench: $*" >&2; }
@@ -65,11 +65,12 @@ up_world() {
         PLENWISE_SIM_BUSY_MS=0 nice "$SOURCE_DIR/scripts/world.sh" up >"$WORK/$name.up.log" 2>&1 ||
         { cat "$WORK/$name.up.log" >&2; exit 1; }
 }
-say "bringing up the worlds (the one with 500 queues takes a while)"
+say "bringing up the worlds (the ones with 500 and 5000 queues take minutes)"
 up_world default
 if [[ -z ${BENCH_ONLY_FIRMWARE:-} ]]; then
     up_world served5 5
     up_world served500 500
+    up_world served5000 5000
 fi
 
 # Runs a command in a world's environment (its scheduler, machine folder and simulator).
@@ -230,6 +231,8 @@ for ((round = 1; round <= ROUNDS; round++)); do
     record start5 in_world served5 plenwise_start
     record start500 in_world served500 plenwise_start
     record lpstat500 in_world served500 lpstat_all
+    record start5000 in_world served5000 plenwise_start
+    record dialog5000 in_world served5000 dialog_cups_start
     record page in_world default sample_page
     record idle in_world default sample_idle
     record gzip in_world default gzip_image
@@ -288,6 +291,11 @@ row "   peak memory, 13 queues" "$(calc "$(median start13 3) / 1024" | cut -c1-5
 row "P2 start with 500 queues" "$start500 ms" "the same with 5: $start5 ms" \
     "+$(calc "$start500 - $start5") ms" "$(verdict "$start500 - $start5 <= 100")"
 row "   processor time, 500 queues" "$(median start500 2) ms" "lpstat -e, 500: $lpstat ms" "-" "-"
+start5000=$(median start5000 1) dialog5000=$(median dialog5000 1)
+row "P2 start with 5000 queues" "$start5000 ms" "Qt dialog, same request $dialog5000 ms" \
+    "$(calc "$start5000 / $dialog5000" | cut -c1-4)x" "$(verdict "$start5000 <= 1.2 * $dialog5000")"
+row "   processor time, 5000 queues" "$(median start5000 2) ms" \
+    "Qt dialog, same request $(median dialog5000 2) ms" "-" "-"
 row "P3 sample page, start to job in queue" "$page_ms ms" "gzip -1 of the bitmap $gzip_ms ms" \
     "$(calc "$page_ms / $gzip_ms" | cut -c1-4)x" "$(verdict "$page_ms <= 1.5 * $gzip_ms")"
 row "   PDF size" "$pdf bytes" "pixels deflated $deflated bytes" \

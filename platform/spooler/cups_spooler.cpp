@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -332,14 +334,9 @@ class CupsSpooler : public Spooler {
         if (!http) {
             return false;
         }
-        ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-                     cupsUser());
-        ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                      static_cast<int>(std::size(kListedAttributes)), nullptr, kListedAttributes);
-        const IppMessage response(cupsDoRequest(http.get(), request, "/"));
+        ipp_status_t status = IPP_STATUS_OK;
+        const IppMessage response = RequestListing(http.get(), status);
         // A scheduler without queues answers "not found"; anything else is a failed listing.
-        const ipp_status_t status = cupsLastError();
         if (!response || (!Succeeded(status) && status != IPP_STATUS_ERROR_NOT_FOUND)) {
             NoteRequest(false, http.get());
             return false;
@@ -356,6 +353,80 @@ class CupsSpooler : public Spooler {
         }
         std::stable_sort(queues.begin(), queues.end(), NameBefore);
         return true;
+    }
+
+    static IppMessage NewListingRequest() {
+        IppMessage request(ippNewRequest(IPP_OP_CUPS_GET_PRINTERS));
+        ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name",
+                     nullptr, cupsUser());
+        ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                      static_cast<int>(std::size(kListedAttributes)), nullptr, kListedAttributes);
+        return request;
+    }
+
+    // The answer's body, handed to the IPP parser from reads of up to a buffer at a time. The
+    // parser asks for a few bytes at a time; CUPS would read (and wait on the connection) for
+    // each of them, twice the system calls of the whole answer per queue.
+    struct BodyReader {
+        http_t* http;
+        char buffer[32768];
+        size_t next = 0;
+        size_t end = 0;
+    };
+
+    static ssize_t ReadBody(void* context, ipp_uchar_t* data, size_t wanted) {
+        auto& reader = *static_cast<BodyReader*>(context);
+        size_t copied = 0;
+        while (copied < wanted) {
+            if (reader.next == reader.end) {
+                const ssize_t got = httpRead2(reader.http, reader.buffer, sizeof(reader.buffer));
+                if (got <= 0) {
+                    break;
+                }
+                reader.next = 0;
+                reader.end = static_cast<size_t>(got);
+            }
+            const size_t step = std::min(wanted - copied, reader.end - reader.next);
+            std::memcpy(data + copied, reader.buffer + reader.next, step);
+            reader.next += step;
+            copied += step;
+        }
+        return static_cast<ssize_t>(copied);
+    }
+
+    // The CUPS-Get-Printers answer and its status. An answer other than HTTP's "OK" (asking for
+    // authentication, say, or a connection that broke) is left to CUPS's own request handling,
+    // which reconnects as needed. The waits are those of the connection's timeout.
+    static IppMessage RequestListing(http_t* http, ipp_status_t& status) {
+        const IppMessage request = NewListingRequest();
+        http_status_t answer = cupsSendRequest(http, request.get(), "/", ippLength(request.get()));
+        while (answer == HTTP_STATUS_CONTINUE) {
+            answer = httpUpdate(http);
+        }
+        // A scheduler that did not answer in time is not asked again: the wait stays bounded.
+        if (answer == HTTP_STATUS_ERROR && httpError(http) == ETIMEDOUT) {
+            status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+            return nullptr;
+        }
+        if (answer != HTTP_STATUS_OK) {
+            httpFlush(http);
+            IppMessage response(cupsDoRequest(http, NewListingRequest().release(), "/"));
+            status = cupsLastError();
+            return response;
+        }
+        IppMessage response(ippNew());
+        auto reader = std::make_unique<BodyReader>();
+        reader->http = http;
+        ipp_state_t state = IPP_STATE_IDLE;
+        do {
+            state = ippReadIO(reader.get(), ReadBody, 1, nullptr, response.get());
+        } while (state != IPP_STATE_DATA && state != IPP_STATE_ERROR);
+        if (state == IPP_STATE_ERROR) {
+            status = IPP_STATUS_ERROR_INTERNAL;
+            return nullptr;
+        }
+        status = ippGetStatusCode(response.get());
+        return response;
     }
 
     // Every call that needs the scheduler starts here, so the connection's outcome is what
