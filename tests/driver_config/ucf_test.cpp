@@ -372,33 +372,14 @@ TEST_F(UcfTest, TwoProcessesSavingIntoOneUcfLoseNoEntry) {
     store_.userSlotCount = 2 * kEach;
     std::filesystem::create_directories(std::filesystem::path(config_.UcfPath()).parent_path());
     PrepareStore(0x20);
-    // Both start together, once the parent closes the pipe.
-    int start[2] = {};
-    ASSERT_EQ(::pipe(start), 0);
-    pid_t children[2] = {};
-    for (int writer = 0; writer < 2; ++writer) {
-        children[writer] = ::fork();
-        if (children[writer] == 0) {
-            ::close(start[1]);
-            char byte = 0;
-            while (::read(start[0], &byte, 1) < 0 && errno == EINTR) {
-            }
-            bool all = true;
-            for (int i = 0; i < kEach; ++i) {
-                all =
-                    config_.SaveUser("W" + std::to_string(writer) + "-" + std::to_string(i)) == 0 &&
-                    all;
-            }
-            std::_Exit(all ? 0 : 1);
+    EXPECT_TRUE(testsupport::WritersAtOnceAllSucceed(2, [&](int writer) {
+        bool all = true;
+        for (int i = 0; i < kEach; ++i) {
+            all = config_.SaveUser("W" + std::to_string(writer) + "-" + std::to_string(i)) == 0 &&
+                  all;
         }
-    }
-    ::close(start[0]);
-    ::close(start[1]);
-    for (const pid_t child : children) {
-        int status = -1;
-        ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return all;
+    }));
     std::vector<std::string> names;
     EXPECT_EQ(config_.ListUserNames(100, names), 2 * kEach);
     for (int writer = 0; writer < 2; ++writer) {

@@ -129,26 +129,16 @@ TEST_F(ServiceLogFileTest, TwoProcessesAppendingAtOnceLoseNoLine) {
     constexpr int kLines = 400;
     // Long lines, so that an interleaved write would cut through them.
     const std::string padding(3000, 'x');
-    std::vector<pid_t> writers;
-    for (const char* queue : {"first", "second"}) {
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            bool all = true;
-            for (int i = 0; i < kLines; ++i) {
-                ServiceRecord record = Record(queue, kResultSent);
-                record.details = {{"n", std::to_string(i)}, {"padding", padding}};
-                all = AppendServiceRecord(record, path_) && all;
-            }
-            _exit(all ? 0 : 1);
+    const char* const queues[] = {"first", "second"};
+    EXPECT_TRUE(testsupport::WritersAtOnceAllSucceed(2, [&](int writer) {
+        bool all = true;
+        for (int i = 0; i < kLines; ++i) {
+            ServiceRecord record = Record(queues[writer], kResultSent);
+            record.details = {{"n", std::to_string(i)}, {"padding", padding}};
+            all = AppendServiceRecord(record, path_) && all;
         }
-        writers.push_back(pid);
-    }
-    for (pid_t pid : writers) {
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return all;
+    }));
     size_t skipped = 0;
     const std::vector<ServiceRecord> records = ReadServiceLog(path_, &skipped);
     EXPECT_EQ(skipped, 0u);

@@ -161,6 +161,37 @@ const char* NameOf(FileCall call) {
 
 }  // namespace
 
+bool WritersAtOnceAllSucceed(int writers, const std::function<bool(int writer)>& write) {
+    // They start together once the parent closes the pipe's writing end.
+    int start[2] = {};
+    if (::pipe(start) != 0) {
+        return false;
+    }
+    std::vector<pid_t> children;
+    for (int writer = 0; writer < writers; ++writer) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(start[1]);
+            char byte = 0;
+            while (::read(start[0], &byte, 1) < 0 && errno == EINTR) {
+            }
+            std::_Exit(write(writer) ? 0 : 1);
+        }
+        if (child > 0) {
+            children.push_back(child);
+        }
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    bool all = static_cast<int>(children.size()) == writers;
+    for (const pid_t child : children) {
+        int status = -1;
+        all = ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+              WEXITSTATUS(status) == 0 && all;
+    }
+    return all;
+}
+
 void SweepWriter(const std::string& path, const std::function<void()>& setUp,
                  const std::function<bool()>& save, bool appends) {
     setUp();

@@ -71,6 +71,10 @@ class ScopedFileCalls {
 // (0 success, 1 failure, kKilledStatus killed).
 int RunInChild(FaultyFileCalls& calls, const std::function<bool()>& save);
 
+// Runs `write(writer)` in `writers` forked processes that start together; true when every one
+// returned true. For tests of writers that must take turns on one file.
+bool WritersAtOnceAllSucceed(int writers, const std::function<bool(int writer)>& write);
+
 // The sweep of one writer of the file at `path`: `setUp` puts the old file in place (or removes
 // it), `save` writes the new one and reports success. For every write, fsync, rename and close
 // the save makes, a run where that call fails; then runs killed after a spread of byte counts

@@ -431,33 +431,15 @@ namespace {
 // Exports from two processes into one file take turns: every export that succeeded is in it.
 TEST_F(UserSettingsTest, TwoProcessesExportingIntoOneFileLoseNoSetting) {
     constexpr int kEach = 40;
-    // Both start together, once the parent closes the pipe.
-    int start[2] = {};
-    ASSERT_EQ(::pipe(start), 0);
-    pid_t children[2] = {};
-    for (int writer = 0; writer < 2; ++writer) {
-        children[writer] = ::fork();
-        if (children[writer] == 0) {
-            ::close(start[1]);
-            char byte = 0;
-            while (::read(start[0], &byte, 1) < 0 && errno == EINTR) {
-            }
-            bool all = true;
-            for (int i = 0; i < kEach; ++i) {
-                all = settings_.ExportWrite(
-                          path_, "W" + std::to_string(writer) + "-" + std::to_string(i), 0, 0, 0) &&
-                      all;
-            }
-            std::_Exit(all ? 0 : 1);
+    EXPECT_TRUE(testsupport::WritersAtOnceAllSucceed(2, [&](int writer) {
+        bool all = true;
+        for (int i = 0; i < kEach; ++i) {
+            all = settings_.ExportWrite(
+                      path_, "W" + std::to_string(writer) + "-" + std::to_string(i), 0, 0, 0) &&
+                  all;
         }
-    }
-    ::close(start[0]);
-    ::close(start[1]);
-    for (const pid_t child : children) {
-        int status = -1;
-        ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+        return all;
+    }));
     for (int writer = 0; writer < 2; ++writer) {
         for (int i = 0; i < kEach; ++i) {
             const std::string name = "W" + std::to_string(writer) + "-" + std::to_string(i);
