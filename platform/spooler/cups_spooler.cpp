@@ -115,13 +115,18 @@ struct OpenQueue {
 
 class CupsSpooler : public Spooler {
   public:
-    explicit CupsSpooler(int timeoutMs) : timeoutMs_(timeoutMs) {
+    CupsSpooler(int timeoutMs, const std::string& server) : timeoutMs_(timeoutMs) {
         // Forget any server chosen before, so that CUPS_SERVER (or the client configuration) as
-        // it stands now decides.
-        cupsSetServer(nullptr);
+        // it stands now decides; CUPS takes a port from "HOST:PORT". The thread's choice is put
+        // back afterwards.
+        const std::string before = ServerName(cupsServer(), ippPort());
+        cupsSetServer(server.empty() ? nullptr : server.c_str());
         server_ = cupsServer();
         port_ = ippPort();
+        SetThreadServer(before);
     }
+
+    std::string Server() const override { return ServerName(server_, port_); }
 
     ~CupsSpooler() override {
         for (auto& [handle, queue] : queues_) {
@@ -503,8 +508,21 @@ class CupsSpooler : public Spooler {
 
 }  // namespace
 
-std::unique_ptr<Spooler> MakeCupsSpooler(int timeoutMs) {
-    return std::make_unique<CupsSpooler>(timeoutMs);
+std::unique_ptr<Spooler> MakeCupsSpooler(int timeoutMs, const std::string& server) {
+    return std::make_unique<CupsSpooler>(timeoutMs, server);
+}
+
+std::string ServerName(const std::string& host, int port) {
+    // A local socket has no port; a numeric IPv6 address is bracketed before one.
+    if (host.starts_with('/')) {
+        return host;
+    }
+    const bool ipv6 = host.find(':') != std::string::npos && !host.starts_with('[');
+    return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+void SetThreadServer(const std::string& server) {
+    cupsSetServer(server.empty() ? nullptr : server.c_str());
 }
 
 }  // namespace spooler
