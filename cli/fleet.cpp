@@ -211,10 +211,14 @@ FleetSurvey::FleetSurvey(const Cli& cli, const std::vector<std::string>& servers
 FleetSurvey::~FleetSurvey() {
     // The askers use the program's tables: they end before it does.
     Wait();
+    std::lock_guard lock(startMutex_);
+    for (std::thread& asker : askers_) {
+        asker.join();
+    }
 }
 
 void FleetSurvey::Start() {
-    std::vector<size_t> started;
+    std::lock_guard starting(startMutex_);
     {
         std::lock_guard lock(state_->mutex);
         if (state_->asking > 0) {
@@ -225,18 +229,18 @@ void FleetSurvey::Start() {
         }
         state_->asking = state_->servers.size();
     }
+    // The askers of the survey before have all ended their asking.
+    for (std::thread& asker : askers_) {
+        asker.join();
+    }
+    askers_.clear();
     for (size_t i = 0; i < state_->servers.size(); ++i) {
         try {
-            std::thread([state = state_, i]() { state->Ask(i); }).detach();
+            askers_.emplace_back([state = state_, i]() { state->Ask(i); });
         } catch (const std::system_error&) {
             state_->Ask(i);
         }
     }
-}
-
-bool FleetSurvey::Finished() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->asking == 0;
 }
 
 std::vector<ServerRows> FleetSurvey::Wait(

@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/cli.h"
@@ -77,8 +79,6 @@ class FleetSurvey {
 
     // Starts asking every server and its printers; a survey still asking is left to go on.
     void Start();
-    // Whether the last start has finished asking.
-    bool Finished() const;
     // What is known when everything asked has answered, or at the deadline: a server still
     // being asked for its queues is not answered, and a printer still being asked has its row
     // of the survey before (or its queue's names alone) with state NoAnswer.
@@ -89,6 +89,8 @@ class FleetSurvey {
 
   private:
     std::shared_ptr<State> state_;  // shared with the askers, which may outlive a Wait
+    std::mutex startMutex_;         // one Start at a time, with the askers it started
+    std::vector<std::thread> askers_;
 };
 
 }  // namespace cli
