@@ -120,7 +120,7 @@ class CupsSpooler : public Spooler {
         // it stands now decides; CUPS takes a port from "HOST:PORT". The thread's choice is put
         // back afterwards.
         const std::string before = ServerName(cupsServer(), ippPort());
-        cupsSetServer(server.empty() ? nullptr : server.c_str());
+        SetThreadServer(server);
         server_ = cupsServer();
         port_ = ippPort();
         SetThreadServer(before);
@@ -522,7 +522,12 @@ std::string ServerName(const std::string& host, int port) {
 }
 
 void SetThreadServer(const std::string& server) {
-    cupsSetServer(server.empty() ? nullptr : server.c_str());
+    // A server without a port keeps the port chosen before: forgotten first, so that it takes
+    // the default one.
+    cupsSetServer(nullptr);
+    if (!server.empty()) {
+        cupsSetServer(server.c_str());
+    }
 }
 
 }  // namespace spooler
