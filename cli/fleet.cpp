@@ -114,10 +114,13 @@ struct FleetSurvey::State {
     size_t asking = 0;  // servers still being asked
     std::vector<Server> servers;
 
-    // What is known of the server now: rows still being read, and all rows of a listing not
-    // done, are those known before, marked silent.
-    ServerRows Known(const Server& server) const {
-        ServerRows known{server.known.server, server.listed && server.answered, {}};
+    // What is known of the server now. A printer still being asked, and a server still being
+    // listed, stand as the survey before found them; `silent`, as not answering (and a
+    // printer that survey did not know, in any case).
+    ServerRows Known(const Server& server, bool silent) const {
+        ServerRows known{server.known.server,
+                         server.listed ? server.answered : server.known.answered && !silent,
+                         {}};
         const std::vector<QueueRow>& rows = server.listed ? server.rows : server.known.rows;
         for (size_t i = 0; i < rows.size(); ++i) {
             if (server.listed && server.read[i]) {
@@ -125,12 +128,16 @@ struct FleetSurvey::State {
                 continue;
             }
             QueueRow row = rows[i];
-            for (const QueueRow& before : server.known.rows) {
-                if (before.queue == row.queue) {
-                    row = before;
+            bool before = false;
+            for (const QueueRow& old : server.known.rows) {
+                if (old.queue == row.queue) {
+                    row = old;
+                    before = true;
                 }
             }
-            row.state = PrinterState::NoAnswer;
+            if (silent || !before) {
+                row.state = PrinterState::NoAnswer;
+            }
             known.rows.push_back(std::move(row));
         }
         return known;
@@ -161,6 +168,7 @@ struct FleetSurvey::State {
             if (unreachable) {
                 // Its queues are those it had, silent.
                 server.listed = false;
+                server.known = Known(server, true);
             }
         }
         AskAtOnce(served.size(), [&](size_t i) {
@@ -175,7 +183,9 @@ struct FleetSurvey::State {
             server.read[i] = true;
         });
         std::lock_guard lock(mutex);
-        server.known = Known(server);
+        if (server.listed) {
+            server.known = Known(server, true);
+        }
         if (--asking == 0) {
             finished.notify_all();
         }
@@ -217,12 +227,12 @@ FleetSurvey::~FleetSurvey() {
     }
 }
 
-void FleetSurvey::Start() {
+bool FleetSurvey::Start() {
     std::lock_guard starting(startMutex_);
     {
         std::lock_guard lock(state_->mutex);
         if (state_->asking > 0) {
-            return;
+            return false;
         }
         for (State::Server& server : state_->servers) {
             server.listed = false;
@@ -241,10 +251,11 @@ void FleetSurvey::Start() {
             state_->Ask(i);
         }
     }
+    return true;
 }
 
 std::vector<ServerRows> FleetSurvey::Wait(
-    std::optional<std::chrono::steady_clock::time_point> deadline) {
+    std::optional<std::chrono::steady_clock::time_point> deadline, bool pendingSilent) {
     std::unique_lock lock(state_->mutex);
     auto done = [&]() { return state_->asking == 0; };
     if (deadline) {
@@ -254,7 +265,7 @@ std::vector<ServerRows> FleetSurvey::Wait(
     }
     std::vector<ServerRows> known;
     for (const State::Server& server : state_->servers) {
-        known.push_back(done() ? server.known : state_->Known(server));
+        known.push_back(done() ? server.known : state_->Known(server, pendingSilent));
     }
     return known;
 }

@@ -77,13 +77,16 @@ class FleetSurvey {
     FleetSurvey(const FleetSurvey&) = delete;
     FleetSurvey& operator=(const FleetSurvey&) = delete;
 
-    // Starts asking every server and its printers; a survey still asking is left to go on.
-    void Start();
+    // Starts asking every server and its printers; true when it did, false when a survey
+    // still asking is left to go on.
+    bool Start();
     // What is known when everything asked has answered, or at the deadline: a server still
-    // being asked for its queues is not answered, and a printer still being asked has its row
-    // of the survey before (or its queue's names alone) with state NoAnswer.
+    // being listed, and a printer still being asked, as the survey before found them, or with
+    // `pendingSilent` (for a survey that had its time already) as not answering. A printer
+    // that was never read stands as not answering.
     std::vector<ServerRows> Wait(
-        std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+        std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt,
+        bool pendingSilent = true);
 
     struct State;
 

@@ -49,8 +49,10 @@ constexpr auto kAnswerMargin = std::chrono::milliseconds(250);
 std::string CollectMetrics(FleetSurvey& survey, std::optional<Clock::time_point> deadline,
                            bool& logRead) {
     const Clock::time_point start = Clock::now();
-    survey.Start();
-    const std::vector<ServerRows> servers = survey.Wait(deadline);
+    // A survey that was already under way has had a scrape's time: who has not answered it by
+    // now is silent. One started now stands, where it is not done, on the one before.
+    const bool fresh = survey.Start();
+    const std::vector<ServerRows> servers = survey.Wait(deadline, !fresh);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const std::string path = ServiceLogPath();
     std::string error;
