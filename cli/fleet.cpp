@@ -93,16 +93,36 @@ const char* StateName(PrinterState state) {
     return "ready";
 }
 
+ServerRows KnownSoFar(const ServerRows& before, const Listing* listing, bool silent) {
+    ServerRows known{before.server, listing != nullptr || (before.answered && !silent), {}};
+    const std::vector<QueueRow>& rows = listing ? listing->rows : before.rows;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (listing && listing->read[i]) {
+            known.rows.push_back(rows[i]);
+            continue;
+        }
+        QueueRow row = rows[i];
+        bool found = false;
+        for (const QueueRow& old : before.rows) {
+            if (old.queue == row.queue) {
+                row = old;
+                found = true;
+            }
+        }
+        if (silent || !found) {
+            row.state = PrinterState::NoAnswer;
+        }
+        known.rows.push_back(std::move(row));
+    }
+    return known;
+}
+
 struct FleetSurvey::State {
     struct Server {
         std::unique_ptr<spooler::Spooler> owned;  // none for the process's own back-end
         spooler::Spooler* spool = nullptr;
-        ServerRows known;  // what the last finished survey found
-        // The survey under way: whether the listing is done, its queues, the rows read so far.
-        bool listed = false;
-        bool answered = false;
-        std::vector<QueueRow> rows;
-        std::vector<bool> read;
+        ServerRows known;                // what the last finished survey found
+        std::optional<Listing> listing;  // of the survey under way, once the server listed
     };
 
     State(const Cli& c, bool s) : cli(c), settings(s) {}
@@ -113,35 +133,6 @@ struct FleetSurvey::State {
     std::condition_variable finished;
     size_t asking = 0;  // servers still being asked
     std::vector<Server> servers;
-
-    // What is known of the server now. A printer still being asked, and a server still being
-    // listed, stand as the survey before found them; `silent`, as not answering (and a
-    // printer that survey did not know, in any case).
-    ServerRows Known(const Server& server, bool silent) const {
-        ServerRows known{server.known.server,
-                         server.listed ? server.answered : server.known.answered && !silent,
-                         {}};
-        const std::vector<QueueRow>& rows = server.listed ? server.rows : server.known.rows;
-        for (size_t i = 0; i < rows.size(); ++i) {
-            if (server.listed && server.read[i]) {
-                known.rows.push_back(rows[i]);
-                continue;
-            }
-            QueueRow row = rows[i];
-            bool before = false;
-            for (const QueueRow& old : server.known.rows) {
-                if (old.queue == row.queue) {
-                    row = old;
-                    before = true;
-                }
-            }
-            if (silent || !before) {
-                row.state = PrinterState::NoAnswer;
-            }
-            known.rows.push_back(std::move(row));
-        }
-        return known;
-    }
 
     void Ask(size_t index) {
         Server& server = servers[index];
@@ -154,21 +145,20 @@ struct FleetSurvey::State {
         }
         {
             std::lock_guard lock(mutex);
-            server.listed = true;
-            server.answered = !unreachable;
-            server.rows.clear();
-            for (const ServedQueue& queue : served) {
-                QueueRow row;
-                row.queue = queue.queue.printerName;
-                row.driver = queue.queue.driverName;
-                row.family = FamilyOf(queue.modelKey);
-                server.rows.push_back(std::move(row));
-            }
-            server.read.assign(served.size(), false);
             if (unreachable) {
                 // Its queues are those it had, silent.
-                server.listed = false;
-                server.known = Known(server, true);
+                server.known = KnownSoFar(server.known, nullptr, true);
+            } else {
+                Listing listing;
+                for (const ServedQueue& queue : served) {
+                    QueueRow row;
+                    row.queue = queue.queue.printerName;
+                    row.driver = queue.queue.driverName;
+                    row.family = FamilyOf(queue.modelKey);
+                    listing.rows.push_back(std::move(row));
+                }
+                listing.read.assign(served.size(), false);
+                server.listing = std::move(listing);
             }
         }
         AskAtOnce(served.size(), [&](size_t i) {
@@ -179,12 +169,12 @@ struct FleetSurvey::State {
                 row.customSettings = CustomSettingCount(cli, served[i]);
             }
             std::lock_guard lock(mutex);
-            server.rows[i] = std::move(row);
-            server.read[i] = true;
+            server.listing->rows[i] = std::move(row);
+            server.listing->read[i] = true;
         });
         std::lock_guard lock(mutex);
-        if (server.listed) {
-            server.known = Known(server, true);
+        if (server.listing) {
+            server.known = KnownSoFar(server.known, &*server.listing, true);
         }
         if (--asking == 0) {
             finished.notify_all();
@@ -235,7 +225,7 @@ bool FleetSurvey::Start() {
             return false;
         }
         for (State::Server& server : state_->servers) {
-            server.listed = false;
+            server.listing.reset();
         }
         state_->asking = state_->servers.size();
     }
@@ -265,7 +255,10 @@ std::vector<ServerRows> FleetSurvey::Wait(
     }
     std::vector<ServerRows> known;
     for (const State::Server& server : state_->servers) {
-        known.push_back(done() ? server.known : state_->Known(server, pendingSilent));
+        known.push_back(done()
+                            ? server.known
+                            : KnownSoFar(server.known, server.listing ? &*server.listing : nullptr,
+                                         pendingSilent));
     }
     return known;
 }

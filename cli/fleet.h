@@ -67,6 +67,19 @@ struct ServerRows {
     std::vector<QueueRow> rows;
 };
 
+// What a survey under way has of a server that listed its queues: the queues (their names,
+// until read), and which of them have been read.
+struct Listing {
+    std::vector<QueueRow> rows;
+    std::vector<bool> read;
+};
+
+// What is known of a server while it is asked: `before` as the survey before found it, and the
+// listing of this one (null while the server has not listed its queues yet). A queue not read
+// yet, and a server not listed yet, stand as `before` found them, or with `silent` as not
+// answering; a queue `before` did not have stands as not answering.
+ServerRows KnownSoFar(const ServerRows& before, const Listing* listing, bool silent);
+
 // The print servers named, or with none the default one (as CUPS_SERVER or the client
 // configuration name it), in that order; a server named twice is asked once.
 class FleetSurvey {

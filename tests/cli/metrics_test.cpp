@@ -1,5 +1,5 @@
 // The metrics text: its label values whatever the queue names hold, the history of the servers
-// asked, and the format as Prometheus' own checker reads it.
+// asked, the format as Prometheus' own checker reads it, and what a survey under way answers.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -89,6 +89,45 @@ TEST(MetricsTest, LabelsAreUtf8AndTheHistoryIsTheAskedServersWithOldRecordsOnThe
         testsupport::Shell("promtool check metrics < " + scratch / "plenwise.prom");
     EXPECT_EQ(check.exitCode, 0) << check.output;
     EXPECT_EQ(check.output, "");
+}
+
+// What an endpoint answers while a survey is under way: a printer still being asked stands as
+// last found until its survey has had a whole scrape, then as silent.
+TEST(KnownSoFarTest, WhatIsStillBeingAskedStandsAsLastFoundOrSilent) {
+    QueueRow a;
+    a.queue = "A";
+    a.state = PrinterState::Ready;
+    a.firmware = "BN0105";
+    QueueRow b = a;
+    b.queue = "B";
+    const ServerRows before{"printhost:631", true, {a, b}};
+    QueueRow bRead = b;
+    bRead.state = PrinterState::NotReady;
+    QueueRow named;  // a new queue, listed but not read
+    named.queue = "C";
+    const cli::Listing listing{{a, bRead, named}, {false, true, false}};
+
+    auto states = [](const ServerRows& rows) {
+        std::string text = rows.answered ? "up" : "down";
+        for (const QueueRow& row : rows.rows) {
+            text += " " + row.queue + ":" + cli::StateName(row.state) + ":" + row.firmware;
+        }
+        return text;
+    };
+    const struct {
+        const cli::Listing* listing;
+        bool silent;
+        const char* known;
+    } cases[] = {
+        {nullptr, false, "up A:ready:BN0105 B:ready:BN0105"},
+        {nullptr, true, "down A:no answer:BN0105 B:no answer:BN0105"},
+        {&listing, false, "up A:ready:BN0105 B:not ready:BN0105 C:no answer:"},
+        {&listing, true, "up A:no answer:BN0105 B:not ready:BN0105 C:no answer:"},
+    };
+    for (const auto& [with, silent, known] : cases) {
+        EXPECT_EQ(states(cli::KnownSoFar(before, with, silent)), known)
+            << (with ? "listed" : "not listed") << (silent ? ", silent" : "");
+    }
 }
 
 }  // namespace
