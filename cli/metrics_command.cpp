@@ -20,7 +20,6 @@
 #include "cli/fleet.h"
 #include "cli/metrics.h"
 #include "common/service_log.h"
-#include "platform/spooler/spooler.h"
 #include "platform/system/user_file.h"
 
 namespace cli {

@@ -2,12 +2,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <functional>
 #include <iostream>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 #include "cli/cli.h"
 #include "cli/fleet.h"
