@@ -52,6 +52,15 @@ std::string CollectMetrics(FleetSurvey& survey, std::optional<Clock::time_point>
     // now is silent. One started now stands, where it is not done, on the one before.
     const bool fresh = survey.Start();
     const std::vector<ServerRows> servers = survey.Wait(deadline, !fresh);
+    if (!deadline) {
+        // Written once: the reader of a timer's journal sees why a server's printers are
+        // missing.
+        for (const ServerRows& server : servers) {
+            if (!server.answered) {
+                PrintError(TerminalText(server.server) + ": the print server does not answer");
+            }
+        }
+    }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const std::string path = ServiceLogPath();
     std::string error;

@@ -171,6 +171,13 @@ TEST_F(CliTest, ServersAreAskedTogetherAndOneThatDoesNotAnswerIsListedDown) {
     const CliResult none = Cli("list --server 127.0.0.1:1");
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "");
+    // The metrics say it, for a timer to write all the same.
+    const CliResult metrics = Cli("metrics --server 127.0.0.1:1");
+    EXPECT_EQ(metrics.exitCode, 0);
+    EXPECT_NE(metrics.out.find("\nplenwise_server_up{server=\"127.0.0.1:1\"} 0\n"),
+              std::string::npos)
+        << metrics.out;
+    EXPECT_EQ(metrics.err, "plenwise-cli: 127.0.0.1:1: the print server does not answer\n");
 
     // The log shows the records of the servers asked; one that names none is the default's.
     scratch_.Write("state/plenwise/service.log",
