@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The print shop's view, with the real parts on loopback: two private schedulers with simulated
 printers, plenwise-cli writing the textfile of a node exporter and serving its endpoint, and a
-Prometheus server scraping both. A cleaning on the first server and a firmware download on the
+Prometheus server scraping both. A cleaning on each server and a firmware download on the
 second must show in Prometheus with the right queue and server, a stopped printer as down, and
 the alerting rules of docs/fleet.md must pass promtool."""
 import json
@@ -176,10 +176,12 @@ scrape_configs:
                 "--storage.tsdb.path=" + os.path.join(root, "prometheus"),
                 "--web.listen-address=127.0.0.1:%d" % prometheus_port], log="prometheus.log")
 
-    # A cleaning on the default server, a firmware download on the other one's queue.
-    clean = cli("clean", "WL4000", "--yes")
-    if clean.returncode != 0:
-        fail("clean: " + clean.stderr)
+    # A cleaning on each server (the default one and a queue of the other), a firmware download
+    # on the other one's queue.
+    for clean in (cli("clean", "WL4000", "--yes"),
+                  cli("clean", "Served002", "--yes", "--server", server2)):
+        if clean.returncode != 0:
+            fail("clean: " + clean.stderr)
     firmware = os.path.join(root, "newer.upg")
     with open(firmware, "wb") as f:
         f.write(firmware_file("BN0107"))
@@ -215,19 +217,23 @@ scrape_configs:
                  lambda: query(prometheus_port,
                                'plenwise_printer_firmware_info{job="%s",server="%s",queue="%s",'
                                'version="%s"} == 1' % (job, server, queue, version)))
-        poll(job + ": the last cleaning of WL4000 on the first server",
-             lambda: query(prometheus_port,
-                           'time() - plenwise_service_last_timestamp_seconds{job="%s",server="%s",'
-                           'queue="WL4000",action="power-cleaning",result="sent"} < 600'
-                           % (job, server1)))
+        for server, queue in ((server1, "WL4000"), (server2, "Served002")):
+            poll("%s: the last cleaning of %s on %s" % (job, queue, server),
+                 lambda: query(prometheus_port,
+                               'time() - plenwise_service_last_timestamp_seconds{job="%s",'
+                               'server="%s",queue="%s",action="power-cleaning",result="sent"} < 600'
+                               % (job, server, queue)))
         poll(job + ": the firmware download on the second server, done",
              lambda: query(prometheus_port,
                            'plenwise_service_actions_total{job="%s",server="%s",queue="Served001",'
                            'action="firmware-download",result="done"} == 1' % (job, server2)))
-        # The cleaning was on the first server's WL4000 only.
-        if query(prometheus_port, 'plenwise_service_actions_total{job="%s",server="%s",'
-                                  'action="power-cleaning"}' % (job, server2)):
-            fail(job + ": a cleaning counted for the second server")
+        # Each cleaning counts for its own queue and server alone.
+        cleanings = sorted((r["metric"]["server"], r["metric"]["queue"], r["value"][1])
+                           for r in query(prometheus_port,
+                                          'plenwise_service_actions_total{job="%s",'
+                                          'action="power-cleaning"}' % job))
+        if cleanings != sorted([(server1, "WL4000", "1"), (server2, "Served002", "1")]):
+            fail("%s: the cleanings counted are %s" % (job, cleanings))
 
     # The second server's printers stop answering: the endpoint marks them down, the first
     # server's stay up.
