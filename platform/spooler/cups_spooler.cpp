@@ -116,14 +116,13 @@ struct OpenQueue {
 class CupsSpooler : public Spooler {
   public:
     CupsSpooler(int timeoutMs, const std::string& server) : timeoutMs_(timeoutMs) {
-        // Forget any server chosen before, so that CUPS_SERVER (or the client configuration) as
-        // it stands now decides; CUPS takes a port from "HOST:PORT". The thread's choice is put
-        // back afterwards.
-        const std::string before = ServerName(cupsServer(), ippPort());
+        // Forget any server chosen before, so that `server`, or CUPS_SERVER (or the client
+        // configuration) as it stands now, decides; CUPS takes a port from "HOST:PORT". The
+        // thread is left on the default server, as the environment names it.
         SetThreadServer(server);
         server_ = cupsServer();
         port_ = ippPort();
-        SetThreadServer(before);
+        SetThreadServer({});
     }
 
     std::string Server() const override { return ServerName(server_, port_); }
