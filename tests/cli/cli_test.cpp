@@ -171,6 +171,26 @@ TEST_F(CliTest, ServersAreAskedTogetherAndOneThatDoesNotAnswerIsListedDown) {
     const CliResult none = Cli("list --server 127.0.0.1:1");
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "");
+    // A queue of a named server whose printer this machine cannot reach: said why, with the
+    // connection it tried; the default server's queue gives the message alone.
+    const std::string cups = "set -a && . " + world_ + "/env && set +a && ";
+    ASSERT_EQ(Shell(cups + "lpadmin -p Unreachable -E -v plenwise://127.0.0.1:1/wl4000 -P " +
+                    Env("PLENWISE_OUT") + "/driver/ppd/ARVEN-WL-4000.ppd")
+                  .exitCode,
+              0);
+    const CliResult far = Cli("clean Unreachable --yes --server " + server_);
+    const CliResult near = Cli("clean Unreachable --yes");
+    Shell(cups + "lpadmin -x Unreachable");
+    EXPECT_EQ(far.exitCode, 1);
+    EXPECT_NE(far.err.find("plenwise-cli: Unreachable of " + server_ +
+                           ": its printer did not answer this machine; the printer link reaches "
+                           "it only where its connection plenwise://127.0.0.1:1/wl4000 can be "
+                           "opened from here\n"),
+              std::string::npos)
+        << far.err;
+    EXPECT_EQ(near.exitCode, 1);
+    EXPECT_EQ(near.err.find("printer link"), std::string::npos) << near.err;
+
     // The metrics say it, for a timer to write all the same.
     const CliResult metrics = Cli("metrics --server 127.0.0.1:1");
     EXPECT_EQ(metrics.exitCode, 0);
