@@ -10,13 +10,19 @@ namespace {
 struct OptionName {
     std::string_view name;
     Option option;
-    std::string Arguments::*value;  // null for a flag
+    std::string Arguments::*value;                // null for a flag or a repeatable option
+    std::vector<std::string> Arguments::*values;  // a repeatable option's values
 };
 
 const OptionName kOptions[] = {
-    {"--json", kOptionJson, nullptr},          {"--yes", kOptionYes, nullptr},
-    {"--replace", kOptionReplace, nullptr},    {"--since", kOptionSince, &Arguments::since},
-    {"--wait", kOptionWait, &Arguments::wait},
+    {"--json", kOptionJson, nullptr, nullptr},
+    {"--yes", kOptionYes, nullptr, nullptr},
+    {"--replace", kOptionReplace, nullptr, nullptr},
+    {"--since", kOptionSince, &Arguments::since, nullptr},
+    {"--wait", kOptionWait, &Arguments::wait, nullptr},
+    {"--server", kOptionServer, nullptr, &Arguments::servers},
+    {"--textfile", kOptionTextfile, &Arguments::textfile, nullptr},
+    {"--listen", kOptionListen, &Arguments::listen, nullptr},
 };
 
 }  // namespace
@@ -54,18 +60,26 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
             parsed.error = "unknown option " + std::string(name);
             return parsed;
         }
-        if (known->value == nullptr) {
+        if (known->value == nullptr && known->values == nullptr) {
             if (equals != std::string::npos) {
                 parsed.error = std::string(name) + " takes no value";
                 return parsed;
             }
-        } else if (equals != std::string::npos) {
-            parsed.*(known->value) = word.substr(equals + 1);
-        } else if (i + 1 < arguments.size()) {
-            parsed.*(known->value) = arguments[++i];
         } else {
-            parsed.error = std::string(name) + " needs a value";
-            return parsed;
+            std::string value;
+            if (equals != std::string::npos) {
+                value = word.substr(equals + 1);
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            } else {
+                parsed.error = std::string(name) + " needs a value";
+                return parsed;
+            }
+            if (known->values != nullptr) {
+                (parsed.*(known->values)).push_back(std::move(value));
+            } else {
+                parsed.*(known->value) = std::move(value);
+            }
         }
         parsed.given |= known->option;
     }

@@ -22,6 +22,9 @@ enum Option : uint32_t {
     kOptionReplace = 1u << 2,
     kOptionSince = 1u << 3,
     kOptionWait = 1u << 4,
+    kOptionServer = 1u << 5,
+    kOptionTextfile = 1u << 6,
+    kOptionListen = 1u << 7,
 };
 
 struct Arguments {
@@ -31,6 +34,9 @@ struct Arguments {
     uint32_t given = 0;  // the Option bits that were given
     std::string since;
     std::string wait;
+    std::vector<std::string> servers;  // every --server, in order
+    std::string textfile;
+    std::string listen;
     std::string error;  // a usage error; the rest is then incomplete
 
     bool Has(Option option) const { return (given & option) != 0; }

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 #include "altutil/variant.h"
 #include "common/utf8.h"
+#include "platform/spooler/spooler.h"
 #include "platform/system/file.h"
 #include "platform/system/operator_notice.h"
 #include "util/variant.h"
@@ -30,55 +33,76 @@ struct Command {
     int (*run)(Cli&, const Arguments&);
 };
 
+constexpr std::string_view kQueueServer =
+    "With --server, QUEUE is a queue of that print server instead of the default one; its\n"
+    "printer is reached from this machine, through the queue's connection.\n";
+
 constexpr std::string_view kExitCodes =
     "Exit status: 0 done, 1 refused or failed (the reason on standard error), 2 usage error,\n"
     "3 done, but the service log could not be written (the reason on standard error).\n";
 
 const Command kCommands[] = {
-    {"list", "[--json]", 0, 0, kOptionJson,
+    {"list", "[--server HOST[:PORT]]... [--json]", 0, 0, kOptionJson | kOptionServer,
      "the queues of the printers Plenwise serves, with their state",
      "Lists every print queue of a printer model Plenwise serves: its driver, its printer\n"
      "family, whether the printer answers and is ready (\"ready\", \"not ready\", \"other model\"\n"
      "when the printer behind the queue reports another model, \"no answer\"), its firmware\n"
-     "version and ink set. With --json, one JSON object per queue and line.\n",
+     "version and ink set, and its print server. With --json, one JSON object per queue and line.\n"
+     "--server asks that print server (repeat it for several, asked at once) instead of the\n"
+     "default one; a server that does not answer is listed as \"server down\".\n",
      RunList},
-    {"clean", "QUEUE --yes", 1, 1, kOptionYes, "run a power cleaning of the print heads",
+    {"clean", "QUEUE --yes [--server HOST[:PORT]]", 1, 1, kOptionYes | kOptionServer,
+     "run a power cleaning of the print heads",
      "Checks that the queue reaches a printer of its model that is ready, then sends it the\n"
      "power-cleaning command. The cleaning uses much ink, so --yes must confirm it. The printer\n"
      "cleans on its own afterwards; its progress is not followed.\n",
      RunClean},
-    {"firmware check", "QUEUE FILE", 2, 2, 0, "compare a firmware file with the printer's firmware",
+    {"firmware check", "QUEUE FILE [--server HOST[:PORT]]", 2, 2, kOptionServer,
+     "compare a firmware file with the printer's firmware",
      "Shows the printer's firmware version and the file's, and whether the file may be\n"
      "downloaded: it must be made for the printer's model, be of the same or a newer version,\n"
      "and hold at most 256 MiB.\n",
      RunFirmwareCheck},
-    {"firmware load", "QUEUE FILE --yes [--wait SECONDS]", 2, 2, kOptionYes | kOptionWait,
-     "download a firmware file to the printer",
+    {"firmware load", "QUEUE FILE --yes [--wait SECONDS] [--server HOST[:PORT]]", 2, 2,
+     kOptionYes | kOptionWait | kOptionServer, "download a firmware file to the printer",
      "Checks the file as \"firmware check\" does, sends it to the printer, waits while the\n"
      "printer takes it (85 s, or --wait SECONDS, 0 to 3600; Ctrl-C ends the wait early) and reads\n"
      "the version back: the download is done when the printer reports the file's version.\n"
      "Keep the printer switched on meanwhile. --yes confirms the download.\n",
      RunFirmwareLoad},
-    {"settings list", "QUEUE", 1, 1, 0,
+    {"settings list", "QUEUE [--server HOST[:PORT]]", 1, 1, kOptionServer,
      "the custom media settings registered in the queue's driver",
      "Lists the custom media settings registered in the user configuration of the queue's\n"
      "printer driver, with their values as the media-settings function shows them.\n",
      RunSettingsList},
-    {"settings export", "QUEUE NAME FILE [--replace]", 3, 3, kOptionReplace,
-     "export a custom media setting into a settings file",
+    {"settings export", "QUEUE NAME FILE [--replace] [--server HOST[:PORT]]", 3, 3,
+     kOptionReplace | kOptionServer, "export a custom media setting into a settings file",
      "Writes the custom media setting NAME into the settings file FILE (created when missing),\n"
      "as the media-settings function's save does. A file of another printer model is left\n"
      "alone; a setting of that name already in the file is replaced only with --replace.\n",
      RunSettingsExport},
-    {"log", "[QUEUE] [--since DATE] [--json]", 0, 1, kOptionSince | kOptionJson,
+    {"log", "[QUEUE] [--server HOST[:PORT]]... [--since DATE] [--json]", 0, 1,
+     kOptionSince | kOptionJson | kOptionServer,
      "the service log: what was done to which printer, when, with what result",
      "Shows the service log that Plenwise and plenwise-cli keep in\n"
      "$XDG_STATE_HOME/plenwise/service.log (~/.local/state when unset): every power cleaning,\n"
      "firmware download, head-gap registration and setting registered or exported. QUEUE keeps\n"
      "that queue's records; --since DATE (local time: 2024-05-02, \"2024-05-02 14:00\" or\n"
-     "2024-05-02T14:00:30) those from then on. With --json, the records as the log holds them,\n"
-     "one JSON object per line.\n",
+     "2024-05-02T14:00:30) those from then on; --server those of the queues of that print\n"
+     "server (repeatable; the default server when none is given, whose queues the records\n"
+     "that name no server are of). With --json, the records as the log holds them, one JSON\n"
+     "object per line, each with its server.\n",
      RunLog},
+    {"metrics", "[--server HOST[:PORT]]... [--textfile DIR | --listen [ADDRESS:]PORT]", 0, 0,
+     kOptionServer | kOptionTextfile | kOptionListen,
+     "the printers' state and service history for Prometheus",
+     "Writes, in the Prometheus text format, whether each served printer answers and is ready,\n"
+     "its firmware version, its custom media settings, and from the service log the count and\n"
+     "the time of its last service action of each kind with the result. --server as for list.\n"
+     "--textfile DIR replaces DIR/plenwise.prom whole, for the node exporter's textfile\n"
+     "collector; --listen serves /metrics over HTTP (at 127.0.0.1 unless an address is given)\n"
+     "until stopped, each scrape answered within its time-out, silent printers marked down.\n",
+     RunMetrics},
 };
 
 void PrintUsage(std::ostream& out, const Command& command) {
@@ -264,6 +288,16 @@ int QueueNameMatch::Rank(const std::string& queueName) const {
     return sameIgnoringCase(unescaped_) ? 1 : 0;
 }
 
+void PrintNotReachedFromHere(const Arguments& arguments, const spooler::PrinterInfo2& queue) {
+    if (arguments.Has(kOptionServer)) {
+        PrintError(TerminalText(queue.printerName) + " of " +
+                   TerminalText(spooler::Current().Server()) +
+                   ": its printer did not answer this machine; the printer link reaches it only "
+                   "where its connection " +
+                   TerminalText(queue.portName) + " can be opened from here");
+    }
+}
+
 void PrintNotInstalled(const std::string& path, const std::string& problem) {
     PrintError(TerminalText(path) + " " + problem + ": Plenwise is not completely installed");
 }
@@ -298,7 +332,11 @@ int Run(const std::vector<std::string>& arguments, const std::string& programDir
     }
     if (parsed.help) {
         PrintUsage(std::cout, *command);
-        std::cout << "\n" << command->details << "\n" << kExitCodes;
+        std::cout << "\n" << command->details;
+        if (command->synopsis.starts_with("QUEUE")) {
+            std::cout << kQueueServer;
+        }
+        std::cout << "\n" << kExitCodes;
         return kExitDone;
     }
     const uint32_t refused = parsed.given & ~command->options;
@@ -322,6 +360,18 @@ int Run(const std::vector<std::string>& arguments, const std::string& programDir
     if (parsed.Has(kOptionWait) && !WaitSeconds(parsed.wait)) {
         return UsageError(
             "--wait takes whole seconds from 0 to " + std::to_string(kLongestWaitSeconds), command);
+    }
+    // A service function works on a queue of one print server, the default one or that named.
+    const bool onQueue = command->synopsis.starts_with("QUEUE");
+    if (onQueue && parsed.servers.size() > 1) {
+        return UsageError(
+            std::string(command->name) + " works on one print server: give --server once", command);
+    }
+    std::unique_ptr<spooler::Spooler> server;
+    std::optional<spooler::ThreadSpooler> onServer;
+    if (onQueue && !parsed.servers.empty()) {
+        server = spooler::MakeCupsSpooler(spooler::kSchedulerTimeoutMs, parsed.servers[0]);
+        onServer.emplace(*server);
     }
     Cli cli(programDirectory);
     // Operands are taken as the file system and the print system name them: a FILE as an

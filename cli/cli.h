@@ -90,6 +90,9 @@ std::string TerminalText(std::string_view text);
 
 // A text of a data file as one message line (or lines) for the terminal.
 void PrintText(std::ostream& out, const std::string& text);
+// After a printer of a queue of another print server (--server) did not answer: that the
+// printer link reaches such a printer only where its connection can be opened from here.
+void PrintNotReachedFromHere(const Arguments& arguments, const spooler::PrinterInfo2& queue);
 // An error of plenwise-cli's own on standard error, "plenwise-cli: " first.
 void PrintError(const std::string& message);
 // That a file of the installation beside the program cannot serve: the path and the problem
@@ -105,6 +108,7 @@ int RunFirmwareLoad(Cli& cli, const Arguments& arguments);
 int RunSettingsList(Cli& cli, const Arguments& arguments);
 int RunSettingsExport(Cli& cli, const Arguments& arguments);
 int RunLog(Cli& cli, const Arguments& arguments);
+int RunMetrics(Cli& cli, const Arguments& arguments);
 
 // The whole program: parses the arguments, runs the command, returns the exit code.
 int Run(const std::vector<std::string>& arguments, const std::string& programDirectory);

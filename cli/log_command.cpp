@@ -1,7 +1,10 @@
-// The log command: the service log, all of it or one queue's, from a date on.
+// The log command: the service log's records of the print servers asked, all of them or one
+// queue's, from a date on.
+#include <algorithm>
 #include <iostream>
 
 #include "cli/cli.h"
+#include "cli/fleet.h"
 #include "common/service_log.h"
 
 namespace cli {
@@ -21,10 +24,23 @@ int RunLog(Cli&, const Arguments& arguments) {
     std::string error;
     const std::vector<ServiceRecord> records = ReadServiceLog(path, &skipped, &error);
     // The queue's records whatever the case of its name, as the print system finds queues.
+    // The servers' records; one that names none was written on the default server.
+    const std::string defaultServer = ServerNameOf("");
+    std::vector<std::string> servers;
+    for (const std::string& server : arguments.servers) {
+        servers.push_back(ServerNameOf(server));
+    }
+    if (servers.empty()) {
+        servers.push_back(defaultServer);
+    }
     const std::optional<QueueNameMatch> queue =
         arguments.words.empty() ? std::nullopt : std::optional(QueueNameMatch(arguments.words[0]));
-    for (const ServiceRecord& record : records) {
-        if (queue && queue->Rank(record.queue) == 0) {
+    for (ServiceRecord record : records) {
+        if (record.server.empty()) {
+            record.server = defaultServer;
+        }
+        if (std::find(servers.begin(), servers.end(), record.server) == servers.end() ||
+            (queue && queue->Rank(record.queue) == 0)) {
             continue;
         }
         if (since) {
@@ -38,7 +54,8 @@ int RunLog(Cli&, const Arguments& arguments) {
             continue;
         }
         std::cout << TerminalText(record.time) << "  " << TerminalText(record.queue) << "  "
-                  << TerminalText(record.action) << "  " << TerminalText(record.result);
+                  << TerminalText(record.server) << "  " << TerminalText(record.action) << "  "
+                  << TerminalText(record.result);
         for (const auto& [key, value] : record.details) {
             std::cout << "  " << TerminalText(key) << "=" << TerminalText(value);
         }

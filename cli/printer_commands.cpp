@@ -2,14 +2,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <functional>
 #include <iostream>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 #include "cli/cli.h"
+#include "cli/fleet.h"
 #include "cli/terminal_wait.h"
 #include "common/printer_link.h"
 #include "common/remote_commands.h"
@@ -22,51 +19,10 @@ namespace cli {
 
 namespace {
 
-// The link of a queue as the firmware and cleaning functions bind it: the queue's driver name
-// remembered, the library bound and the channel chosen and tried.
-class QueueLink {
-  public:
-    explicit QueueLink(const std::string& queue) : queue_(queue) {
-        link_.RememberDriverName(queue_);
-        channel_ = link_.StartUp(queue_);
-    }
-    ~QueueLink() { link_.Unbind(); }
-    QueueLink(const QueueLink&) = delete;
-    QueueLink& operator=(const QueueLink&) = delete;
+// The state of a server that does not answer, in place of its queues.
+constexpr const char* kServerDown = "server down";
 
-    PrinterLink& Link() { return link_; }
-    PrinterQueries Queries() { return PrinterQueries(link_, queue_, channel_, link_.DriverName); }
-
-  private:
-    std::string queue_;
-    PrinterLink link_{LinkVariant::Other};
-    int32_t channel_ = 0;
-};
-
-const char* StateName(PrinterState state) {
-    switch (state) {
-        case PrinterState::NoAnswer:
-            return "no answer";
-        case PrinterState::OtherModel:
-            return "other model";
-        case PrinterState::NotReady:
-            return "not ready";
-        case PrinterState::Ready:
-            break;
-    }
-    return "ready";
-}
-
-struct QueueRow {
-    std::string queue;
-    std::string driver;
-    uint32_t family = 0;
-    PrinterState state = PrinterState::NoAnswer;
-    std::string firmware;  // empty when not read
-    int inkSet = -1;
-};
-
-std::string JsonRow(const QueueRow& row) {
+std::string JsonRow(const QueueRow& row, const std::string& server) {
     const bool answers = row.state != PrinterState::NoAnswer;
     return "{\"queue\":" + JsonQuoted(row.queue) + ",\"driver\":" + JsonQuoted(row.driver) +
            ",\"family\":" + std::to_string(row.family) +
@@ -74,18 +30,31 @@ std::string JsonRow(const QueueRow& row) {
            ",\"ready\":" + (row.state == PrinterState::Ready ? "true" : "false") +
            ",\"state\":" + JsonQuoted(StateName(row.state)) +
            ",\"firmware\":" + (row.firmware.empty() ? "null" : JsonQuoted(row.firmware)) +
-           ",\"inkSet\":" + (row.inkSet < 0 ? "null" : std::to_string(row.inkSet)) + "}";
+           ",\"inkSet\":" + (row.inkSet < 0 ? "null" : std::to_string(row.inkSet)) +
+           ",\"server\":" + JsonQuoted(server) + "}";
 }
 
-void PrintTable(const std::vector<QueueRow>& rows) {
-    const std::vector<std::string> heads = {"QUEUE", "DRIVER",   "FAMILY",
-                                            "STATE", "FIRMWARE", "INK SET"};
+std::string JsonServerDown(const std::string& server) {
+    return "{\"queue\":null,\"driver\":null,\"family\":null,\"answers\":false,\"ready\":false,"
+           "\"state\":\"" +
+           std::string(kServerDown) +
+           "\",\"firmware\":null,\"inkSet\":null,\"server\":" + JsonQuoted(server) + "}";
+}
+
+void PrintTable(const std::vector<ServerRows>& servers) {
+    const std::vector<std::string> heads = {"QUEUE",    "DRIVER",  "FAMILY", "STATE",
+                                            "FIRMWARE", "INK SET", "SERVER"};
     std::vector<std::vector<std::string>> cells;
-    for (const QueueRow& row : rows) {
-        cells.push_back({TerminalText(row.queue), TerminalText(row.driver),
-                         std::to_string(row.family), StateName(row.state),
-                         row.firmware.empty() ? "-" : TerminalText(row.firmware),
-                         row.inkSet < 0 ? "-" : std::to_string(row.inkSet)});
+    for (const ServerRows& server : servers) {
+        if (!server.answered && server.rows.empty()) {
+            cells.push_back({"-", "-", "-", kServerDown, "-", "-", TerminalText(server.server)});
+        }
+        for (const QueueRow& row : server.rows) {
+            cells.push_back(
+                {TerminalText(row.queue), TerminalText(row.driver), std::to_string(row.family),
+                 StateName(row.state), row.firmware.empty() ? "-" : TerminalText(row.firmware),
+                 row.inkSet < 0 ? "-" : std::to_string(row.inkSet), TerminalText(server.server)});
+        }
     }
     std::vector<size_t> widths;
     for (const std::string& head : heads) {
@@ -143,14 +112,20 @@ struct FirmwareStart {
     std::optional<PrinterQueries> queries;  // of the link, so declared after it
 
     // False, after saying why, when one of them is missing.
-    bool Open(Cli& cli, const std::string& queue, const std::string& path) {
-        if (!cli.LoadTexts(texts, "fwload.dat") || !cli.FindServedQueue(queue) ||
-            !ReadFirmwareFile(path, fileVersion, fileSize)) {
+    bool Open(Cli& cli, const Arguments& arguments) {
+        const std::string& queue = arguments.words[0];
+        const std::optional<ServedQueue> served = cli.FindServedQueue(queue);
+        if (!cli.LoadTexts(texts, "fwload.dat") || !served ||
+            !ReadFirmwareFile(arguments.words[1], fileVersion, fileSize)) {
             return false;
         }
         link.emplace(queue);
         queries.emplace(link->Queries());
-        return ReadyWithVersion(texts, *queries, printerVersion);
+        if (!ReadyWithVersion(texts, *queries, printerVersion)) {
+            PrintNotReachedFromHere(arguments, served->queue);
+            return false;
+        }
+        return true;
     }
 };
 
@@ -159,77 +134,44 @@ void PrintMessage(std::ostream& out, const UiTextTable& texts, DownloadResult re
     PrintText(out, texts.GetText(message.first) + texts.GetText(message.second));
 }
 
-// What the queue's printer reports. One of another model is refused: what it reports would be
-// taken for the queue's.
-QueueRow ReadQueueRow(const Cli& cli, const ServedQueue& served) {
-    QueueLink link(served.queue.printerName);
-    PrinterQueries queries = link.Queries();
-    const PrinterState state = queries.ReadyState(1);
-    FirmwareVersion version{};
-    int inkSet = -1;
-    if (state == PrinterState::Ready || state == PrinterState::NotReady) {
-        ReadPrinterVersion(queries, version);
-        const auto module = cli.MediaModuleOf(served.modelKey);
-        inkSet =
-            queries.PrinterInkSet(module ? module->variant->printerInkSets : InkSetTable::Util);
-    }
-    return {served.queue.printerName,     served.queue.driverName,
-            FamilyOf(served.modelKey),    state,
-            FirmwareVersionText(version), inkSet};
-}
-
-// How many printers are asked at once: a printer that does not answer costs its time-outs once
-// for the whole listing, not once for every queue listed after it.
-constexpr size_t kPrintersAskedAtOnce = 16;
-
-// Calls ask(0) to ask(count - 1), up to kPrintersAskedAtOnce of them at a time; on this thread
-// alone when no other can be started.
-void AskAtOnce(size_t count, const std::function<void(size_t)>& ask) {
-    std::atomic<size_t> next = 0;
-    auto work = [&]() {
-        for (size_t index = next++; index < count; index = next++) {
-            ask(index);
-        }
-    };
-    std::vector<std::thread> askers;
-    try {
-        while (askers.size() < std::min(count, kPrintersAskedAtOnce)) {
-            askers.emplace_back(work);
-        }
-    } catch (const std::system_error&) {
-        // Fewer at once, then.
-    }
-    if (askers.empty()) {
-        work();
-    }
-    for (std::thread& asker : askers) {
-        asker.join();
-    }
-}
-
 }  // namespace
 
 int RunList(Cli& cli, const Arguments& arguments) {
     if (!cli.LoadHub()) {
         return kExitFailed;
     }
-    bool unreachable = false;
-    const std::vector<ServedQueue> served = ServedQueues(cli.Hub(), &unreachable);
-    std::vector<QueueRow> rows(served.size());
-    AskAtOnce(served.size(), [&](size_t i) { rows[i] = ReadQueueRow(cli, served[i]); });
-    if (rows.empty()) {
+    FleetSurvey survey(cli, arguments.servers, false);
+    survey.Start();
+    const std::vector<ServerRows> servers = survey.Wait();
+    bool anyAnswered = false;
+    bool anyRow = false;
+    for (const ServerRows& server : servers) {
+        anyAnswered = anyAnswered || server.answered;
+        anyRow = anyRow || !server.rows.empty();
+    }
+    if (!anyAnswered || !anyRow) {
         // With no scheduler, an empty list would say that nothing is to be serviced.
-        PrintText(std::cerr, cli.Hub().GetText(unreachable ? kNoPrintSystemText : kNoPrinterText));
-        if (unreachable) {
-            return kExitFailed;
+        PrintText(std::cerr, cli.Hub().GetText(anyAnswered ? kNoPrinterText : kNoPrintSystemText));
+    }
+    for (const ServerRows& server : servers) {
+        if (!server.answered && (anyAnswered || servers.size() > 1)) {
+            PrintError(TerminalText(server.server) + ": the print server does not answer");
         }
     }
+    if (!anyAnswered) {
+        return kExitFailed;
+    }
     if (arguments.Has(kOptionJson)) {
-        for (const QueueRow& row : rows) {
-            std::cout << JsonRow(row) << "\n";
+        for (const ServerRows& server : servers) {
+            if (!server.answered && server.rows.empty()) {
+                std::cout << JsonServerDown(server.server) << "\n";
+            }
+            for (const QueueRow& row : server.rows) {
+                std::cout << JsonRow(row, server.server) << "\n";
+            }
         }
-    } else if (!rows.empty()) {
-        PrintTable(rows);
+    } else if (anyRow || servers.size() > 1) {
+        PrintTable(servers);
     }
     return kExitDone;
 }
@@ -252,6 +194,7 @@ int RunClean(Cli& cli, const Arguments& arguments) {
     if (!upkeep::CleaningPrinterReady(link.Link(), queue, 3) ||
         upkeep::StartPowerCleaning(link.Link(), queue) != upkeep::CleaningStart::Sent) {
         PrintText(std::cerr, texts.GetText(upkeep::kFailureText));
+        PrintNotReachedFromHere(arguments, served->queue);
         return kExitFailed;
     }
     std::cout << TerminalText(queue)
@@ -261,7 +204,7 @@ int RunClean(Cli& cli, const Arguments& arguments) {
 
 int RunFirmwareCheck(Cli& cli, const Arguments& arguments) {
     FirmwareStart start;
-    if (!start.Open(cli, arguments.words[0], arguments.words[1])) {
+    if (!start.Open(cli, arguments)) {
         return kExitFailed;
     }
     const UiTextTable& texts = start.texts;
@@ -294,7 +237,7 @@ int RunFirmwareLoad(Cli& cli, const Arguments& arguments) {
                                      ? WaitSeconds(arguments.wait).value_or(0)
                                      : kFirmwareUpdateMs / 1000;
     FirmwareStart start;
-    if (!start.Open(cli, arguments.words[0], path)) {
+    if (!start.Open(cli, arguments)) {
         return kExitFailed;
     }
     const UiTextTable& texts = start.texts;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/fleet.h"
 #include "cli/settings_host.h"
 #include "platform/registry/machine_folder.h"
 #include "util/setting_save.h"
@@ -85,6 +86,24 @@ std::unique_ptr<SettingsHost> StartSettings(Cli& cli, const std::string& queue) 
 }
 
 }  // namespace
+
+int CustomSettingCount(const Cli& cli, const ServedQueue& served) {
+    const std::optional<Cli::MediaModule> module = cli.MediaModuleOf(served.modelKey);
+    if (!module || !std::filesystem::is_directory(machine::MachineFolder())) {
+        return -1;
+    }
+    const std::optional<std::string> dataFile = cli.DataFile(module->dataFile);
+    if (!dataFile) {
+        return -1;
+    }
+    SettingsHost host(*module->variant, served.queue.printerName);
+    if (host.StartUp(*dataFile) != SettingsHost::Start::Ready) {
+        return -1;
+    }
+    std::vector<std::string> names;
+    host.Store().ListUserNames(kMostUserSettings, names);
+    return static_cast<int>(names.size());
+}
 
 int RunSettingsList(Cli& cli, const Arguments& arguments) {
     const std::string& queue = arguments.words[0];

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "common/utf8.h"
+#include "platform/spooler/spooler.h"
 #include "platform/system/file.h"
 #include "platform/system/operator_notice.h"
 #include "platform/system/user_file.h"
@@ -236,8 +237,13 @@ std::string ServiceLogPath() {
 
 ServiceRecord MakeServiceRecord(std::string queue, std::string driver, std::string action,
                                 ServiceDetails details, std::string result) {
-    return {NowText(),         std::move(queue),   std::move(driver),
-            std::move(action), std::move(details), std::move(result)};
+    return {NowText(),
+            std::move(queue),
+            std::move(driver),
+            std::move(action),
+            std::move(details),
+            std::move(result),
+            {}};
 }
 
 std::string JsonQuoted(std::string_view text) {
@@ -281,7 +287,8 @@ std::string ServiceRecordLine(const ServiceRecord& record) {
     }
     return "{\"time\":" + JsonQuoted(record.time) + ",\"queue\":" + JsonQuoted(record.queue) +
            ",\"driver\":" + JsonQuoted(record.driver) + ",\"action\":" + JsonQuoted(record.action) +
-           ",\"details\":{" + details + "},\"result\":" + JsonQuoted(record.result) + "}";
+           ",\"details\":{" + details + "},\"result\":" + JsonQuoted(record.result) +
+           (record.server.empty() ? "" : ",\"server\":" + JsonQuoted(record.server)) + "}";
 }
 
 std::optional<ServiceRecord> ParseServiceRecord(std::string_view line) {
@@ -290,12 +297,10 @@ std::optional<ServiceRecord> ParseServiceRecord(std::string_view line) {
         return std::nullopt;
     }
     ServiceRecord record;
-    std::optional<std::string> time, queue, driver, action, result;
-    const std::pair<std::string_view, std::optional<std::string>*> fields[] = {{"time", &time},
-                                                                               {"queue", &queue},
-                                                                               {"driver", &driver},
-                                                                               {"action", &action},
-                                                                               {"result", &result}};
+    std::optional<std::string> time, queue, driver, action, result, server;
+    const std::pair<std::string_view, std::optional<std::string>*> fields[] = {
+        {"time", &time},     {"queue", &queue},   {"driver", &driver},
+        {"action", &action}, {"result", &result}, {"server", &server}};
     bool hasDetails = false;
     if (!in.Peek('}')) {
         do {
@@ -328,7 +333,7 @@ std::optional<ServiceRecord> ParseServiceRecord(std::string_view line) {
         return std::nullopt;
     }
     for (const auto& [name, field] : fields) {
-        if (!*field) {
+        if (!*field && field != &server) {
             return std::nullopt;
         }
     }
@@ -337,6 +342,7 @@ std::optional<ServiceRecord> ParseServiceRecord(std::string_view line) {
     record.driver = std::move(*driver);
     record.action = std::move(*action);
     record.result = std::move(*result);
+    record.server = server.value_or("");
     return record;
 }
 
@@ -355,10 +361,10 @@ bool AppendServiceRecord(const ServiceRecord& record, const std::string& path, s
 bool LogServiceAction(std::string queue, std::string driver, std::string action,
                       ServiceDetails details, std::string result) {
     std::string reason;
-    if (AppendServiceRecord(
-            MakeServiceRecord(std::move(queue), std::move(driver), std::move(action),
-                              std::move(details), std::move(result)),
-            ServiceLogPath(), &reason)) {
+    ServiceRecord record = MakeServiceRecord(std::move(queue), std::move(driver), std::move(action),
+                                             std::move(details), std::move(result));
+    record.server = spooler::Current().Server();
+    if (AppendServiceRecord(record, ServiceLogPath(), &reason)) {
         return true;
     }
     sys::TellOperator(sys::Notice::ServiceLogUnwritable,

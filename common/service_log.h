@@ -5,10 +5,11 @@
 // The log is $XDG_STATE_HOME/plenwise/service.log (~/.local/state when XDG_STATE_HOME is unset or
 // relative), one JSON object per line:
 //   {"time":"2024-05-02T14:03:11+02:00","queue":"WL4000","driver":"ARVEN WL-4000",
-//    "action":"power-cleaning","details":{},"result":"sent"}
-// Every value is a string; "details" holds strings only. Lines are appended whole under an
-// exclusive lock, so writers in several processes never interleave; a line that does not parse
-// (the torn tail of a writer that crashed) is skipped by the reader.
+//    "action":"power-cleaning","details":{},"result":"sent","server":"printhost:631"}
+// "server" names the print server of the queue (spooler::ServerName); records written before it
+// was kept lack it. Every value is a string; "details" holds strings only. Lines are appended whole
+// under an exclusive lock, so writers in several processes never interleave; a line that does not
+// parse (the torn tail of a writer that crashed) is skipped by the reader.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +42,7 @@ struct ServiceRecord {
     std::string action;
     ServiceDetails details;
     std::string result;
+    std::string server = {};  // "" in a record that does not name its print server
 
     friend bool operator==(const ServiceRecord&, const ServiceRecord&) = default;
 };
@@ -62,7 +64,8 @@ inline constexpr std::size_t kLongestServiceLine = 64 * 1024;
 bool AppendServiceRecord(const ServiceRecord& record, const std::string& path,
                          std::string* error = nullptr);
 
-// What the service functions call: the record of an action done now, appended to the log. A log
+// What the service functions call: the record of an action done now on a queue of the current
+// spooler's print server, appended to the log. A log
 // that cannot be written does not stop the action: the operator is told why, once per session
 // (sys::Notice::ServiceLogUnwritable), and the result says whether it was recorded.
 bool LogServiceAction(std::string queue, std::string driver, std::string action,

@@ -14,6 +14,7 @@ readonly PACKAGES=(
     qt6-svg-dev scdoc desktop-file-utils appstream man-db libxml2-utils
     clang libclang-rt-14-dev
     xvfb xauth dbus-daemon at-spi2-core python3-pyatspi
+    prometheus prometheus-node-exporter systemd python3
 )
 
 missing=()

@@ -115,13 +115,17 @@ struct OpenQueue {
 
 class CupsSpooler : public Spooler {
   public:
-    explicit CupsSpooler(int timeoutMs) : timeoutMs_(timeoutMs) {
-        // Forget any server chosen before, so that CUPS_SERVER (or the client configuration) as
-        // it stands now decides.
-        cupsSetServer(nullptr);
+    CupsSpooler(int timeoutMs, const std::string& server) : timeoutMs_(timeoutMs) {
+        // Forget any server chosen before, so that `server`, or CUPS_SERVER (or the client
+        // configuration) as it stands now, decides; CUPS takes a port from "HOST:PORT". The
+        // thread is left on the default server, as the environment names it.
+        SetThreadServer(server);
         server_ = cupsServer();
         port_ = ippPort();
+        SetThreadServer({});
     }
+
+    std::string Server() const override { return ServerName(server_, port_); }
 
     ~CupsSpooler() override {
         for (auto& [handle, queue] : queues_) {
@@ -503,8 +507,26 @@ class CupsSpooler : public Spooler {
 
 }  // namespace
 
-std::unique_ptr<Spooler> MakeCupsSpooler(int timeoutMs) {
-    return std::make_unique<CupsSpooler>(timeoutMs);
+std::unique_ptr<Spooler> MakeCupsSpooler(int timeoutMs, const std::string& server) {
+    return std::make_unique<CupsSpooler>(timeoutMs, server);
+}
+
+std::string ServerName(const std::string& host, int port) {
+    // A local socket has no port; a numeric IPv6 address is bracketed before one.
+    if (host.starts_with('/')) {
+        return host;
+    }
+    const bool ipv6 = host.find(':') != std::string::npos && !host.starts_with('[');
+    return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+void SetThreadServer(const std::string& server) {
+    // A server without a port keeps the port chosen before: forgotten first, so that it takes
+    // the default one.
+    cupsSetServer(nullptr);
+    if (!server.empty()) {
+        cupsSetServer(server.c_str());
+    }
 }
 
 }  // namespace spooler

@@ -8,10 +8,14 @@ namespace {
 
 std::mutex backendMutex;
 std::unique_ptr<Spooler> backend;
+thread_local Spooler* threadBackend = nullptr;
 
 }  // namespace
 
 Spooler& Current() {
+    if (threadBackend != nullptr) {
+        return *threadBackend;
+    }
     std::lock_guard lock(backendMutex);
     if (!backend) {
         backend = MakeCupsSpooler();
@@ -22,6 +26,16 @@ Spooler& Current() {
 void Install(std::unique_ptr<Spooler> replacement) {
     std::lock_guard lock(backendMutex);
     backend = std::move(replacement);
+}
+
+ThreadSpooler::ThreadSpooler(Spooler& backend) : before_(threadBackend) {
+    threadBackend = &backend;
+    SetThreadServer(backend.Server());
+}
+
+ThreadSpooler::~ThreadSpooler() {
+    threadBackend = before_;
+    SetThreadServer(before_ != nullptr ? before_->Server() : std::string());
 }
 
 bool FindPrinter(const std::string& printerName, PrinterInfo2& found) {

@@ -81,15 +81,33 @@ class PLENWISE_API Spooler {
     // all (none runs, or CUPS_SERVER names none), not because one answered and refused. Lets a
     // caller tell "no print system" from "no such queue" without asking the scheduler again.
     virtual bool SchedulerUnreachable() const = 0;
+
+    // The scheduler this back-end talks to, as ServerName writes it; "" for one of no scheduler.
+    virtual std::string Server() const { return {}; }
 };
 
 // The queue of exactly that name as the local printers list it, replaced by a connection of the
 // same name when the connections list one too. False when neither pass finds it (or both fail).
 PLENWISE_API bool FindPrinter(const std::string& printerName, PrinterInfo2& found);
 
-// The process-wide back-end. Install(nullptr) returns to the CUPS back-end.
+// The process-wide back-end, or the calling thread's while a ThreadSpooler of it lasts.
+// Install(nullptr) returns to the CUPS back-end.
 PLENWISE_API Spooler& Current();
 PLENWISE_API void Install(std::unique_ptr<Spooler> backend);
+
+// While it lasts, the calling thread works on `backend`: Current() gives it, and the CUPS
+// library's default server of the thread (which the printer maker's library asks for a queue's
+// printer) is its scheduler. For asking several schedulers at once, one per thread.
+class PLENWISE_API ThreadSpooler {
+  public:
+    explicit ThreadSpooler(Spooler& backend);
+    ~ThreadSpooler();
+    ThreadSpooler(const ThreadSpooler&) = delete;
+    ThreadSpooler& operator=(const ThreadSpooler&) = delete;
+
+  private:
+    Spooler* before_;
+};
 
 // How long the CUPS back-end waits for the scheduler: for the connection, and for each answer or
 // each write it makes no progress on. A request then fails (CUPS tries once more, so one request
@@ -97,7 +115,16 @@ PLENWISE_API void Install(std::unique_ptr<Spooler> backend);
 // but never answers (stopped with SIGSTOP, or hung) is told like one that is down.
 inline constexpr int kSchedulerTimeoutMs = 5000;
 
-// The CUPS back-end, talking to the scheduler named by CUPS_SERVER (or the default one).
-PLENWISE_API std::unique_ptr<Spooler> MakeCupsSpooler(int timeoutMs = kSchedulerTimeoutMs);
+// The CUPS back-end, talking to `server` ("HOST", "HOST:PORT" or a socket path, as CUPS_SERVER
+// takes it), or when it is empty to the default one (CUPS_SERVER, else the client configuration).
+PLENWISE_API std::unique_ptr<Spooler> MakeCupsSpooler(int timeoutMs = kSchedulerTimeoutMs,
+                                                      const std::string& server = {});
+
+// How a scheduler is named in the program's output: "HOST:PORT" ("[ADDRESS]:PORT" for an IPv6
+// address), or the path of a local socket.
+PLENWISE_API std::string ServerName(const std::string& host, int port);
+// The default server of the CUPS library for the calling thread: `server`, or "" for the one of
+// the environment and client configuration.
+PLENWISE_API void SetThreadServer(const std::string& server);
 
 }  // namespace spooler

@@ -181,3 +181,34 @@ TEST_F(CliRunTest, SinceTakesRecordsFromItsInstantOnInTheLocalZone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliRunTest, MetricsReplaceTheTextfileWholeAndWhatCannotBeWrittenIsTold) {
+    // A folder that is not there: nothing is written, and the run fails.
+    const RunOutput missing = Run({"metrics", "--textfile", scratch_ / "missing"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find(scratch_ / "missing/plenwise.prom" + " was not written: "),
+              std::string::npos)
+        << missing.err;
+    EXPECT_FALSE(std::filesystem::exists(scratch_ / "missing"));
+
+    // An old file is replaced by the whole text, nothing beside it is left.
+    scratch_.Write("textfile/plenwise.prom", "old\n");
+    const RunOutput written = Run({"metrics", "--textfile", scratch_ / "textfile"});
+    ASSERT_EQ(written.exitCode, 0) << written.err;
+    EXPECT_EQ(written.out, "");
+    const std::string text = testsupport::ScratchDir::Read(scratch_ / "textfile/plenwise.prom");
+    EXPECT_TRUE(text.starts_with("# HELP plenwise_server_up ")) << text;
+    EXPECT_NE(text.find("\nplenwise_collection_duration_seconds "), std::string::npos) << text;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch_ / "textfile"),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    for (const char* usage : {"metrics --textfile D --listen 9464", "metrics --listen 1.2.3:80",
+                              "metrics --listen 127.0.0.1:65536", "metrics --listen host:80"}) {
+        EXPECT_EQ(Run(Words(usage)).exitCode, 2) << usage;
+    }
+}
+
+}  // namespace

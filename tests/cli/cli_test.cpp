@@ -69,6 +69,11 @@ class CliTest : public ::testing::Test {
         world_ = (root_ / "world").string();
         const RunResult up = testsupport::WorldUp(world_);
         ASSERT_EQ(up.exitCode, 0) << up.output;
+        for (const std::string& line : Lines(ScratchDir::Read(world_ + "/env"))) {
+            if (line.starts_with("CUPS_SERVER=")) {
+                server_ = line.substr(12);
+            }
+        }
     }
     static void TearDownTestSuite() {
         testsupport::WorldDown(world_);
@@ -93,10 +98,17 @@ class CliTest : public ::testing::Test {
         return {run.exitCode, run.output, ScratchDir::Read(err)};
     }
     std::string Journal() const { return world_ + "/printers/journal"; }
+    // The end of a JSON object of the world's print server, and such an object of one that
+    // names none.
+    static std::string ServerEnd() { return R"(,"server":")" + server_ + R"("})"; }
+    static std::string OfServer(const std::string& object) {
+        return object.substr(0, object.size() - 1) + ServerEnd();
+    }
 
     ScratchDir scratch_;
     static inline fs::path root_;
     static inline std::string world_;
+    static inline std::string server_;  // the world's scheduler, HOST:PORT
 };
 
 TEST_F(CliTest, ListShowsEveryServedQueueWithWhatItsPrinterReports) {
@@ -117,17 +129,21 @@ TEST_F(CliTest, ListShowsEveryServedQueueWithWhatItsPrinterReports) {
             R"({"queue":"WL3000)", R"({"queue":"WL4000)", R"({"queue":"WrongModel)"}));
     EXPECT_EQ(
         LineWith(json.out, R"("queue":"WL4000")"),
-        R"({"queue":"WL4000","driver":"ARVEN WL-4000","family":1,"answers":true,"ready":true,"state":"ready","firmware":"BN0105","inkSet":1})");
+        R"({"queue":"WL4000","driver":"ARVEN WL-4000","family":1,"answers":true,"ready":true,"state":"ready","firmware":"BN0105","inkSet":1)" +
+            ServerEnd());
     EXPECT_EQ(
         LineWith(json.out, R"("queue":"WL3000")"),
-        R"({"queue":"WL3000","driver":"ARVEN WL-3000","family":2,"answers":true,"ready":true,"state":"ready","firmware":"BA0210","inkSet":1})");
+        R"({"queue":"WL3000","driver":"ARVEN WL-3000","family":2,"answers":true,"ready":true,"state":"ready","firmware":"BA0210","inkSet":1)" +
+            ServerEnd());
     EXPECT_EQ(
         LineWith(json.out, R"("queue":"NeverReady")"),
-        R"({"queue":"NeverReady","driver":"ARVEN WL-4000","family":1,"answers":true,"ready":false,"state":"not ready","firmware":"BN0102","inkSet":1})");
+        R"({"queue":"NeverReady","driver":"ARVEN WL-4000","family":1,"answers":true,"ready":false,"state":"not ready","firmware":"BN0102","inkSet":1)" +
+            ServerEnd());
     // Behind WrongModel stands a printer of another model: refused, nothing of it reported.
     EXPECT_EQ(
         LineWith(json.out, R"("queue":"WrongModel")"),
-        R"({"queue":"WrongModel","driver":"ARVEN WL-4000","family":1,"answers":true,"ready":false,"state":"other model","firmware":null,"inkSet":null})");
+        R"({"queue":"WrongModel","driver":"ARVEN WL-4000","family":1,"answers":true,"ready":false,"state":"other model","firmware":null,"inkSet":null)" +
+            ServerEnd());
 
     const CliResult table = Cli("list");
     ASSERT_EQ(table.exitCode, 0) << table.err;
@@ -137,6 +153,62 @@ TEST_F(CliTest, ListShowsEveryServedQueueWithWhatItsPrinterReports) {
     EXPECT_NE(neverReady.find("  BN0102  "), std::string::npos) << table.out;
     EXPECT_NE(LineWith(table.out, "WrongModel ").find("  other model  -  "), std::string::npos)
         << table.out;
+}
+
+TEST_F(CliTest, ServersAreAskedTogetherAndOneThatDoesNotAnswerIsListedDown) {
+    // Nothing listens on port 1: that server is down, the world's is listed all the same.
+    const CliResult both = Cli("list --json --server " + server_ + " --server 127.0.0.1:1");
+    ASSERT_EQ(both.exitCode, 0) << both.err;
+    EXPECT_NE(LineWith(both.out, R"("queue":"WL4000")"), "") << both.out;
+    EXPECT_EQ(Lines(both.out).back(),
+              R"({"queue":null,"driver":null,"family":null,"answers":false,"ready":false,)"
+              R"("state":"server down","firmware":null,"inkSet":null,"server":"127.0.0.1:1"})");
+    EXPECT_EQ(both.err, "plenwise-cli: 127.0.0.1:1: the print server does not answer\n");
+    const CliResult table = Cli("list --server 127.0.0.1:1 --server " + server_);
+    const std::string down = LineWith(table.out, "server down");
+    EXPECT_TRUE(down.starts_with("-  ") && down.ends_with("  127.0.0.1:1")) << table.out;
+    // With no server answering there is nothing to list.
+    const CliResult none = Cli("list --server 127.0.0.1:1");
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "");
+    // A queue of a named server whose printer this machine cannot reach: said why, with the
+    // connection it tried; the default server's queue gives the message alone.
+    const std::string cups = "set -a && . " + world_ + "/env && set +a && ";
+    ASSERT_EQ(Shell(cups + "lpadmin -p Unreachable -E -v plenwise://127.0.0.1:1/wl4000 -P " +
+                    Env("PLENWISE_OUT") + "/driver/ppd/ARVEN-WL-4000.ppd")
+                  .exitCode,
+              0);
+    const CliResult far = Cli("clean Unreachable --yes --server " + server_);
+    const CliResult near = Cli("clean Unreachable --yes");
+    Shell(cups + "lpadmin -x Unreachable");
+    EXPECT_EQ(far.exitCode, 1);
+    EXPECT_NE(far.err.find("plenwise-cli: Unreachable of " + server_ +
+                           ": its printer did not answer this machine; the printer link reaches "
+                           "it only where its connection plenwise://127.0.0.1:1/wl4000 can be "
+                           "opened from here\n"),
+              std::string::npos)
+        << far.err;
+    EXPECT_EQ(near.exitCode, 1);
+    EXPECT_EQ(near.err.find("printer link"), std::string::npos) << near.err;
+
+    // The metrics say it, for a timer to write all the same.
+    const CliResult metrics = Cli("metrics --server 127.0.0.1:1");
+    EXPECT_EQ(metrics.exitCode, 0);
+    EXPECT_NE(metrics.out.find("\nplenwise_server_up{server=\"127.0.0.1:1\"} 0\n"),
+              std::string::npos)
+        << metrics.out;
+    EXPECT_EQ(metrics.err, "plenwise-cli: 127.0.0.1:1: the print server does not answer\n");
+
+    // The log shows the records of the servers asked; one that names none is the default's.
+    scratch_.Write("state/plenwise/service.log",
+                   R"({"time":"t","queue":"A","driver":"D","action":"a","details":{},"result":"r"})"
+                   "\n"
+                   R"({"time":"t","queue":"B","driver":"D","action":"a","details":{},"result":"r",)"
+                   R"("server":"printhost:631"})"
+                   "\n");
+    EXPECT_EQ(Cli("log").out, "t  A  " + server_ + "  a  r\n");
+    EXPECT_EQ(Cli("log --server printhost:631").out, "t  B  printhost:631  a  r\n");
+    EXPECT_EQ(Lines(Cli("log --server printhost:631 --server " + server_).out).size(), 2u);
 }
 
 TEST_F(CliTest, CleanSendsTheBlockOnlyWhenConfirmedAndToAReadyPrinterOfTheModel) {
@@ -162,7 +234,8 @@ TEST_F(CliTest, CleanSendsTheBlockOnlyWhenConfirmedAndToAReadyPrinterOfTheModel)
     ASSERT_EQ(lines.size(), 1u) << log.out;
     EXPECT_NE(
         lines[0].find(
-            R"(,"queue":"WL2000","driver":"ARVEN WL-2000","action":"power-cleaning","details":{},"result":"sent"})"),
+            R"(,"queue":"WL2000","driver":"ARVEN WL-2000","action":"power-cleaning","details":{},"result":"sent")" +
+            ServerEnd()),
         std::string::npos)
         << lines[0];
 }
@@ -263,7 +336,8 @@ TEST_F(CliTest, ANewerFirmwareIsSentByteForByteTheWaitEndsOnCtrlCAndBothVersions
     EXPECT_NE(
         log[0].find(
             R"("action":"firmware-download","details":{"file":")" + path +
-            R"(","file-version":"BR0102","version-before":"BR0101","version-after":"BR0102"},"result":"done"})"),
+            R"(","file-version":"BR0102","version-before":"BR0101","version-after":"BR0102"},"result":"done")" +
+            ServerEnd()),
         std::string::npos)
         << log[0];
 }
@@ -288,7 +362,7 @@ TEST_F(CliTest, AHangUpOrTerminationDuringTheWaitStillLogsTheFirmwareThatWent) {
         ASSERT_EQ(log.size(), 1u) << c.queue;
         EXPECT_NE(
             log[0].find(std::string(R"("file-version":")") + c.file + R"(","version-before":")" +
-                        c.before + R"(","version-after":""},"result":"sent"})"),
+                        c.before + R"(","version-after":""},"result":"sent")" + ServerEnd()),
             std::string::npos)
             << log[0];
     }
@@ -383,7 +457,7 @@ TEST_F(CliTest, SettingsAreListedAndExportedAsTheSummaryPageWritesThem) {
     ASSERT_EQ(log.size(), 2u);
     for (const std::string& line : log) {
         EXPECT_NE(line.find(R"("action":"setting-export","details":{"name":"Every","file":")" +
-                            exported + R"("},"result":"done"})"),
+                            exported + R"("},"result":"done")" + ServerEnd()),
                   std::string::npos)
             << line;
     }
@@ -424,14 +498,15 @@ TEST_F(CliTest, TheLogIsShownByQueueAndDateAndATornLastLineIsSkipped) {
 
     const CliResult all = Cli("log --json");
     EXPECT_EQ(all.exitCode, 0);
-    EXPECT_EQ(all.out, a1 + "\n" + b + "\n" + a2 + "\n");
+    EXPECT_EQ(all.out, OfServer(a1) + "\n" + OfServer(b) + "\n" + OfServer(a2) + "\n");
     EXPECT_NE(all.err.find("1 line that could not be read was skipped"), std::string::npos)
         << all.err;
-    EXPECT_EQ(Cli("log --json --since 2024-05-02").out, b + "\n" + a2 + "\n");
-    EXPECT_EQ(Cli("log --json --since \"2024-05-02 00:31\"").out, a2 + "\n");
-    EXPECT_EQ(Cli("log A --json --since 2024-05-01T23:30").out, a1 + "\n" + a2 + "\n");
-    EXPECT_EQ(Cli("log B").out,
-              "2024-05-02T02:30:00+02:00  B  setting-export  done  name=N  file=/f\n");
+    EXPECT_EQ(Cli("log --json --since 2024-05-02").out, OfServer(b) + "\n" + OfServer(a2) + "\n");
+    EXPECT_EQ(Cli("log --json --since \"2024-05-02 00:31\"").out, OfServer(a2) + "\n");
+    EXPECT_EQ(Cli("log A --json --since 2024-05-01T23:30").out,
+              OfServer(a1) + "\n" + OfServer(a2) + "\n");
+    EXPECT_EQ(Cli("log B").out, "2024-05-02T02:30:00+02:00  B  " + server_ +
+                                    "  setting-export  done  name=N  file=/f\n");
     EXPECT_EQ(Cli("log --since tomorrow").exitCode, 2);
     EXPECT_EQ(Cli("log --since 2024-02-30").exitCode, 2);
 
@@ -465,14 +540,14 @@ TEST_F(CliTest, NamesThatAreNotUtf8AreEscapedInJsonAndATerminalSeesNoControlChar
     EXPECT_EQ(json.out,
               R"({"time":"2024-05-02T10:00:00Z","queue":"Caf\\xe9","driver":"D",)"
               R"("action":"firmware-download","details":{"file":"/fw/\u001b[2J\u0007.upg"},)"
-              R"("result":"done"})"
-              "\n");
+              R"("result":"done")" +
+                  ServerEnd() + "\n");
     // The escaped name selects the queue, in any case, as a queue argument does.
     const CliResult text = Cli("log 'CAF\\xe9'");
     ASSERT_EQ(text.exitCode, 0) << text.err;
-    EXPECT_EQ(text.out,
-              "2024-05-02T10:00:00Z  Caf\\xe9  firmware-download  done  "
-              "file=/fw/\\x1b[2J\\x07.upg\n");
+    EXPECT_EQ(text.out, "2024-05-02T10:00:00Z  Caf\\xe9  " + server_ +
+                            "  firmware-download  done  "
+                            "file=/fw/\\x1b[2J\\x07.upg\n");
     EXPECT_EQ(Cli("log Cafe").out, "");
 
     // A queue whose name is Latin-1, as CUPS accepts it: listed escaped, and taken back in that

@@ -137,6 +137,20 @@ TEST(DesktopTest, TheInstalledTreeHoldsEntryIconsMetainfoAndManualAndEachValidat
         }
     }
 
+    // The metrics units start the installed plenwise-cli, and systemd takes them as they are.
+    const fs::path units = prefix / "share/systemd/user";
+    const std::string service = ScratchDir::Read((units / "plenwise-metrics.service").string());
+    EXPECT_NE(service.find("\nExecStart=" + (prefix / "bin/plenwise-cli").string() + " metrics "),
+              std::string::npos)
+        << service;
+    const RunResult unitCheck =
+        Shell("runtime=$(mktemp -d) && XDG_RUNTIME_DIR=$runtime systemd-analyze verify --user " +
+                  (units / "plenwise-metrics.service").string() + " " +
+                  (units / "plenwise-metrics.timer").string() +
+                  "; status=$?; rm -rf \"$runtime\"; exit $status",
+              scratch);
+    EXPECT_EQ(unitCheck.exitCode, 0) << unitCheck.out << unitCheck.err;
+
     const RunResult svgCheck = Shell("xmllint --noout " + svg.string(), scratch);
     EXPECT_EQ(svgCheck.exitCode, 0) << svgCheck.err;
 }

@@ -84,8 +84,9 @@ class ProgramTest : public ::testing::Test {
     // The records of the service log that the test's runs wrote, for one queue, as plenwise-cli
     // shows them: one JSON object per line.
     std::vector<std::string> LogOf(const std::string& queue) const {
-        const RunResult log = Shell("XDG_STATE_HOME=" + StateHome() + " " + Env("PLENWISE_OUT") +
-                                    "/plenwise-cli log " + queue + " --json");
+        // The records of the world's print server, which names itself in them.
+        const RunResult log = InWorld("XDG_STATE_HOME=" + StateHome() + " " + Env("PLENWISE_OUT") +
+                                      "/plenwise-cli log " + queue + " --json");
         EXPECT_EQ(log.exitCode, 0) << log.output;
         std::vector<std::string> lines;
         std::istringstream in(log.output);
@@ -279,7 +280,7 @@ click 1000
     for (const std::string& line : log) {
         EXPECT_NE(
             line.find(
-                R"("queue":"WL2000","driver":"ARVEN WL-2000","action":"power-cleaning","details":{},"result":"sent"})"),
+                R"("queue":"WL2000","driver":"ARVEN WL-2000","action":"power-cleaning","details":{},"result":"sent","server":"127.0.0.1:)"),
             std::string::npos)
             << line;
     }
@@ -440,7 +441,7 @@ click 1000
     EXPECT_NE(
         log[0].find(
             R"("action":"firmware-download","details":{"file":")" + path +
-            R"(","file-version":"BN0106","version-before":"BN0105","version-after":"BN0106"},"result":"done"})"),
+            R"(","file-version":"BN0106","version-before":"BN0105","version-after":"BN0106"},"result":"done","server":"127.0.0.1:)"),
         std::string::npos)
         << log[0];
 }
@@ -637,7 +638,7 @@ click 1000
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(
         log[0].find(
-            R"("action":"head-gap-registration","details":{"pattern":"250","platen-gap":"1","values":"2,8,8,11,8,8,8"},"result":"sent"})"),
+            R"("action":"head-gap-registration","details":{"pattern":"250","platen-gap":"1","values":"2,8,8,11,8,8,8"},"result":"sent","server":"127.0.0.1:)"),
         std::string::npos)
         << log[0];
 }
@@ -741,11 +742,11 @@ click 2002
     EXPECT_NE(
         log[0].find(
             R"("action":"setting-registration","details":{"name":"Walk","file":")" + world_ +
-            R"(/machine/Program Files/ARVEN/ARVEN Wideline 400U/A_DD148E.UCF"},"result":"done"})"),
+            R"(/machine/Program Files/ARVEN/ARVEN Wideline 400U/A_DD148E.UCF"},"result":"done","server":"127.0.0.1:)"),
         std::string::npos)
         << log[0];
     EXPECT_NE(log[1].find(R"("action":"setting-export","details":{"name":"Walk","file":")" +
-                          exported + R"("},"result":"done"})"),
+                          exported + R"("},"result":"done","server":"127.0.0.1:)"),
               std::string::npos)
         << log[1];
 }

@@ -69,6 +69,14 @@ TEST(ServiceLogLineTest, OnlyWholeRecordsOfStringsParse) {
     const std::string good =
         R"({"time":"t","queue":"q","driver":"d","action":"a","details":{"k":"v"},"result":"r"})";
     ASSERT_TRUE(ParseServiceRecord(good).has_value());
+    // The print server is kept when named and may be missing (records of before it was kept),
+    // but must be a string.
+    EXPECT_EQ(ParseServiceRecord(good)->server, "");
+    ServiceRecord named = *ParseServiceRecord(good);
+    named.server = "printhost:631";
+    const std::string namedLine = ServiceRecordLine(named);
+    EXPECT_TRUE(namedLine.ends_with(R"("result":"r","server":"printhost:631"})")) << namedLine;
+    EXPECT_EQ(ParseServiceRecord(namedLine), named);
     for (
         const std::string& bad : {
             std::string(R"({"time":"t","queue":"q","driver":"d","action":"a","details":{}})"),
@@ -79,6 +87,7 @@ TEST(ServiceLogLineTest, OnlyWholeRecordsOfStringsParse) {
                 R"({"time":"t","queue":"q","driver":"d","action":"a","details":{"k":2},"result":"r"})"),
             std::string(
                 R"({"time":"t","queue":"q","driver":"d","action":"a","details":"x","result":"r"})"),
+            good.substr(0, good.size() - 1) + R"(,"server":631})",
             good + "x",
             good.substr(0, good.size() - 1),
             good.substr(0, 40),

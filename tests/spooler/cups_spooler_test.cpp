@@ -519,4 +519,23 @@ TEST(CupsSpoolerUnreachableTest, CallsFailWhenTheSchedulerIsDownOrDoesNotAnswer)
     }
 }
 
+TEST(CupsSpoolerServerTest, TheServerIsNamedWithItsPortOrAsItsSocket) {
+    const testsupport::ScopedEnvironment world("CUPS_SERVER", "127.0.0.1:4711");
+    const testsupport::ScopedEnvironment port("IPP_PORT", "631");
+    const struct {
+        const char* given;
+        const char* named;
+    } cases[] = {
+        {"", "127.0.0.1:4711"},
+        // Not the port of the default server: the port of none given.
+        {"printhost", "printhost:631"},
+        {"printhost:9631", "printhost:9631"},
+        {"/run/cups/cups.sock", "/run/cups/cups.sock"},
+    };
+    for (const auto& [given, named] : cases) {
+        EXPECT_EQ(spooler::MakeCupsSpooler(300, given)->Server(), named) << given;
+    }
+    EXPECT_EQ(spooler::ServerName("::1", 631), "[::1]:631");
+}
+
 }  // namespace
