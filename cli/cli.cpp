@@ -157,7 +157,7 @@ bool Cli::LoadHub() {
 }
 
 std::optional<std::string> Cli::DataFile(const std::string& fileName) const {
-    const std::string path = directory_ + fileName;
+    const std::string path = LocalizedDataFilePath(directory_ + fileName);
     if (!sys::InputFile(path).IsOpen()) {
         PrintNotInstalled(path, "cannot be read");
         return std::nullopt;

@@ -66,21 +66,41 @@ function(plenwise_module name)
   install(TARGETS ${name} LIBRARY DESTINATION ${PLENWISE_INSTALL_DIR})
 endfunction()
 
+# The languages of po/<language>.po: each module gets <module>.<language>.dat beside <module>.dat
+# and the CLI a message catalogue.
+set(PLENWISE_LANGUAGES de ja)
+
 # plenwise_data_file(<module> SOURCES <text file>...)
-# Compiles the readable tables of resources/<module>/ into <module>.dat beside the module.
+# Compiles the readable tables of resources/<module>/ into <module>.dat beside the module, and
+# with each language's catalogue into <module>.<language>.dat.
 function(plenwise_data_file module)
   cmake_parse_arguments(ARG "" "KIND" "SOURCES" ${ARGN})
-  set(out ${PLENWISE_OUT}/${module}.dat)
   set(inputs)
   foreach(src ${ARG_SOURCES})
     list(APPEND inputs ${CMAKE_CURRENT_SOURCE_DIR}/${src})
   endforeach()
+  set(out ${PLENWISE_OUT}/${module}.dat)
   add_custom_command(OUTPUT ${out}
     COMMAND datc --kind ${ARG_KIND} --out ${out} ${inputs}
     DEPENDS datc ${inputs}
     COMMENT "Compiling ${module}.dat")
-  add_custom_target(${module}_dat ALL DEPENDS ${out})
-  install(FILES ${out} DESTINATION ${PLENWISE_INSTALL_DIR})
+  set(outputs ${out})
+  foreach(language ${PLENWISE_LANGUAGES})
+    set(po ${PROJECT_SOURCE_DIR}/po/${language}.po)
+    set(out ${PLENWISE_OUT}/${module}.${language}.dat)
+    add_custom_command(OUTPUT ${out}
+      COMMAND datc --kind ${ARG_KIND} --out ${out} --po ${po} ${inputs}
+      DEPENDS datc ${inputs} ${po}
+      COMMENT "Compiling ${module}.${language}.dat")
+    list(APPEND outputs ${out})
+    # The catalogue must translate every text, and each translation must fit and end as the
+    # English does.
+    add_test(NAME catalogue_${language}_${module}
+      COMMAND datc --kind ${ARG_KIND} --out ${CMAKE_CURRENT_BINARY_DIR}/complete.${language}.dat
+              --po ${po} --complete ${inputs})
+  endforeach()
+  add_custom_target(${module}_dat ALL DEPENDS ${outputs})
+  install(FILES ${outputs} DESTINATION ${PLENWISE_INSTALL_DIR})
 endfunction()
 
 # plenwise_test(<name> SOURCES ... [LIBS ...] [ENV ...])

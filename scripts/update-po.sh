@@ -1,0 +1,36 @@
+#!/bin/sh
+# Regenerates po/plenwise.pot from the English sources (the modules' texts and function names,
+# the CLI's marked messages) and merges it into every po/<language>.po, so that translators find
+# new and changed texts marked as such. Run after changing an English text:
+#   scripts/update-po.sh [build directory, default build]
+set -eu
+cd "$(dirname "$0")/.."
+datc=${1:-build}/tools/datc/datc
+if [ ! -x "$datc" ]; then
+    echo "update-po: $datc is not built; run scripts/build.sh first" >&2
+    exit 1
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$datc" --kind hub --template --out "$work/selhub.pot" resources/selhub/hub.txt
+"$datc" --kind util --template --out "$work/util.pot" resources/util/util.txt
+"$datc" --kind util --template --out "$work/altutil.pot" resources/altutil/altutil.txt
+"$datc" --kind texts --template --out "$work/fwload.pot" resources/fwload/fwload.txt
+"$datc" --kind texts --template --out "$work/upkeep.pot" resources/upkeep/upkeep.txt
+# The CLI marks its messages with _() and N_() (cli/translation.h).
+xgettext --from-code=UTF-8 --language=C++ --keyword=_ --keyword=N_ --add-comments=TRANSLATORS: \
+    --package-name=Plenwise --omit-header --no-wrap -o "$work/cli.pot" cli/*.cpp cli/*.h
+
+{
+    printf 'msgid ""\nmsgstr ""\n"Project-Id-Version: Plenwise\\n"\n'
+    printf '"MIME-Version: 1.0\\n"\n"Content-Type: text/plain; charset=UTF-8\\n"\n'
+    printf '"Content-Transfer-Encoding: 8bit\\n"\n\n'
+    for part in selhub util altutil fwload upkeep cli; do
+        [ -s "$work/$part.pot" ] && cat "$work/$part.pot"
+    done
+} > "$work/all.pot"
+msgcat --no-wrap --use-first -o po/plenwise.pot "$work/all.pot"
+for po in po/*.po; do
+    msgmerge --quiet --no-wrap --update --backup=none "$po" po/plenwise.pot
+done
