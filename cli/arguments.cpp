@@ -3,6 +3,8 @@
 #include <string_view>
 #include <utility>
 
+#include "cli/translation.h"
+
 namespace cli {
 
 namespace {
@@ -51,12 +53,12 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
             }
         }
         if (known == nullptr) {
-            parsed.error = "unknown option " + std::string(name);
+            parsed.error = Tr("unknown option %1", {name});
             return parsed;
         }
         if (known->value == nullptr) {
             if (equals != std::string::npos) {
-                parsed.error = std::string(name) + " takes no value";
+                parsed.error = Tr("%1 takes no value", {name});
                 return parsed;
             }
         } else if (equals != std::string::npos) {
@@ -64,7 +66,7 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
         } else if (i + 1 < arguments.size()) {
             parsed.*(known->value) = arguments[++i];
         } else {
-            parsed.error = std::string(name) + " needs a value";
+            parsed.error = Tr("%1 needs a value", {name});
             return parsed;
         }
         parsed.given |= known->option;

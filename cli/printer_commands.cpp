@@ -46,15 +46,15 @@ class QueueLink {
 const char* StateName(PrinterState state) {
     switch (state) {
         case PrinterState::NoAnswer:
-            return "no answer";
+            return TR_NOOP("no answer");
         case PrinterState::OtherModel:
-            return "other model";
+            return TR_NOOP("other model");
         case PrinterState::NotReady:
-            return "not ready";
+            return TR_NOOP("not ready");
         case PrinterState::Ready:
             break;
     }
-    return "ready";
+    return TR_NOOP("ready");
 }
 
 struct QueueRow {
@@ -78,22 +78,22 @@ std::string JsonRow(const QueueRow& row) {
 }
 
 void PrintTable(const std::vector<QueueRow>& rows) {
-    const std::vector<std::string> heads = {"QUEUE", "DRIVER",   "FAMILY",
-                                            "STATE", "FIRMWARE", "INK SET"};
+    const std::vector<std::string> heads = {Tr("QUEUE"), Tr("DRIVER"),   Tr("FAMILY"),
+                                            Tr("STATE"), Tr("FIRMWARE"), Tr("INK SET")};
     std::vector<std::vector<std::string>> cells;
     for (const QueueRow& row : rows) {
         cells.push_back({TerminalText(row.queue), TerminalText(row.driver),
-                         std::to_string(row.family), StateName(row.state),
+                         std::to_string(row.family), Tr(StateName(row.state)),
                          row.firmware.empty() ? "-" : TerminalText(row.firmware),
                          row.inkSet < 0 ? "-" : std::to_string(row.inkSet)});
     }
     std::vector<size_t> widths;
     for (const std::string& head : heads) {
-        widths.push_back(head.size());
+        widths.push_back(TerminalWidth(head));
     }
     for (const auto& line : cells) {
         for (size_t i = 0; i < line.size(); ++i) {
-            widths[i] = std::max(widths[i], line[i].size());
+            widths[i] = std::max(widths[i], TerminalWidth(line[i]));
         }
     }
     auto print = [&](const std::vector<std::string>& line) {
@@ -101,7 +101,7 @@ void PrintTable(const std::vector<QueueRow>& rows) {
         for (size_t i = 0; i < line.size(); ++i) {
             text += line[i];
             if (i + 1 < line.size()) {
-                text += std::string(widths[i] - line[i].size() + 2, ' ');
+                text += std::string(widths[i] - TerminalWidth(line[i]) + 2, ' ');
             }
         }
         std::cout << text << "\n";
@@ -126,7 +126,7 @@ bool ReadyWithVersion(const UiTextTable& texts, PrinterQueries& queries,
 
 bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion, uint64_t& size) {
     if (!ReadFileVersion(path, fileVersion, &size)) {
-        PrintError(TerminalText(path) + ": the firmware file cannot be read");
+        PrintError(Tr("%1: the firmware file cannot be read", {TerminalText(path)}));
         return false;
     }
     return true;
@@ -243,8 +243,10 @@ int RunClean(Cli& cli, const Arguments& arguments) {
     }
     // The cleaning travels as a job of the queue: one that takes none is not the printer's fault.
     if (!served->queue.acceptingJobs) {
-        PrintError(TerminalText(queue) +
-                   ": the print queue does not accept jobs (cupsaccept lets it take them again)");
+        PrintError(
+            Tr("%1: the print queue does not accept jobs (cupsaccept lets it take them "
+               "again)",
+               {TerminalText(queue)}));
         return kExitFailed;
     }
     QueueLink link(queue);
@@ -254,8 +256,8 @@ int RunClean(Cli& cli, const Arguments& arguments) {
         PrintText(std::cerr, texts.GetText(upkeep::kFailureText));
         return kExitFailed;
     }
-    std::cout << TerminalText(queue)
-              << ": the power cleaning was sent; the printer now cleans its heads.\n";
+    std::cout << Tr("%1: the power cleaning was sent; the printer now cleans its heads.\n",
+                    {TerminalText(queue)});
     return kExitDone;
 }
 
@@ -284,7 +286,7 @@ int RunFirmwareCheck(Cli& cli, const Arguments& arguments) {
         case FirmwareFit::Fits:
             break;
     }
-    std::cout << "The file can be downloaded to this printer.\n";
+    std::cout << Tr("The file can be downloaded to this printer.\n");
     return kExitDone;
 }
 

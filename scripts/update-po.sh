@@ -18,8 +18,8 @@ trap 'rm -rf "$work"' EXIT
 "$datc" --kind util --template --out "$work/altutil.pot" resources/altutil/altutil.txt
 "$datc" --kind texts --template --out "$work/fwload.pot" resources/fwload/fwload.txt
 "$datc" --kind texts --template --out "$work/upkeep.pot" resources/upkeep/upkeep.txt
-# The CLI marks its messages with _() and N_() (cli/translation.h).
-xgettext --from-code=UTF-8 --language=C++ --keyword=_ --keyword=N_ --add-comments=TRANSLATORS: \
+# The CLI marks its messages with Tr() and TR_NOOP() (cli/translation.h).
+xgettext --from-code=UTF-8 --language=C++ --keyword=Tr --keyword=TrPlural:1,2 --keyword=TR_NOOP --add-comments=TRANSLATORS: \
     --package-name=Plenwise --omit-header --no-wrap -o "$work/cli.pot" cli/*.cpp cli/*.h
 
 {

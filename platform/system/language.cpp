@@ -12,6 +12,7 @@ std::string_view LanguageOf(std::string_view locale) {
     return locale.substr(0, locale.find_first_of(".@"));
 }
 
+// The C locale, with or without a codeset ("C.UTF-8"), speaks English.
 bool IsCLocale(std::string_view locale) {
     const std::string_view name = LanguageOf(locale);
     return name == "C" || name == "POSIX";
@@ -34,7 +35,9 @@ std::vector<std::string> WantedLanguages(const std::function<const char*(const c
             break;
         }
     }
-    if (IsCLocale(locale)) {
+    // As gettext does, LANGUAGE counts unless the locale is the plain C locale: a script that
+    // sets LC_ALL=C gets English whatever the desktop's LANGUAGE says.
+    if (locale == "C" || locale == "POSIX") {
         return {};
     }
     std::string_view list = value("LANGUAGE");

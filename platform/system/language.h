@@ -14,9 +14,9 @@ namespace sys {
 // The languages wanted, most wanted first, each as "ll_CC" then "ll" (codeset and modifier
 // dropped: "de_DE.UTF-8" gives "de_DE", "de"). English ends the list: "en" stands in it for
 // English as it does for any other language, and an empty list means English. The first of
-// LC_ALL, LC_MESSAGES and LANG that is set is the locale; when it is "C" or "POSIX" (with or
-// without a codeset) the operator asked for English, and LANGUAGE is ignored as gettext ignores
-// it. Otherwise LANGUAGE, when set, overrides the locale.
+// LC_ALL, LC_MESSAGES and LANG that is set is the locale; LANGUAGE, when set, overrides it, except
+// that the plain locale "C" or "POSIX" means English whatever LANGUAGE says, as gettext has it.
+// A C locale with a codeset ("C.UTF-8") is English too, but lets LANGUAGE count.
 PLENWISE_API std::vector<std::string> WantedLanguages(
     const std::function<const char*(const char*)>& variable);
 

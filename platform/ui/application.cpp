@@ -4,10 +4,13 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/system/language.h"
 #include "platform/ui/dialog_impl.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/step_runner.h"
@@ -81,6 +84,24 @@ void SubstitutePageFont() {
     QFont::insertSubstitutions(QStringLiteral("MS PGothic"), gothic);
 }
 
+// The standard dialogs and buttons that Qt draws, in the operator's language where the system
+// has Qt's own translation of it.
+void LoadQtTranslation() {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const std::string& language : sys::OperatorLanguages()) {
+        if (sys::IsEnglish(language)) {
+            return;
+        }
+        auto* translator = new QTranslator(qApp);
+        if (translator->load(QStringLiteral("qtbase_") + QString::fromStdString(language),
+                             folder)) {
+            QCoreApplication::installTranslator(translator);
+            return;
+        }
+        delete translator;
+    }
+}
+
 std::string TakeStepOption(int& argc, char** argv) {
     std::string file;
     for (int i = 1; i < argc; ++i) {
@@ -108,6 +129,7 @@ Application::Application(int& argc, char** argv) {
     SubstitutePageFont();
     new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    LoadQtTranslation();
     auto* router = new KeyRouter;
     router->setParent(qApp);
     qApp->installEventFilter(router);

@@ -41,14 +41,17 @@ TEST(Catalogue, EntriesAreFoundByContextAndEnglishAsGettextFindsThem) {
         "msgctxt \"util:500\"\nmsgid \"\"\n\"Pane line\\n\"\n\"with a break \"\n"
         "msgstr \"\"\n\"Zeile\\n\"\n\"mit \\\"Umbruch\\\" \"\n\n"
         "#, fuzzy\nmsgctxt \"util:501\"\nmsgid \"Untranslated\"\nmsgstr \"Unsicher\"\n\n"
-        "msgctxt \"util:502\"\nmsgid \"Empty\"\nmsgstr \"\"\n");
+        "msgctxt \"util:502\"\nmsgid \"Empty\"\nmsgstr \"\"\n\n"
+        "msgid \"%1 line\"\nmsgid_plural \"%1 lines\"\nmsgstr[0] \"%1 Zeile\"\n"
+        "msgstr[1] \"%1 Zeilen\"\n");
     EXPECT_EQ(catalogue.Find("util:100", "Next >"), "Weiter >");
     EXPECT_EQ(catalogue.Find("util:500", "Pane line\nwith a break "), "Zeile\nmit \"Umbruch\" ");
     EXPECT_EQ(catalogue.Find("selhub:100", "Next >"), std::nullopt);      // another module's text
     EXPECT_EQ(catalogue.Find("util:100", "Next"), std::nullopt);          // the English changed
     EXPECT_EQ(catalogue.Find("util:501", "Untranslated"), std::nullopt);  // fuzzy
     EXPECT_EQ(catalogue.Find("util:502", "Empty"), std::nullopt);
-    EXPECT_EQ(catalogue.Find("", ""), std::nullopt);  // the header is no translation
+    EXPECT_EQ(catalogue.Find("", ""), std::nullopt);         // the header is no translation
+    EXPECT_EQ(catalogue.Find("", "%1 line"), std::nullopt);  // the CLI's, with plural forms
 }
 
 TEST(Catalogue, MalformedLinesAreReportedWithTheirLine) {
@@ -149,7 +152,8 @@ TEST(Language, WantedLanguagesFollowGettextsOrder) {
         {{{"LANGUAGE", "ja"}}, {"ja"}},  // no locale set: LANGUAGE alone still counts
         {{{"LANGUAGE", "de"}, {"LC_ALL", "C"}}, {}},
         {{{"LANGUAGE", "de"}, {"LANG", "POSIX"}}, {}},
-        {{{"LANGUAGE", "de"}, {"LANG", "C.UTF-8"}}, {}},
+        {{{"LANGUAGE", "de"}, {"LANG", "C.UTF-8"}}, {"de"}},
+        {{{"LANG", "C.UTF-8"}}, {}},
         {{{"LANGUAGE", "en_GB:de"}}, {"en_GB", "en"}},
         {{{"LANGUAGE", "sv_FI@euro::de:de_AT"}}, {"sv_FI", "sv", "de", "de_AT"}},
         {{{"LANGUAGE", ""}, {"LANG", "ja_JP.eucJP"}}, {"ja_JP", "ja"}},

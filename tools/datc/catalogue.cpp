@@ -47,17 +47,20 @@ bool Catalogue::Parse(const std::string& name, std::string_view content) {
     std::string context;
     std::string id;
     std::string translation;
+    std::string plural;  // the plural forms of a message, which no data file text has
+    bool hasPlural = false;
     std::string* current = nullptr;
     bool fuzzy = false;
     bool nextFuzzy = false;  // flagged by the comments before the next entry
     bool haveEntry = false;
     auto finishEntry = [&]() {
-        if (haveEntry && !fuzzy && !id.empty() && !translation.empty()) {
+        if (haveEntry && !fuzzy && !id.empty() && !translation.empty() && !hasPlural) {
             entries_[context + '\4' + id] = translation;
         }
         context.clear();
         id.clear();
         translation.clear();
+        hasPlural = false;
         current = nullptr;
         fuzzy = false;
         haveEntry = false;
@@ -127,8 +130,11 @@ bool Catalogue::Parse(const std::string& name, std::string_view content) {
             current = &id;
         } else if (keyword == "msgstr") {
             current = &translation;
+        } else if (keyword == "msgid_plural" || keyword.starts_with("msgstr[")) {
+            current = &plural;
+            hasPlural = true;
         } else {
-            fail("unknown keyword \"" + std::string(keyword) + "\" (plural forms are not used)");
+            fail("unknown keyword \"" + std::string(keyword) + "\"");
             current = nullptr;
             continue;
         }

@@ -1,0 +1,26 @@
+// plenwise-cli's own messages in the operator's language, from the gettext catalogue "plenwise"
+// that po/<language>.po compiles into. Messages are marked for xgettext (scripts/update-po.sh)
+// with Tr(), or with TR_NOOP where the English is kept in a table and translated when shown.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#define TR_NOOP(english) english
+
+namespace cli {
+
+// Binds the catalogue, once at the start: from locale/ beside the program (the build tree), else
+// from the installation's share/locale, in the languages sys::OperatorLanguages() wants.
+void UseOperatorLanguage(const std::string& programDirectory);
+
+// The translation of an English message; the English itself when the catalogue lacks it.
+const char* Tr(const char* english);
+// The translation with "%1", "%2", ... replaced by the values in order.
+std::string Tr(const char* english, std::initializer_list<std::string_view> values);
+// The same for a message about `count` things, in the plural form the language uses for it.
+std::string TrPlural(const char* singular, const char* plural, unsigned long count,
+                     std::initializer_list<std::string_view> values);
+
+}  // namespace cli
