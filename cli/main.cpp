@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const std::string program = sys::ExecutablePath();
     const std::string directory = program.substr(0, program.rfind('/') + 1);
-    cli::UseOperatorLanguage(directory);
+    sys::UseMessageCatalogue(directory);
     int result = cli::Run(arguments, directory);
     // A script reads the output: a cut one must not end as done.
     std::string reason;

@@ -1,53 +1,8 @@
 #include "cli/translation.h"
 
-#include <libintl.h>
-
-#include <clocale>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <vector>
-
-#include "platform/system/language.h"
+#include "platform/system/message_catalogue.h"
 
 namespace cli {
-namespace {
-
-constexpr const char* kDomain = "plenwise";
-
-}  // namespace
-
-void UseOperatorLanguage(const std::string& programDirectory) {
-    const std::vector<std::string>& languages = sys::OperatorLanguages();
-    if (languages.empty() || sys::IsEnglish(languages.front())) {
-        return;
-    }
-    // gettext reads LANGUAGE only when the messages locale is not "C"; the wanted language
-    // rarely has its locale installed, so C.UTF-8 stands in. Only LC_MESSAGES changes: numbers
-    // and dates in the output stay as scripts read them.
-    std::string list;
-    for (const std::string& language : languages) {
-        list += (list.empty() ? "" : ":") + language;
-    }
-    setenv("LANGUAGE", list.c_str(), 1);
-    const char* locale = std::setlocale(LC_MESSAGES, "");
-    if (locale == nullptr || std::strcmp(locale, "C") == 0 || std::strcmp(locale, "POSIX") == 0) {
-        std::setlocale(LC_MESSAGES, "C.UTF-8");
-    }
-    std::error_code failed;
-    std::string folder = programDirectory + "locale";
-    if (!std::filesystem::is_directory(folder, failed)) {
-        folder = programDirectory + "../../share/locale";  // <prefix>/lib/plenwise/ installed
-    }
-    bindtextdomain(kDomain, folder.c_str());
-    bind_textdomain_codeset(kDomain, "UTF-8");  // whatever the terminal's locale says
-    textdomain(kDomain);
-}
-
-const char* Tr(const char* english) {
-    return dgettext(kDomain, english);
-}
-
 namespace {
 
 std::string Filled(std::string_view pattern, std::initializer_list<std::string_view> values) {
@@ -67,13 +22,17 @@ std::string Filled(std::string_view pattern, std::initializer_list<std::string_v
 
 }  // namespace
 
+const char* Tr(const char* english) {
+    return sys::TranslatedMessage(english);
+}
+
 std::string Tr(const char* english, std::initializer_list<std::string_view> values) {
     return Filled(Tr(english), values);
 }
 
 std::string TrPlural(const char* singular, const char* plural, unsigned long count,
                      std::initializer_list<std::string_view> values) {
-    return Filled(dngettext(kDomain, singular, plural, count), values);
+    return Filled(sys::TranslatedMessage(singular, plural, count), values);
 }
 
 }  // namespace cli

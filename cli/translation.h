@@ -1,19 +1,15 @@
-// plenwise-cli's own messages in the operator's language, from the gettext catalogue "plenwise"
-// that po/<language>.po compiles into. Messages are marked for xgettext (scripts/update-po.sh)
-// with Tr(), or with TR_NOOP where the English is kept in a table and translated when shown.
+// plenwise-cli's own messages in the operator's language (platform/system/message_catalogue.h).
+// Messages are marked for xgettext (scripts/update-po.sh) with Tr() and TrPlural(), or with
+// TR_NOOP where the English is kept in a table and translated when shown.
 #pragma once
 
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
-#define TR_NOOP(english) english
+#include "platform/system/message_catalogue.h"
 
 namespace cli {
-
-// Binds the catalogue, once at the start: from locale/ beside the program (the build tree), else
-// from the installation's share/locale, in the languages sys::OperatorLanguages() wants.
-void UseOperatorLanguage(const std::string& programDirectory);
 
 // The translation of an English message; the English itself when the catalogue lacks it.
 const char* Tr(const char* english);

@@ -18,9 +18,11 @@ trap 'rm -rf "$work"' EXIT
 "$datc" --kind util --template --out "$work/altutil.pot" resources/altutil/altutil.txt
 "$datc" --kind texts --template --out "$work/fwload.pot" resources/fwload/fwload.txt
 "$datc" --kind texts --template --out "$work/upkeep.pot" resources/upkeep/upkeep.txt
-# The CLI marks its messages with Tr() and TR_NOOP() (cli/translation.h).
+# The CLI marks its messages with Tr(), TrPlural() and TR_NOOP() (cli/translation.h), the dialog
+# templates the captions they carry themselves with TR_NOOP().
 xgettext --from-code=UTF-8 --language=C++ --keyword=Tr --keyword=TrPlural:1,2 --keyword=TR_NOOP --add-comments=TRANSLATORS: \
-    --package-name=Plenwise --omit-header --no-wrap -o "$work/cli.pot" cli/*.cpp cli/*.h
+    --package-name=Plenwise --omit-header --no-wrap -o "$work/cli.pot" cli/*.cpp cli/*.h \
+    resources/*/templates.cpp
 # The launcher entry and the software-centre metadata.
 xgettext --from-code=UTF-8 --language=Desktop --omit-header --no-wrap -o "$work/desktop.pot" \
     resources/launcher/plenwise.desktop.in

@@ -11,6 +11,8 @@
 #include <cstring>
 
 #include "platform/system/language.h"
+#include "platform/system/message_catalogue.h"
+#include "platform/system/module.h"
 #include "platform/ui/dialog_impl.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/step_runner.h"
@@ -127,6 +129,8 @@ std::string TakeStepOption(int& argc, char** argv) {
 Application::Application(int& argc, char** argv) {
     stepFile_ = TakeStepOption(argc, argv);
     SubstitutePageFont();
+    const std::string program = sys::ExecutablePath();
+    sys::UseMessageCatalogue(program.substr(0, program.rfind('/') + 1));
     new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     LoadQtTranslation();
