@@ -16,6 +16,8 @@ namespace sys {
 // build tree), else from the installation's share/locale, in the languages OperatorLanguages()
 // wants. Until then every message is English.
 PLENWISE_API void UseMessageCatalogue(const std::string& programDirectory);
+// The language of the catalogue in use ("de"); "" for English, also before UseMessageCatalogue.
+PLENWISE_API const std::string& MessageCatalogueLanguage();
 
 // The translation of an English message; the English itself when the catalogue lacks it.
 PLENWISE_API const char* TranslatedMessage(const char* english);

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/system/language.h"
 #include "platform/system/message_catalogue.h"
 #include "platform/system/module.h"
 #include "platform/ui/dialog_impl.h"
@@ -86,20 +85,18 @@ void SubstitutePageFont() {
     QFont::insertSubstitutions(QStringLiteral("MS PGothic"), gothic);
 }
 
-// The standard dialogs and buttons that Qt draws, in the operator's language where the system
-// has Qt's own translation of it.
+// The standard dialogs and buttons that Qt draws, in the language of the program's own messages
+// where the system has Qt's translation of it.
 void LoadQtTranslation() {
-    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    for (const std::string& language : sys::OperatorLanguages()) {
-        if (sys::IsEnglish(language)) {
-            return;
-        }
-        auto* translator = new QTranslator(qApp);
-        if (translator->load(QStringLiteral("qtbase_") + QString::fromStdString(language),
-                             folder)) {
-            QCoreApplication::installTranslator(translator);
-            return;
-        }
+    const std::string& language = sys::MessageCatalogueLanguage();
+    if (language.empty()) {
+        return;
+    }
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_") + QString::fromStdString(language),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+    } else {
         delete translator;
     }
 }
@@ -129,10 +126,11 @@ std::string TakeStepOption(int& argc, char** argv) {
 Application::Application(int& argc, char** argv) {
     stepFile_ = TakeStepOption(argc, argv);
     SubstitutePageFont();
-    const std::string program = sys::ExecutablePath();
-    sys::UseMessageCatalogue(program.substr(0, program.rfind('/') + 1));
     new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // After Qt has set the locale from the environment, which would undo the catalogue's.
+    const std::string program = sys::ExecutablePath();
+    sys::UseMessageCatalogue(program.substr(0, program.rfind('/') + 1));
     LoadQtTranslation();
     auto* router = new KeyRouter;
     router->setParent(qApp);
