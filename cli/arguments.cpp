@@ -3,6 +3,8 @@
 #include <string_view>
 #include <utility>
 
+#include "cli/translation.h"
+
 namespace cli {
 
 namespace {
@@ -57,12 +59,12 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
             }
         }
         if (known == nullptr) {
-            parsed.error = "unknown option " + std::string(name);
+            parsed.error = Tr("unknown option %1", {name});
             return parsed;
         }
         if (known->value == nullptr && known->values == nullptr) {
             if (equals != std::string::npos) {
-                parsed.error = std::string(name) + " takes no value";
+                parsed.error = Tr("%1 takes no value", {name});
                 return parsed;
             }
         } else {
@@ -72,7 +74,7 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
             } else if (i + 1 < arguments.size()) {
                 value = arguments[++i];
             } else {
-                parsed.error = std::string(name) + " needs a value";
+                parsed.error = Tr("%1 needs a value", {name});
                 return parsed;
             }
             if (known->values != nullptr) {

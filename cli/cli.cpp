@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "altutil/variant.h"
+#include "cli/translation.h"
 #include "common/utf8.h"
 #include "platform/spooler/spooler.h"
 #include "platform/system/file.h"
@@ -28,101 +29,105 @@ struct Command {
     size_t minOperands;
     size_t maxOperands;
     uint32_t options;
-    std::string_view summary;
-    std::string_view details;
+    const char* summary;  // English, translated when shown
+    const char* details;
     int (*run)(Cli&, const Arguments&);
 };
 
-constexpr std::string_view kQueueServer =
+constexpr const char* kQueueServer = TR_NOOP(
     "With --server, QUEUE is a queue of that print server instead of the default one; its\n"
-    "printer is reached from this machine, through the queue's connection.\n";
+    "printer is reached from this machine, through the queue's connection.\n");
 
-constexpr std::string_view kExitCodes =
+constexpr const char* kExitCodes = TR_NOOP(
     "Exit status: 0 done, 1 refused or failed (the reason on standard error), 2 usage error,\n"
-    "3 done, but the service log could not be written (the reason on standard error).\n";
+    "3 done, but the service log could not be written (the reason on standard error).\n");
 
 const Command kCommands[] = {
     {"list", "[--server HOST[:PORT]]... [--json]", 0, 0, kOptionJson | kOptionServer,
-     "the queues of the printers Plenwise serves, with their state",
-     "Lists every print queue of a printer model Plenwise serves: its driver, its printer\n"
+     TR_NOOP("the queues of the printers Plenwise serves, with their state"),
+     TR_NOOP("Lists every print queue of a printer model Plenwise serves: its driver, its printer\n"
      "family, whether the printer answers and is ready (\"ready\", \"not ready\", \"other model\"\n"
      "when the printer behind the queue reports another model, \"no answer\"), its firmware\n"
      "version and ink set, and its print server. With --json, one JSON object per queue and line.\n"
      "--server asks that print server (repeat it for several, asked at once) instead of the\n"
-     "default one; a server that does not answer is listed as \"server down\".\n",
+     "default one; a server that does not answer is listed as \"server down\".\n"),
      RunList},
     {"clean", "QUEUE --yes [--server HOST[:PORT]]", 1, 1, kOptionYes | kOptionServer,
-     "run a power cleaning of the print heads",
-     "Checks that the queue reaches a printer of its model that is ready, then sends it the\n"
+     TR_NOOP("run a power cleaning of the print heads"),
+     TR_NOOP("Checks that the queue reaches a printer of its model that is ready, then sends it the\n"
      "power-cleaning command. The cleaning uses much ink, so --yes must confirm it. The printer\n"
-     "cleans on its own afterwards; its progress is not followed.\n",
+     "cleans on its own afterwards; its progress is not followed.\n"),
      RunClean},
     {"firmware check", "QUEUE FILE [--server HOST[:PORT]]", 2, 2, kOptionServer,
-     "compare a firmware file with the printer's firmware",
-     "Shows the printer's firmware version and the file's, and whether the file may be\n"
+     TR_NOOP("compare a firmware file with the printer's firmware"),
+     TR_NOOP("Shows the printer's firmware version and the file's, and whether the file may be\n"
      "downloaded: it must be made for the printer's model, be of the same or a newer version,\n"
-     "and hold at most 256 MiB.\n",
+     "and hold at most 256 MiB.\n"),
      RunFirmwareCheck},
     {"firmware load", "QUEUE FILE --yes [--wait SECONDS] [--server HOST[:PORT]]", 2, 2,
-     kOptionYes | kOptionWait | kOptionServer, "download a firmware file to the printer",
-     "Checks the file as \"firmware check\" does, sends it to the printer, waits while the\n"
+     kOptionYes | kOptionWait | kOptionServer, TR_NOOP("download a firmware file to the printer"),
+     TR_NOOP("Checks the file as \"firmware check\" does, sends it to the printer, waits while the\n"
      "printer takes it (85 s, or --wait SECONDS, 0 to 3600; Ctrl-C ends the wait early) and reads\n"
      "the version back: the download is done when the printer reports the file's version.\n"
-     "Keep the printer switched on meanwhile. --yes confirms the download.\n",
+     "Keep the printer switched on meanwhile. --yes confirms the download.\n"),
      RunFirmwareLoad},
     {"settings list", "QUEUE [--server HOST[:PORT]]", 1, 1, kOptionServer,
-     "the custom media settings registered in the queue's driver",
-     "Lists the custom media settings registered in the user configuration of the queue's\n"
-     "printer driver, with their values as the media-settings function shows them.\n",
+     TR_NOOP("the custom media settings registered in the queue's driver"),
+     TR_NOOP("Lists the custom media settings registered in the user configuration of the queue's\n"
+     "printer driver, with their values as the media-settings function shows them.\n"),
      RunSettingsList},
     {"settings export", "QUEUE NAME FILE [--replace] [--server HOST[:PORT]]", 3, 3,
-     kOptionReplace | kOptionServer, "export a custom media setting into a settings file",
-     "Writes the custom media setting NAME into the settings file FILE (created when missing),\n"
+     kOptionReplace | kOptionServer, TR_NOOP("export a custom media setting into a settings file"),
+     TR_NOOP("Writes the custom media setting NAME into the settings file FILE (created when missing),\n"
      "as the media-settings function's save does. A file of another printer model is left\n"
-     "alone; a setting of that name already in the file is replaced only with --replace.\n",
+     "alone; a setting of that name already in the file is replaced only with --replace.\n"),
      RunSettingsExport},
     {"log", "[QUEUE] [--server HOST[:PORT]]... [--since DATE] [--json]", 0, 1,
      kOptionSince | kOptionJson | kOptionServer,
-     "the service log: what was done to which printer, when, with what result",
-     "Shows the service log that Plenwise and plenwise-cli keep in\n"
+     TR_NOOP("the service log: what was done to which printer, when, with what result"),
+     TR_NOOP("Shows the service log that Plenwise and plenwise-cli keep in\n"
      "$XDG_STATE_HOME/plenwise/service.log (~/.local/state when unset): every power cleaning,\n"
      "firmware download, head-gap registration and setting registered or exported. QUEUE keeps\n"
      "that queue's records; --since DATE (local time: 2024-05-02, \"2024-05-02 14:00\" or\n"
      "2024-05-02T14:00:30) those from then on; --server those of the queues of that print\n"
      "server (repeatable; the default server when none is given, whose queues the records\n"
      "that name no server are of). With --json, the records as the log holds them, one JSON\n"
-     "object per line, each with its server.\n",
+     "object per line, each with its server.\n"),
      RunLog},
     {"metrics", "[--server HOST[:PORT]]... [--textfile DIR | --listen [ADDRESS:]PORT]", 0, 0,
      kOptionServer | kOptionTextfile | kOptionListen,
-     "the printers' state and service history for Prometheus",
-     "Writes, in the Prometheus text format, whether each served printer answers and is ready,\n"
+     TR_NOOP("the printers' state and service history for Prometheus"),
+     TR_NOOP("Writes, in the Prometheus text format, whether each served printer answers and is ready,\n"
      "its firmware version, its custom media settings, and from the service log the count and\n"
      "the time of its last service action of each kind with the result. --server as for list.\n"
      "--textfile DIR replaces DIR/plenwise.prom whole, for the node exporter's textfile\n"
      "collector; --listen serves /metrics over HTTP (at 127.0.0.1 unless an address is given)\n"
-     "until stopped, each scrape answered within its time-out, silent printers marked down.\n",
+     "until stopped, each scrape answered within its time-out, silent printers marked down.\n"),
      RunMetrics},
 };
 
 void PrintUsage(std::ostream& out, const Command& command) {
-    out << "Usage: plenwise-cli " << command.name << (command.synopsis.empty() ? "" : " ")
-        << command.synopsis << "\n";
+    out << Tr("Usage: plenwise-cli %1",
+              {std::string(command.name) + (command.synopsis.empty() ? "" : " ") +
+               std::string(command.synopsis)})
+        << "\n";
 }
 
 void PrintOverview(std::ostream& out, std::string_view group) {
-    out << "Usage: plenwise-cli " << (group.empty() ? "COMMAND" : group) << " ...\n\n";
+    out << Tr("Usage: plenwise-cli %1", {std::string(group.empty() ? "COMMAND" : group) + " ..."})
+        << "\n\n";
     if (group.empty()) {
-        out << "The service functions of Plenwise for scripts and remote sessions.\n\n";
+        out << Tr("The service functions of Plenwise for scripts and remote sessions.\n") << "\n";
     }
-    out << "Commands:\n";
+    out << Tr("Commands:\n");
     for (const Command& command : kCommands) {
         if (group.empty() || command.name.starts_with(std::string(group) + " ")) {
-            out << "  " << command.name << " " << command.synopsis << "\n      " << command.summary
-                << "\n";
+            out << "  " << command.name << " " << command.synopsis << "\n      "
+                << Tr(command.summary) << "\n";
         }
     }
-    out << "\nRun \"plenwise-cli COMMAND --help\" for a command's details.\n" << kExitCodes;
+    out << "\n"
+        << Tr("Run \"plenwise-cli COMMAND --help\" for a command's details.\n") << Tr(kExitCodes);
 }
 
 bool IsGroup(std::string_view word) {
@@ -167,7 +172,7 @@ int UsageError(const std::string& message, const Command* command) {
     if (command != nullptr) {
         PrintUsage(std::cerr, *command);
     }
-    std::cerr << "Run \"plenwise-cli --help\" for the commands.\n";
+    std::cerr << Tr("Run \"plenwise-cli --help\" for the commands.\n");
     return kExitUsage;
 }
 
@@ -181,9 +186,9 @@ bool Cli::LoadHub() {
 }
 
 std::optional<std::string> Cli::DataFile(const std::string& fileName) const {
-    const std::string path = directory_ + fileName;
+    const std::string path = LocalizedDataFilePath(directory_ + fileName);
     if (!sys::InputFile(path).IsOpen()) {
-        PrintNotInstalled(path, "cannot be read");
+        PrintNotInstalled(path, TR_NOOP("cannot be read"));
         return std::nullopt;
     }
     return path;
@@ -230,10 +235,10 @@ std::optional<ServedQueue> Cli::FindServedQueue(const std::string& name) {
     }
     if (const spooler::PrinterInfo2* queue = match.Best(
             queues, [](const spooler::PrinterInfo2& q) -> auto& { return q.printerName; })) {
-        PrintError(TerminalText(queue->printerName) + ": its printer model \"" +
-                   TerminalText(queue->driverName) + "\" is not one that Plenwise serves");
+        PrintError(Tr("%1: its printer model \"%2\" is not one that Plenwise serves",
+                      {TerminalText(queue->printerName), TerminalText(queue->driverName)}));
     } else {
-        PrintError(TerminalText(name) + ": no such print queue");
+        PrintError(Tr("%1: no such print queue", {TerminalText(name)}));
     }
     return std::nullopt;
 }
@@ -259,6 +264,28 @@ void PrintText(std::ostream& out, const std::string& text) {
     if (text.empty() || text.back() != '\n') {
         out << '\n';
     }
+}
+
+size_t TerminalWidth(std::string_view text) {
+    size_t width = 0;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length && i + k < text.size(); ++k) {
+            code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        // Hangul Jamo, CJK radicals to Yi, Hangul syllables, compatibility ideographs, vertical
+        // and small forms, full-width forms, the supplementary ideographic planes.
+        const bool wide =
+            (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
+            (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+            (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+            (code >= 0xFFE0 && code <= 0xFFE6) || (code >= 0x20000 && code <= 0x3FFFD);
+        width += wide ? 2 : 1;
+        i += length;
+    }
+    return width;
 }
 
 std::string TerminalText(std::string_view text) {
@@ -290,16 +317,16 @@ int QueueNameMatch::Rank(const std::string& queueName) const {
 
 void PrintNotReachedFromHere(const Arguments& arguments, const spooler::PrinterInfo2& queue) {
     if (arguments.Has(kOptionServer)) {
-        PrintError(TerminalText(queue.printerName) + " of " +
-                   TerminalText(spooler::Current().Server()) +
-                   ": its printer did not answer this machine; the printer link reaches it only "
-                   "where its connection " +
-                   TerminalText(queue.portName) + " can be opened from here");
+        PrintError(Tr("%1 of %2: its printer did not answer this machine; the printer link reaches "
+                      "it only where its connection %3 can be opened from here",
+                      {TerminalText(queue.printerName), TerminalText(spooler::Current().Server()),
+                       TerminalText(queue.portName)}));
     }
 }
 
-void PrintNotInstalled(const std::string& path, const std::string& problem) {
-    PrintError(TerminalText(path) + " " + problem + ": Plenwise is not completely installed");
+void PrintNotInstalled(const std::string& path, const char* problem) {
+    PrintError(
+        Tr("%1 %2: Plenwise is not completely installed", {TerminalText(path), Tr(problem)}));
 }
 
 void PrintError(const std::string& message) {
@@ -328,20 +355,20 @@ int Run(const std::vector<std::string>& arguments, const std::string& programDir
         }
         const std::string name =
             IsGroup(parsed.words[0]) ? parsed.words[0] + " " + parsed.words[1] : parsed.words[0];
-        return UsageError("unknown command \"" + name + "\"", nullptr);
+        return UsageError(Tr("unknown command \"%1\"", {name}), nullptr);
     }
     if (parsed.help) {
         PrintUsage(std::cout, *command);
-        std::cout << "\n" << command->details;
+        std::cout << "\n" << Tr(command->details);
         if (command->synopsis.starts_with("QUEUE")) {
-            std::cout << kQueueServer;
+            std::cout << Tr(kQueueServer);
         }
-        std::cout << "\n" << kExitCodes;
+        std::cout << "\n" << Tr(kExitCodes);
         return kExitDone;
     }
     const uint32_t refused = parsed.given & ~command->options;
     if (refused != 0) {
-        return UsageError(std::string(command->name) + " takes no option " + OptionNameOf(refused),
+        return UsageError(Tr("%1 takes no option %2", {command->name, OptionNameOf(refused)}),
                           command);
     }
     Arguments operands = parsed;
@@ -349,23 +376,24 @@ int Run(const std::vector<std::string>& arguments, const std::string& programDir
                          operands.words.begin() + static_cast<std::ptrdiff_t>(nameWords));
     if (operands.words.size() < command->minOperands ||
         operands.words.size() > command->maxOperands) {
-        return UsageError(operands.words.size() < command->minOperands ? "too few arguments"
-                                                                       : "too many arguments",
+        return UsageError(operands.words.size() < command->minOperands ? Tr("too few arguments")
+                                                                       : Tr("too many arguments"),
                           command);
     }
     if ((command->options & kOptionYes) != 0 && !parsed.Has(kOptionYes)) {
-        return UsageError(std::string(command->name) + " changes the printer: add --yes to go on",
+        return UsageError(Tr("%1 changes the printer: add --yes to go on", {command->name}),
                           command);
     }
     if (parsed.Has(kOptionWait) && !WaitSeconds(parsed.wait)) {
         return UsageError(
-            "--wait takes whole seconds from 0 to " + std::to_string(kLongestWaitSeconds), command);
+            Tr("--wait takes whole seconds from 0 to %1", {std::to_string(kLongestWaitSeconds)}),
+            command);
     }
     // A service function works on a queue of one print server, the default one or that named.
     const bool onQueue = command->synopsis.starts_with("QUEUE");
     if (onQueue && parsed.servers.size() > 1) {
-        return UsageError(
-            std::string(command->name) + " works on one print server: give --server once", command);
+        return UsageError(Tr("%1 works on one print server: give --server once", {command->name}),
+                          command);
     }
     std::unique_ptr<spooler::Spooler> server;
     std::optional<spooler::ThreadSpooler> onServer;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/translation.h"
 #include "common/served_queues.h"
 #include "common/ui_text_table.h"
 
@@ -88,6 +89,9 @@ class QueueNameMatch {
 // are not UTF-8 shown escaped (\x1b), in the form a QUEUE argument takes back.
 std::string TerminalText(std::string_view text);
 
+// The columns a text takes on a terminal: East Asian wide characters take two.
+size_t TerminalWidth(std::string_view text);
+
 // A text of a data file as one message line (or lines) for the terminal.
 void PrintText(std::ostream& out, const std::string& text);
 // After a printer of a queue of another print server (--server) did not answer: that the
@@ -95,11 +99,11 @@ void PrintText(std::ostream& out, const std::string& text);
 void PrintNotReachedFromHere(const Arguments& arguments, const spooler::PrinterInfo2& queue);
 // An error of plenwise-cli's own on standard error, "plenwise-cli: " first.
 void PrintError(const std::string& message);
-// That a file of the installation beside the program cannot serve: the path and the problem
-// ("cannot be read", kDamagedDataFile).
-void PrintNotInstalled(const std::string& path, const std::string& problem);
+// That a file of the installation beside the program cannot serve: the path and the problem, in
+// English marked for translation ("cannot be read", kDamagedDataFile).
+void PrintNotInstalled(const std::string& path, const char* problem);
 inline constexpr const char* kDamagedDataFile =
-    "lacks tables or texts (it is cut short or damaged)";
+    TR_NOOP("lacks tables or texts (it is cut short or damaged)");
 
 int RunList(Cli& cli, const Arguments& arguments);
 int RunClean(Cli& cli, const Arguments& arguments);

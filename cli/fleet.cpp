@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "cli/translation.h"
 #include "fwload/firmware_download.h"
 #include "platform/spooler/spooler.h"
 #include "util/variant.h"
@@ -82,15 +83,15 @@ std::string ServerNameOf(const std::string& given) {
 const char* StateName(PrinterState state) {
     switch (state) {
         case PrinterState::NoAnswer:
-            return "no answer";
+            return TR_NOOP("no answer");
         case PrinterState::OtherModel:
-            return "other model";
+            return TR_NOOP("other model");
         case PrinterState::NotReady:
-            return "not ready";
+            return TR_NOOP("not ready");
         case PrinterState::Ready:
             break;
     }
-    return "ready";
+    return TR_NOOP("ready");
 }
 
 ServerRows KnownSoFar(const ServerRows& before, const Listing* listing, bool silent) {

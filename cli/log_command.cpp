@@ -2,12 +2,37 @@
 // queue's, from a date on.
 #include <algorithm>
 #include <iostream>
+#include <utility>
 
 #include "cli/cli.h"
 #include "cli/fleet.h"
 #include "common/service_log.h"
 
 namespace cli {
+namespace {
+
+// An action or result of the log as its text form shows it: translated where it is one of the
+// log's own names. The records keep the English keys, which scripts read.
+std::string ShownName(const std::string& key) {
+    static constexpr std::pair<const char*, const char*> kNames[] = {
+        {kActionPowerCleaning, TR_NOOP("power-cleaning")},
+        {kActionFirmwareDownload, TR_NOOP("firmware-download")},
+        {kActionHeadGapRegistration, TR_NOOP("head-gap-registration")},
+        {kActionSettingRegistration, TR_NOOP("setting-registration")},
+        {kActionSettingExport, TR_NOOP("setting-export")},
+        {kResultSent, TR_NOOP("sent")},
+        {kResultDone, TR_NOOP("done")},
+        {kResultFailed, TR_NOOP("failed")},
+    };
+    for (const auto& [name, shown] : kNames) {
+        if (key == name) {
+            return Tr(shown);
+        }
+    }
+    return key;
+}
+
+}  // namespace
 
 int RunLog(Cli&, const Arguments& arguments) {
     std::optional<int64_t> since;
@@ -15,7 +40,7 @@ int RunLog(Cli&, const Arguments& arguments) {
         since = ServiceTimeSeconds(arguments.since);
         if (!since) {
             PrintError(
-                "--since takes a date that exists, such as 2024-05-02 or \"2024-05-02 14:00\"");
+                Tr("--since takes a date that exists, such as 2024-05-02 or \"2024-05-02 14:00\""));
             return kExitUsage;
         }
     }
@@ -54,20 +79,20 @@ int RunLog(Cli&, const Arguments& arguments) {
             continue;
         }
         std::cout << TerminalText(record.time) << "  " << TerminalText(record.queue) << "  "
-                  << TerminalText(record.server) << "  " << TerminalText(record.action) << "  "
-                  << TerminalText(record.result);
+                  << TerminalText(record.server) << "  " << TerminalText(ShownName(record.action))
+                  << "  " << TerminalText(ShownName(record.result));
         for (const auto& [key, value] : record.details) {
             std::cout << "  " << TerminalText(key) << "=" << TerminalText(value);
         }
         std::cout << "\n";
     }
     if (skipped > 0) {
-        PrintError(TerminalText(path) + ": " + std::to_string(skipped) +
-                   (skipped == 1 ? " line that could not be read was skipped"
-                                 : " lines that could not be read were skipped"));
+        PrintError(TrPlural("%1: %2 line that could not be read was skipped",
+                            "%1: %2 lines that could not be read were skipped", skipped,
+                            {TerminalText(path), std::to_string(skipped)}));
     }
     if (!error.empty()) {
-        PrintError(TerminalText(path) + " cannot be read: " + error);
+        PrintError(Tr("%1 cannot be read: %2", {TerminalText(path), error}));
         return kExitFailed;
     }
     return kExitDone;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/translation.h"
 #include "platform/system/module.h"
 #include "platform/system/standard_streams.h"
 
@@ -13,11 +14,13 @@ int main(int argc, char** argv) {
     sys::CheckStandardOutput();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const std::string program = sys::ExecutablePath();
-    int result = cli::Run(arguments, program.substr(0, program.rfind('/') + 1));
+    const std::string directory = program.substr(0, program.rfind('/') + 1);
+    sys::UseMessageCatalogue(directory);
+    int result = cli::Run(arguments, directory);
     // A script reads the output: a cut one must not end as done.
     std::string reason;
     if (!sys::FinishStandardOutput(reason)) {
-        std::cerr << "plenwise-cli: the output could not be written: " << reason << "\n";
+        std::cerr << cli::Tr("plenwise-cli: the output could not be written: %1", {reason}) << "\n";
         if (result != cli::kExitUsage) {
             result = cli::kExitFailed;
         }

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "cli/cli.h"
+#include "cli/translation.h"
 #include "cli/fleet.h"
 #include "cli/metrics.h"
 #include "common/service_log.h"
@@ -57,7 +58,7 @@ std::string CollectMetrics(FleetSurvey& survey, std::optional<Clock::time_point>
         // missing.
         for (const ServerRows& server : servers) {
             if (!server.answered) {
-                PrintError(TerminalText(server.server) + ": the print server does not answer");
+                PrintError(Tr("%1: the print server does not answer", {TerminalText(server.server)}));
             }
         }
     }
@@ -67,7 +68,7 @@ std::string CollectMetrics(FleetSurvey& survey, std::optional<Clock::time_point>
     const std::vector<ServiceRecord> log = ReadServiceLog(path, nullptr, &error);
     logRead = error.empty();
     if (!logRead) {
-        PrintError(TerminalText(path) + " cannot be read: " + error);
+        PrintError(Tr("%1 cannot be read: %2", {TerminalText(path), error}));
     }
     return MetricsText(servers, log, ServerNameOf(""), seconds);
 }
@@ -193,7 +194,7 @@ void Answer(int fd, FleetSurvey& survey) {
 int Serve(FleetSurvey& survey, const std::string& listen) {
     const std::optional<sockaddr_in> address = ListenAddress(listen);
     if (!address) {
-        PrintError("--listen takes PORT or ADDRESS:PORT, an IPv4 address such as 127.0.0.1:9464");
+        PrintError(Tr("--listen takes PORT or ADDRESS:PORT, an IPv4 address such as 127.0.0.1:9464"));
         return kExitUsage;
     }
     const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -201,7 +202,7 @@ int Serve(FleetSurvey& survey, const std::string& listen) {
     if (server < 0 || setsockopt(server, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
         bind(server, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 ||
         ::listen(server, static_cast<int>(kMostConnections)) != 0) {
-        PrintError(TerminalText(listen) + ": cannot listen there: " + std::strerror(errno));
+        PrintError(Tr("%1: cannot listen there: %2", {TerminalText(listen), std::strerror(errno)}));
         if (server >= 0) {
             close(server);
         }
@@ -212,8 +213,8 @@ int Serve(FleetSurvey& survey, const std::string& listen) {
     getsockname(server, reinterpret_cast<sockaddr*>(&bound), &size);
     char host[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &bound.sin_addr, host, sizeof host);
-    std::cerr << "plenwise-cli: serving the metrics at http://" << host << ":"
-              << ntohs(bound.sin_port) << "/metrics\n";
+    PrintError(Tr("serving the metrics at http://%1:%2/metrics",
+                  {host, std::to_string(ntohs(bound.sin_port))}));
     // A first survey, so that the first scrape finds what is known.
     survey.Start();
     std::atomic<size_t> connections = 0;
@@ -228,7 +229,7 @@ int Serve(FleetSurvey& survey, const std::string& listen) {
             if (errno == EINTR || errno == ECONNABORTED) {
                 continue;
             }
-            PrintError(std::string("the metrics endpoint stopped: ") + std::strerror(errno));
+            PrintError(Tr("the metrics endpoint stopped: %1", {std::strerror(errno)}));
             close(server);
             // The scrapes under way use the survey, and each ends within its bounds.
             while (connections > 0) {
@@ -259,7 +260,7 @@ int Serve(FleetSurvey& survey, const std::string& listen) {
 
 int RunMetrics(Cli& cli, const Arguments& arguments) {
     if (arguments.Has(kOptionListen) && arguments.Has(kOptionTextfile)) {
-        PrintError("metrics takes --textfile or --listen, not both");
+        PrintError(Tr("metrics takes --textfile or --listen, not both"));
         return kExitUsage;
     }
     if (!cli.LoadHub()) {
@@ -280,7 +281,7 @@ int RunMetrics(Cli& cli, const Arguments& arguments) {
     options.newMode = 0644;  // the node exporter may run as a user of its own
     std::string error;
     if (!sys::ReplaceUserFile(path, text, options, &error)) {
-        PrintError(TerminalText(path) + " was not written: " + error);
+        PrintError(Tr("%1 was not written: %2", {TerminalText(path), error}));
         return kExitFailed;
     }
     return logRead ? kExitDone : kExitFailed;

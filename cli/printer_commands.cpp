@@ -20,7 +20,7 @@ namespace cli {
 namespace {
 
 // The state of a server that does not answer, in place of its queues.
-constexpr const char* kServerDown = "server down";
+constexpr const char* kServerDown = TR_NOOP("server down");
 
 std::string JsonRow(const QueueRow& row, const std::string& server) {
     const bool answers = row.state != PrinterState::NoAnswer;
@@ -42,27 +42,28 @@ std::string JsonServerDown(const std::string& server) {
 }
 
 void PrintTable(const std::vector<ServerRows>& servers) {
-    const std::vector<std::string> heads = {"QUEUE",    "DRIVER",  "FAMILY", "STATE",
-                                            "FIRMWARE", "INK SET", "SERVER"};
+    const std::vector<std::string> heads = {Tr("QUEUE"),    Tr("DRIVER"),  Tr("FAMILY"),
+                                            Tr("STATE"),    Tr("FIRMWARE"), Tr("INK SET"),
+                                            Tr("SERVER")};
     std::vector<std::vector<std::string>> cells;
     for (const ServerRows& server : servers) {
         if (!server.answered && server.rows.empty()) {
-            cells.push_back({"-", "-", "-", kServerDown, "-", "-", TerminalText(server.server)});
+            cells.push_back({"-", "-", "-", Tr(kServerDown), "-", "-", TerminalText(server.server)});
         }
         for (const QueueRow& row : server.rows) {
             cells.push_back(
                 {TerminalText(row.queue), TerminalText(row.driver), std::to_string(row.family),
-                 StateName(row.state), row.firmware.empty() ? "-" : TerminalText(row.firmware),
+                 Tr(StateName(row.state)), row.firmware.empty() ? "-" : TerminalText(row.firmware),
                  row.inkSet < 0 ? "-" : std::to_string(row.inkSet), TerminalText(server.server)});
         }
     }
     std::vector<size_t> widths;
     for (const std::string& head : heads) {
-        widths.push_back(head.size());
+        widths.push_back(TerminalWidth(head));
     }
     for (const auto& line : cells) {
         for (size_t i = 0; i < line.size(); ++i) {
-            widths[i] = std::max(widths[i], line[i].size());
+            widths[i] = std::max(widths[i], TerminalWidth(line[i]));
         }
     }
     auto print = [&](const std::vector<std::string>& line) {
@@ -70,7 +71,7 @@ void PrintTable(const std::vector<ServerRows>& servers) {
         for (size_t i = 0; i < line.size(); ++i) {
             text += line[i];
             if (i + 1 < line.size()) {
-                text += std::string(widths[i] - line[i].size() + 2, ' ');
+                text += std::string(widths[i] - TerminalWidth(line[i]) + 2, ' ');
             }
         }
         std::cout << text << "\n";
@@ -95,7 +96,7 @@ bool ReadyWithVersion(const UiTextTable& texts, PrinterQueries& queries,
 
 bool ReadFirmwareFile(const std::string& path, FirmwareVersion& fileVersion, uint64_t& size) {
     if (!ReadFileVersion(path, fileVersion, &size)) {
-        PrintError(TerminalText(path) + ": the firmware file cannot be read");
+        PrintError(Tr("%1: the firmware file cannot be read", {TerminalText(path)}));
         return false;
     }
     return true;
@@ -155,7 +156,7 @@ int RunList(Cli& cli, const Arguments& arguments) {
     }
     for (const ServerRows& server : servers) {
         if (!server.answered && (anyAnswered || servers.size() > 1)) {
-            PrintError(TerminalText(server.server) + ": the print server does not answer");
+            PrintError(Tr("%1: the print server does not answer", {TerminalText(server.server)}));
         }
     }
     if (!anyAnswered) {
@@ -185,8 +186,10 @@ int RunClean(Cli& cli, const Arguments& arguments) {
     }
     // The cleaning travels as a job of the queue: one that takes none is not the printer's fault.
     if (!served->queue.acceptingJobs) {
-        PrintError(TerminalText(queue) +
-                   ": the print queue does not accept jobs (cupsaccept lets it take them again)");
+        PrintError(
+            Tr("%1: the print queue does not accept jobs (cupsaccept lets it take them "
+               "again)",
+               {TerminalText(queue)}));
         return kExitFailed;
     }
     QueueLink link(queue);
@@ -197,8 +200,8 @@ int RunClean(Cli& cli, const Arguments& arguments) {
         PrintNotReachedFromHere(arguments, served->queue);
         return kExitFailed;
     }
-    std::cout << TerminalText(queue)
-              << ": the power cleaning was sent; the printer now cleans its heads.\n";
+    std::cout << Tr("%1: the power cleaning was sent; the printer now cleans its heads.\n",
+                    {TerminalText(queue)});
     return kExitDone;
 }
 
@@ -227,7 +230,7 @@ int RunFirmwareCheck(Cli& cli, const Arguments& arguments) {
         case FirmwareFit::Fits:
             break;
     }
-    std::cout << "The file can be downloaded to this printer.\n";
+    std::cout << Tr("The file can be downloaded to this printer.\n");
     return kExitDone;
 }
 

@@ -49,7 +49,8 @@ std::unique_ptr<SettingsHost> StartSettings(Cli& cli, const std::string& queue) 
     }
     const std::optional<Cli::MediaModule> module = cli.MediaModuleOf(served->modelKey);
     if (!module) {
-        PrintError(TerminalText(queue) + ": its printer model keeps no custom media settings");
+        PrintError(
+            Tr("%1: its printer model keeps no custom media settings", {TerminalText(queue)}));
         return nullptr;
     }
     const std::optional<std::string> dataFile = cli.DataFile(module->dataFile);
@@ -59,9 +60,10 @@ std::unique_ptr<SettingsHost> StartSettings(Cli& cli, const std::string& queue) 
     // Reading the driver's files would make a machine folder at a mistyped PLENWISE_MACHINE.
     const std::string machine = machine::MachineFolder();
     if (!std::filesystem::is_directory(machine)) {
-        PrintError(TerminalText(machine) +
-                   " does not exist: the printer driver is not installed there (PLENWISE_MACHINE "
-                   "names the folder)");
+        PrintError(
+            Tr("%1 does not exist: the printer driver is not installed there "
+               "(PLENWISE_MACHINE names the folder)",
+               {TerminalText(machine)}));
         return nullptr;
     }
     auto host = std::make_unique<SettingsHost>(*module->variant, queue);
@@ -70,7 +72,8 @@ std::unique_ptr<SettingsHost> StartSettings(Cli& cli, const std::string& queue) 
             PrintNotInstalled(*dataFile, kDamagedDataFile);
             return nullptr;
         case SettingsHost::Start::NoSettings:
-            PrintError(TerminalText(queue) + ": its printer model keeps no custom media settings");
+            PrintError(
+                Tr("%1: its printer model keeps no custom media settings", {TerminalText(queue)}));
             return nullptr;
         case SettingsHost::Start::NoMediaConfiguration:
             PrintText(std::cerr, host->Texts().GetText(kNoMediaConfigurationText));
@@ -114,7 +117,7 @@ int RunSettingsList(Cli& cli, const Arguments& arguments) {
     std::vector<std::string> names;
     host->Store().ListUserNames(kMostUserSettings, names);
     if (names.empty()) {
-        std::cout << TerminalText(queue) << ": no custom media settings are registered.\n";
+        std::cout << Tr("%1: no custom media settings are registered.\n", {TerminalText(queue)});
         return kExitDone;
     }
     const UtilDataFile& texts = host->Texts();
@@ -149,11 +152,12 @@ int RunSettingsExport(Cli& cli, const Arguments& arguments) {
     host->Store().ListUserNames(kMostUserSettings, names);
     if (std::find(names.begin(), names.end(), name) == names.end() || !host->LoadSetting(name)) {
         const auto longest = static_cast<size_t>(host->Store().LongestName());
-        PrintError(TerminalText(queue) + ": no custom media setting is named \"" +
-                   TerminalText(name) + "\"" +
-                   (name.size() > longest
-                        ? " (a name holds at most " + std::to_string(longest) + " bytes)"
-                        : ""));
+        PrintError(name.size() > longest
+                       ? Tr("%1: no custom media setting is named \"%2\" (a name holds at most %3 "
+                            "bytes)",
+                            {TerminalText(queue), TerminalText(name), std::to_string(longest)})
+                       : Tr("%1: no custom media setting is named \"%2\"",
+                            {TerminalText(queue), TerminalText(name)}));
         return kExitFailed;
     }
     // The selection page offers no setting of a media the data file does not know.
@@ -172,8 +176,9 @@ int RunSettingsExport(Cli& cli, const Arguments& arguments) {
             return kExitFailed;
         case util::ExportTarget::ReplacesSetting:
             if (!arguments.Has(kOptionReplace)) {
-                PrintError(TerminalText(path) + " already holds a setting named \"" +
-                           TerminalText(name) + "\": add --replace to replace it");
+                PrintError(
+                    Tr("%1 already holds a setting named \"%2\": add --replace to replace it",
+                       {TerminalText(path), TerminalText(name)}));
                 return kExitFailed;
             }
             break;
@@ -184,8 +189,8 @@ int RunSettingsExport(Cli& cli, const Arguments& arguments) {
         PrintText(std::cerr, texts.GetText(kExportNotWrittenText));
         return kExitFailed;
     }
-    std::cout << "\"" << TerminalText(name) << "\" of " << TerminalText(queue) << " is exported to "
-              << TerminalText(path) << ".\n";
+    std::cout << Tr("\"%1\" of %2 is exported to %3.\n",
+                    {TerminalText(name), TerminalText(queue), TerminalText(path)});
     return kExitDone;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iostream>
 
+#include "cli/translation.h"
+
 namespace cli {
 
 namespace {
@@ -54,14 +56,15 @@ std::string TerminalWait::Bar(uint32_t elapsedMs, uint32_t totalMs) {
     std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] ";
     const std::string number = std::to_string(percent);
     return bar + std::string(3 - std::min<size_t>(3, number.size()), ' ') + number + " %  " +
-           std::to_string(leftSeconds) + " s left";
+           Tr("%1 s left", {std::to_string(leftSeconds)});
 }
 
 void TerminalWait::Begin() {
     interruptRequested = 0;
     // Before the wait, Ctrl-C ends the program as usual: nothing has been sent that needs it.
     Catch(SIGINT, OnInterrupt, previousInterrupt_);
-    out_ << "The printer takes the firmware: keep it switched on. Ctrl-C ends the wait early.\n";
+    out_ << Tr(
+        "The printer takes the firmware: keep it switched on. Ctrl-C ends the wait early.\n");
     out_.flush();
 }
 
@@ -89,10 +92,10 @@ void TerminalWait::End() {
         out_ << "\n";
     }
     if (Abandoned()) {
-        out_ << "The wait was ended by a signal; the printer's version is not read.\n";
+        out_ << Tr("The wait was ended by a signal; the printer's version is not read.\n");
     } else {
-        out_ << (interrupted_ ? "The wait was ended early; reading the printer's version.\n"
-                              : "Reading the printer's version.\n");
+        out_ << (interrupted_ ? Tr("The wait was ended early; reading the printer's version.\n")
+                              : Tr("Reading the printer's version.\n"));
     }
     out_.flush();
 }

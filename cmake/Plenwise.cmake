@@ -66,27 +66,51 @@ function(plenwise_module name)
   install(TARGETS ${name} LIBRARY DESTINATION ${PLENWISE_INSTALL_DIR})
 endfunction()
 
+# The languages of po/LINGUAS, one po/<language>.po each: each module gets <module>.<language>.dat
+# beside <module>.dat, the CLI a message catalogue, the launcher entry and the software-centre
+# metadata their translations.
+file(STRINGS ${PROJECT_SOURCE_DIR}/po/LINGUAS PLENWISE_LANGUAGES REGEX "^[^#]")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/po/LINGUAS)
+find_program(MSGFMT msgfmt REQUIRED)
+
 # plenwise_data_file(<module> SOURCES <text file>...)
-# Compiles the readable tables of resources/<module>/ into <module>.dat beside the module.
+# Compiles the readable tables of resources/<module>/ into <module>.dat beside the module, and
+# with each language's catalogue into <module>.<language>.dat.
 function(plenwise_data_file module)
   cmake_parse_arguments(ARG "" "KIND" "SOURCES" ${ARGN})
-  set(out ${PLENWISE_OUT}/${module}.dat)
   set(inputs)
   foreach(src ${ARG_SOURCES})
     list(APPEND inputs ${CMAKE_CURRENT_SOURCE_DIR}/${src})
   endforeach()
+  set(out ${PLENWISE_OUT}/${module}.dat)
   add_custom_command(OUTPUT ${out}
     COMMAND datc --kind ${ARG_KIND} --out ${out} ${inputs}
     DEPENDS datc ${inputs}
     COMMENT "Compiling ${module}.dat")
-  add_custom_target(${module}_dat ALL DEPENDS ${out})
-  install(FILES ${out} DESTINATION ${PLENWISE_INSTALL_DIR})
+  set(outputs ${out})
+  foreach(language ${PLENWISE_LANGUAGES})
+    set(po ${PROJECT_SOURCE_DIR}/po/${language}.po)
+    set(out ${PLENWISE_OUT}/${module}.${language}.dat)
+    add_custom_command(OUTPUT ${out}
+      COMMAND datc --kind ${ARG_KIND} --out ${out} --po ${po} ${inputs}
+      DEPENDS datc ${inputs} ${po}
+      COMMENT "Compiling ${module}.${language}.dat")
+    list(APPEND outputs ${out})
+    # The catalogue must translate every text, and each translation must fit and end as the
+    # English does.
+    add_test(NAME catalogue_${language}_${module}
+      COMMAND datc --kind ${ARG_KIND} --out ${CMAKE_CURRENT_BINARY_DIR}/complete.${language}.dat
+              --po ${po} --complete ${inputs})
+  endforeach()
+  add_custom_target(${module}_dat ALL DEPENDS ${outputs})
+  install(FILES ${outputs} DESTINATION ${PLENWISE_INSTALL_DIR})
 endfunction()
 
 # plenwise_test(<name> SOURCES ... [LIBS ...] [ENV ...])
 # One GoogleTest executable per area, run by CTest offscreen. CUPS_SERVER names no scheduler, so
 # that no test reaches the system's own; tests that need one start a private one. The service
-# log of the functions the tests run goes into the build tree, never into the user's own.
+# log of the functions the tests run goes into the build tree, never into the user's own. The
+# tests speak English whatever the developer's locale; those of a language set it themselves.
 function(plenwise_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;ENV;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -101,5 +125,5 @@ function(plenwise_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CUPS_SERVER=/nonexistent/plenwise-no-scheduler;PLENWISE_OUT=${PLENWISE_OUT};PLENWISE_SOURCE=${PROJECT_SOURCE_DIR};XDG_STATE_HOME=${CMAKE_BINARY_DIR}/tests/state;${ARG_ENV}")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;CUPS_SERVER=/nonexistent/plenwise-no-scheduler;PLENWISE_OUT=${PLENWISE_OUT};PLENWISE_SOURCE=${PROJECT_SOURCE_DIR};XDG_STATE_HOME=${CMAKE_BINARY_DIR}/tests/state;LANGUAGE=;LC_ALL=;LC_MESSAGES=;LANG=;${ARG_ENV}")
 endfunction()

@@ -83,7 +83,7 @@ void PageFrame::HandBack(intptr_t lParam) {
 }
 
 bool PageFrame::LoadDataFile(UiTextTable& tables, const std::string& modulePath) {
-    tables.Load(DataFilePath(modulePath));
+    tables.Load(LocalizedDataFilePath(modulePath));
     if (tables.Complete()) {
         return true;
     }

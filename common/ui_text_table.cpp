@@ -1,6 +1,7 @@
 #include "common/ui_text_table.h"
 
 #include <array>
+#include <filesystem>
 #include <istream>
 #include <new>
 #include <utility>
@@ -59,6 +60,22 @@ std::string RecordTable::StringAt(int32_t index, std::size_t offset, std::size_t
     std::size_t length = 0;
     while (length < capacity && field[length] != std::byte{0}) {
         ++length;
+    }
+    if (length == capacity) {
+        // A string that fills its field must not end inside a character: drop the lead and
+        // continuation bytes of a sequence that the field's end cuts short.
+        auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(field[i]); };
+        std::size_t lead = length;
+        while (lead > 0 && length - lead < 4 && (byteAt(lead - 1) & 0xC0) == 0x80) {
+            --lead;
+        }
+        if (lead > 0 && byteAt(lead - 1) >= 0xC0) {
+            const unsigned char first = byteAt(lead - 1);
+            const std::size_t needed = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : 2;
+            if (length - (lead - 1) < needed) {
+                length = lead - 1;
+            }
+        }
     }
     return std::string(reinterpret_cast<const char*>(field), length);
 }
@@ -138,6 +155,23 @@ std::string DataFilePath(const std::string& modulePath) {
     const auto dot = modulePath.rfind('.');
     const auto base = dot != std::string::npos && dot > 0 ? modulePath.substr(0, dot) : modulePath;
     return base + ".dat";
+}
+
+std::string LocalizedDataFilePath(const std::string& modulePath,
+                                  const std::vector<std::string>& languages) {
+    const std::string english = DataFilePath(modulePath);
+    const std::string base = english.substr(0, english.size() - 4);
+    for (const std::string& language : languages) {
+        if (sys::IsEnglish(language)) {
+            break;
+        }
+        std::error_code failed;
+        if (const std::string path = base + "." + language + ".dat";
+            std::filesystem::is_regular_file(path, failed)) {
+            return path;
+        }
+    }
+    return english;
 }
 
 void HubTables::Load(const std::string& path) {

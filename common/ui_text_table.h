@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/language.h"
+
 // One table of a data file: its fixed-size records in file order, kept in one block.
 // Reading a field of a record or an offset outside the table yields 0 or "".
 class RecordTable {
@@ -85,6 +87,12 @@ std::string ToCrLf(const std::string& text);
 // A module's data file: its path without the extension (cut before the last '.', when that
 // stands after the first character), followed by ".dat".
 std::string DataFilePath(const std::string& modulePath);
+
+// The module's data file in the operator's language: <base>.<language>.dat beside DataFilePath for
+// the first wanted language that has one, else the English DataFilePath itself.
+std::string LocalizedDataFilePath(
+    const std::string& modulePath,
+    const std::vector<std::string>& languages = sys::OperatorLanguages());
 
 // The hub's data file: texts, then the function table, then the printer-model table.
 class HubTables : public UiTextTable {

@@ -8,7 +8,7 @@ readonly PACKAGES=(
     qt6-base-dev qt6-qpa-plugins libcups2-dev zlib1g-dev
     googletest libgtest-dev libgmock-dev
     cups-daemon cups-client
-    fonts-ipafont-gothic
+    fonts-ipafont-gothic gettext qt6-translations-l10n
     snmp
     poppler-utils
     qt6-svg-dev scdoc desktop-file-utils appstream man-db libxml2-utils

@@ -6,7 +6,9 @@
 # and copies the chosen screenshots. They are committed only because the README shows them: run
 # this after changing a page they show, and commit what it wrote. A second set, on a screen
 # scaled by 2 (QT_SCALE_FACTOR=2), goes into docs/screenshots/scale-2/: every page must keep its
-# controls inside the window and its texts whole there too.
+# controls inside the window and its texts whole there too. Every page the walkthrough shows is
+# also taken in each translated language (po/*.po), into docs/screenshots/<language>/: German
+# texts run longer, and Japanese needs its font, so look at every page after a change of either.
 set -euo pipefail
 readonly SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 readonly TARGET=$SOURCE_DIR/docs/screenshots
@@ -22,14 +24,23 @@ trap 'PLENWISE_WORLD="$work/world" "$SOURCE_DIR/scripts/world.sh" down >/dev/nul
 # As root the scheduler runs backends as lp, which must reach the world inside.
 chmod 0755 "$work"
 mkdir -p "$work/home" "$work/shots" "$work/shots-2"
-# Runs the demo with the screen scale given, its screenshots into the folder given.
+# Runs the demo with the screen scale given, its screenshots into the folder given, in the
+# language given (English when none).
 demo() {
     env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u QT_FONT_DPI \
+        -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG ${3:+LANGUAGE=$3} \
         QT_SCALE_FACTOR="$1" HOME="$work/home" PLENWISE_WORLD="$work/world" \
         PLENWISE_SCREENSHOTS="$2" "$SOURCE_DIR/scripts/demo.sh"
 }
 demo 1 "$work/shots"
 demo 2 "$work/shots-2"
+languages=()
+for po in "$SOURCE_DIR"/po/*.po; do
+    language=$(basename "$po" .po)
+    languages+=("$language")
+    mkdir -p "$work/shots-$language"
+    demo 1 "$work/shots-$language" "$language"
+done
 
 mkdir -p "$TARGET/scale-2"
 for shot in "${CHOSEN[@]}"; do
@@ -38,4 +49,12 @@ for shot in "${CHOSEN[@]}"; do
         cp "$work/${set%%:*}/$shot" "${set#*:}/$shot"
     done
 done
-echo "screenshots.sh: ${CHOSEN[*]} refreshed in $TARGET and $TARGET/scale-2" >&2
+for language in "${languages[@]}"; do
+    ls "$work/shots-$language"/*.png >/dev/null 2>&1 ||
+        { echo "screenshots.sh: the demo made no screenshots in $language" >&2; exit 1; }
+    rm -rf "$TARGET/$language"
+    mkdir -p "$TARGET/$language"
+    cp "$work/shots-$language"/*.png "$TARGET/$language/"
+done
+echo "screenshots.sh: ${CHOSEN[*]} refreshed in $TARGET and $TARGET/scale-2," \
+    "every page in ${languages[*]/#/$TARGET/}" >&2

@@ -42,7 +42,7 @@ SelectDlg::~SelectDlg() {
 bool SelectDlg::OnInitDialog() {
     // The notify message number is known once the main window has set it, just before creation.
     BindMessage(notifyMessage_, [this](uintptr_t, intptr_t lParam) { OnNotify(lParam); });
-    std::string dataFile = DataFilePath(modulePath_);
+    std::string dataFile = LocalizedDataFilePath(modulePath_);
     basePath_ = dataFile.substr(0, dataFile.size() - 4);  // without ".dat"
     tables_.Load(dataFile);
     if (!tables_.Complete()) {

@@ -23,7 +23,7 @@ PLENWISE_EXPORT int StartWizard() {
     }
     if (lock != ui::SingleInstance::Lock::Taken) {
         UiTextTable texts;
-        texts.Load(DataFilePath(modulePath));
+        texts.Load(LocalizedDataFilePath(modulePath));
         std::cerr << "plenwise: " << instance.Problem() << "\n";
         ui::AppMessageBox(texts.GetText(kCannotLockText) + "\n" + instance.Problem(),
                           ui::kMbIconStop);

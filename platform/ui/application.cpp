@@ -4,10 +4,14 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/system/message_catalogue.h"
+#include "platform/system/module.h"
 #include "platform/ui/dialog_impl.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/step_runner.h"
@@ -81,6 +85,22 @@ void SubstitutePageFont() {
     QFont::insertSubstitutions(QStringLiteral("MS PGothic"), gothic);
 }
 
+// The standard dialogs and buttons that Qt draws, in the language of the program's own messages
+// where the system has Qt's translation of it.
+void LoadQtTranslation() {
+    const std::string& language = sys::MessageCatalogueLanguage();
+    if (language.empty()) {
+        return;
+    }
+    auto* translator = new QTranslator(qApp);
+    if (translator->load(QStringLiteral("qtbase_") + QString::fromStdString(language),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+    } else {
+        delete translator;
+    }
+}
+
 std::string TakeStepOption(int& argc, char** argv) {
     std::string file;
     for (int i = 1; i < argc; ++i) {
@@ -108,6 +128,10 @@ Application::Application(int& argc, char** argv) {
     SubstitutePageFont();
     new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // After Qt has set the locale from the environment, which would undo the catalogue's.
+    const std::string program = sys::ExecutablePath();
+    sys::UseMessageCatalogue(program.substr(0, program.rfind('/') + 1));
+    LoadQtTranslation();
     auto* router = new KeyRouter;
     router->setParent(qApp);
     qApp->installEventFilter(router);

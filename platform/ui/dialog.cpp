@@ -29,6 +29,7 @@
 #include <QSlider>
 #include <optional>
 
+#include "platform/system/message_catalogue.h"
 #include "platform/ui/dialog_impl.h"
 #include "platform/ui/window_registry.h"
 
@@ -361,7 +362,8 @@ void DialogImpl::CreateControls() {
         }
         widget->setVisible((control.styles & style::kHidden) == 0);
         if (!control.text.empty()) {
-            SetWindowText(handle, control.text);
+            // A caption the template carries itself, where the module's data file has no text.
+            SetWindowText(handle, sys::TranslatedMessage(control.text.c_str()));
         }
         if (widget->focusPolicy() != Qt::NoFocus) {
             widget->installEventFilter(watcher);

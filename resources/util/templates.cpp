@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/system/message_catalogue.h"
+
 namespace util {
 
 using ui::ControlKind;
@@ -71,7 +73,7 @@ const ui::DialogTemplate& ServiceMenuTemplate() {
         Page(3001,
              {
                  {ControlKind::Static, 3000, 20, 16, 320, 14, kLabel | style::kHeading, 0,
-                  "Choose the service to run:"},
+                  TR_NOOP("Choose the service to run:")},
                  {ControlKind::CheckBox, 3005, 40, 56, 290, 14},
                  {ControlKind::CheckBox, 3001, 40, 80, 290, 14},
              },

@@ -732,6 +732,31 @@ TEST_F(CliTest, UsageErrorsEndWithTwoAndHelpWithNothing) {
     }
 }
 
+TEST_F(CliTest, MessagesAndDataFileTextsAreInTheWantedLanguageElseEnglish) {
+    const struct {
+        const char* environment;
+        const char* usage;     // what help starts with
+        const char* unknown;   // the usage error's first line
+        const char* noSystem;  // the hub data file's text, on standard error
+    } cases[] = {
+        {"LANGUAGE=de", "Aufruf: plenwise-cli ", "plenwise-cli: unbekannter Befehl \"frob\"",
+         "Plenwise erreicht das Drucksystem (CUPS) nicht."},
+        {"LANGUAGE=fr:ja LANG=de_DE.UTF-8", "使用法: plenwise-cli ",
+         "plenwise-cli: 不明なコマンド \"frob\"", "印刷システム(CUPS)に接続できません。"},
+        {"LANGUAGE=fr", "Usage: plenwise-cli ", "plenwise-cli: unknown command \"frob\"",
+         "Plenwise cannot reach the print system (CUPS)."},
+        {"LC_ALL=C LANGUAGE=de", "Usage: plenwise-cli ", "plenwise-cli: unknown command \"frob\"",
+         "Plenwise cannot reach the print system (CUPS)."},
+    };
+    for (const auto& [environment, usage, unknown, noSystem] : cases) {
+        EXPECT_TRUE(Cli("--help", environment).out.starts_with(usage)) << environment;
+        EXPECT_EQ(Lines(Cli("frob", environment).err).front(), unknown) << environment;
+        const CliResult list =
+            Cli("list", std::string(environment) + " CUPS_SERVER=" + scratch_ / "none.sock");
+        EXPECT_EQ(Lines(list.err).front(), noSystem) << environment;
+    }
+}
+
 // A save over an existing setting through the real program, for each printer family: with every
 // write, fsync, rename and close of the settings file failing in turn, and with the program
 // killed across the file's bytes, the file is the old one or the new one, as the exit says.

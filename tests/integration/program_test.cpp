@@ -45,8 +45,9 @@ class ProgramTest : public ::testing::Test {
         for (const auto& entry : fs::directory_iterator(Env("PLENWISE_OUT"))) {
             std::string name = entry.path().filename().string();
             if (name == "plenwise" || name.find(".so") != std::string::npos ||
-                name.ends_with(".dat") || name.ends_with(".bmp")) {
-                fs::copy_file(entry.path(), install_ / name, fs::copy_options::overwrite_existing);
+                name.ends_with(".dat") || name.ends_with(".bmp") || name == "locale") {
+                fs::copy(entry.path(), install_ / name,
+                         fs::copy_options::overwrite_existing | fs::copy_options::recursive);
             }
         }
         fs::remove(install_ / "util.so");
@@ -56,8 +57,8 @@ class ProgramTest : public ::testing::Test {
         realInstall_ = root_ / "real";
         fs::create_directories(realInstall_);
         for (const auto& entry : fs::directory_iterator(install_)) {
-            fs::copy_file(entry.path(), realInstall_ / entry.path().filename(),
-                          fs::copy_options::overwrite_existing);
+            fs::copy(entry.path(), realInstall_ / entry.path().filename(),
+                     fs::copy_options::overwrite_existing | fs::copy_options::recursive);
         }
         fs::copy_file(TEST_PLUGIN, install_ / "upkeep.so", fs::copy_options::overwrite_existing);
         for (const char* plugin : {"upkeep.so", "fwload.so", "util.so", "altutil.so"}) {
@@ -205,6 +206,32 @@ click 1000
     }
     int status = pclose(running);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << firstOutput;
+}
+
+TEST_F(ProgramTest, PagesAndBoxesAreInTheWantedLanguageAndEnglishWithoutOne) {
+    struct Case {
+        const char* language;
+        const char* next;     // the selection page's button, from the hub's data file
+        const char* heading;  // the service menu's, from the page template
+        const char* leave;    // util's box, from its data file
+    };
+    for (const Case& c : {
+             Case{"de", "Weiter >", "Wählen Sie die Servicefunktion:",
+                  "Das Programm jetzt verlassen?\\nNicht gespeicherte Werte gehen verloren."},
+             Case{"fr:ja", "次へ >", "実行するサービスを選択してください:",
+                  "ユーティリティを終了しますか?\\n保存していない値は失われます。"},
+             Case{"fr", "Next >", "Choose the service to run:",
+                  "Leave the utility now?\\nValues that you have not saved are lost."},
+         }) {
+        const std::string steps = std::string("answer-box 1\nwait 1000\nexpect-text 1001 \"") +
+                                  c.next +
+                                  "\"\nselect 1003 WL4000\nselect-index 1004 1\nclick 1001\n"
+                                  "wait 3001\nexpect-text 3000 \"" +
+                                  c.heading + "\"\nclick 2002\nexpect-box * \"" + c.leave + "\"\n";
+        const RunResult run = Shell(std::string("export LANGUAGE=") + c.language + " && " +
+                                    Command(steps, "language.steps", realInstall_));
+        EXPECT_EQ(run.exitCode, 0) << c.language << "\n" << run.output;
+    }
 }
 
 TEST_F(ProgramTest, AnUnreadableLockIsStaleAndAnUnusableOneIsToldNotSilent) {

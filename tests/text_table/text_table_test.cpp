@@ -77,6 +77,19 @@ TEST_F(TextTableTest, TextFillingTheWholeFieldEndsAtTheRecordEnd) {
     EXPECT_EQ(table.GetText(2), "next");
 }
 
+TEST_F(TextTableTest, TextFillingItsFieldNeverEndsInsideACharacter) {
+    // 128 bytes without a NUL, as a damaged or foreign file may hold them.
+    const std::string cut = std::string(126, 'x') + "\xE6\x97";          // 日 lacks a byte
+    const std::string whole = std::string(125, 'x') + "\xE6\x97\xA5";    // 日 complete
+    const std::string cutLong = std::string(125, 'x') + "\xF0\x9F\x98";  // a 4-byte one cut
+    UiTextTable table;
+    table.Load(
+        Write("m.dat", FileBytes().Int32(3).Text(1, cut).Text(2, whole).Text(3, cutLong).Bytes()));
+    EXPECT_EQ(table.GetText(1), std::string(126, 'x'));
+    EXPECT_EQ(table.GetText(2), whole);
+    EXPECT_EQ(table.GetText(3), std::string(125, 'x'));
+}
+
 TEST_F(TextTableTest, TruncatedFileLeavesZeroRecordsThatNumberZeroMatches) {
     // Three records announced, one and a half present.
     UiTextTable table;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <initializer_list>
+#include <set>
+
+#include "tools/datc/catalogue.h"
 
 namespace datc {
 namespace {
@@ -202,8 +205,10 @@ bool DataSource::SectionAllowed(Section section) const {
     return false;
 }
 
-bool DataSource::AddSource(const std::string& name, std::string_view content) {
+bool DataSource::AddSource(const std::string& name, std::string_view content,
+                           const std::string& module) {
     Records parsed;
+    std::string comment;  // the comment lines above the next record
     Section section = Section::None;
     const std::size_t errorsBefore = errors_.size();
     std::size_t lineNumber = 0;
@@ -218,6 +223,9 @@ bool DataSource::AddSource(const std::string& name, std::string_view content) {
             line.remove_suffix(1);
         }
         const auto trimmed = Trim(line);
+        if (!trimmed.empty() && trimmed.front() == '#') {
+            comment += std::string(Trim(trimmed.substr(1))) + '\n';
+        }
         if (trimmed.empty() || trimmed.front() == '#') {
             continue;
         }
@@ -241,12 +249,23 @@ bool DataSource::AddSource(const std::string& name, std::string_view content) {
             if (error) {
                 section = Section::None;  // its lines would only add follow-on errors
             }
+            comment.clear();
         } else if (section == Section::None) {
             error =
                 "line outside a valid section ([texts], [functions], [printer-models], "
                 "[media-types])";
         } else {
+            const std::size_t texts = parsed.texts.size();
+            const std::size_t functions = parsed.functions.size();
             error = ParseLine(section, trimmed, parsed);
+            const Origin origin{module, name + ":" + std::to_string(lineNumber + 1), comment};
+            if (parsed.texts.size() > texts) {
+                parsed.texts.back().origin = origin;
+            }
+            if (parsed.functions.size() > functions) {
+                parsed.functions.back().origin = origin;
+            }
+            comment.clear();
         }
         if (error) {
             errors_.push_back(name + ":" + std::to_string(lineNumber + 1) + ": " + *error);
@@ -274,7 +293,7 @@ std::optional<std::string> DataSource::ParseLine(Section section, std::string_vi
             if (auto error = ParseKeyAndNames(line, {"display name", "plug-in file"}, key, names)) {
                 return error;
             }
-            into.functions.push_back({key, names[0], names[1]});
+            into.functions.push_back({key, names[0], names[1], {}});
             return std::nullopt;
         case Section::PrinterModels:
             if (auto error = ParseKeyAndNames(line, {"driver name"}, key, names)) {
@@ -315,7 +334,7 @@ std::optional<std::string> DataSource::ParseText(std::string_view line, Records&
         std::ranges::any_of(into.texts, sameNumber)) {
         return "text number " + std::to_string(*number) + " is defined twice";
     }
-    into.texts.push_back({*number, std::string(text)});
+    into.texts.push_back({*number, std::string(text), {}});
     return std::nullopt;
 }
 
@@ -413,6 +432,87 @@ std::vector<std::uint8_t> DataSource::Encode() const {
         }
     }
     return out;
+}
+
+namespace {
+
+// The blanks and line breaks a text ends with.
+std::string_view Ending(std::string_view text) {
+    std::size_t end = text.size();
+    while (end > 0) {
+        if (text[end - 1] == ' ') {
+            --end;
+        } else if (end >= 2 && text.substr(end - 2, 2) == "\\n") {
+            end -= 2;
+        } else {
+            break;
+        }
+    }
+    return text.substr(end);
+}
+
+}  // namespace
+
+void DataSource::Translate(const Catalogue& catalogue, const std::string& catalogueName,
+                           const std::string& language, bool complete) {
+    auto translate = [&](std::string& value, const std::string& context, const std::string& what,
+                         std::size_t capacity) {
+        if (value.empty()) {
+            return;
+        }
+        const auto found = catalogue.Find(context, CatalogueText(value));
+        const std::string subject = what + " (" + language + ")";
+        std::optional<std::string> error;
+        std::string translated = found ? RecordText(*found) : std::string();
+        if (!found) {
+            error = complete ? std::optional<std::string>(subject + " is not translated")
+                             : std::nullopt;
+        } else if ((error = CheckValue(translated, capacity, subject))) {
+        } else if (complete && Ending(translated) != Ending(value)) {
+            error = subject + " must end as the English does, with \"" +
+                    std::string(Ending(value)) + "\"";
+        } else if (complete &&
+                   std::ranges::count(translated, '|') != std::ranges::count(value, '|')) {
+            error = subject + " must keep the English number of '|'";
+        }
+        if (error) {
+            errors_.push_back(catalogueName + ": " + context + ": " + *error);
+        } else if (found) {
+            value = std::move(translated);
+        }
+    };
+    for (auto& text : records_.texts) {
+        translate(text.text, text.origin.module + ":" + std::to_string(text.number),
+                  "text " + std::to_string(text.number), kTextCapacity);
+    }
+    for (auto& function : records_.functions) {
+        translate(function.name, function.origin.module + ":function",
+                  "function name \"" + function.name + "\"", kNameCapacity);
+    }
+}
+
+std::string DataSource::Template() const {
+    std::string pot;
+    std::set<std::string> written;  // a function name stands once per module
+    auto entry = [&](const Origin& origin, const std::string& context, const std::string& value) {
+        if (value.empty() || !written.insert(context + '\4' + value).second) {
+            return;
+        }
+        for (std::size_t start = 0; start < origin.comment.size();) {
+            const auto end = origin.comment.find('\n', start);
+            pot += "#. " + origin.comment.substr(start, end - start) + "\n";
+            start = end + 1;
+        }
+        pot += "#: " + origin.where + "\nmsgctxt " + PoQuoted(context) + "\nmsgid " +
+               PoQuoted(CatalogueText(value)) + "\nmsgstr \"\"\n\n";
+    };
+    for (const auto& text : records_.texts) {
+        entry(text.origin, text.origin.module + ":" + std::to_string(text.number), text.text);
+    }
+    for (const auto& function : records_.functions) {
+        entry(function.origin, function.origin.module + ":function", function.name);
+    }
+    return pot;
 }
 
 }  // namespace datc

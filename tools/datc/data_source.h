@@ -10,6 +10,8 @@
 
 namespace datc {
 
+class Catalogue;
+
 // Which tables a data file holds, and in which order they are written.
 enum class Kind {
     Hub,    // texts, functions, printer models
@@ -34,8 +36,11 @@ class DataSource {
   public:
     explicit DataSource(Kind kind);
 
-    // Parses one source; `name` is used in messages only. Returns false when it had errors.
-    bool AddSource(const std::string& name, std::string_view content);
+    // Parses one source; `name` is used in messages only, `module` names the module whose
+    // texts it holds (the context of its texts in the catalogues). Returns false when it had
+    // errors.
+    bool AddSource(const std::string& name, std::string_view content,
+                   const std::string& module = {});
 
     const std::vector<std::string>& Errors() const { return errors_; }
 
@@ -43,15 +48,35 @@ class DataSource {
     // fixed-size records in source order. Only meaningful when Errors() is empty.
     std::vector<std::uint8_t> Encode() const;
 
+    // Puts the catalogue's translation of `language` in place of every text and function name
+    // it translates; the rest stay English. A translation that does not fit its field or is not
+    // printable UTF-8 is an error naming the text and the language. With `complete`, so is a text
+    // the catalogue lacks, and a translation that does not end as the English does (message
+    // panes join texts without a separator) or has another number of '|' (file dialog filters).
+    void Translate(const Catalogue& catalogue, const std::string& catalogueName,
+                   const std::string& language, bool complete);
+
+    // The gettext template of every non-empty text and function name: context "<module>:<text
+    // number>" or "<module>:function", the English as msgid, the source comments above it.
+    std::string Template() const;
+
   private:
+    // Where a record came from, for the template: module, source line, comments above it.
+    struct Origin {
+        std::string module;
+        std::string where;
+        std::string comment;
+    };
     struct Text {
         std::int32_t number;
         std::string text;
+        Origin origin;
     };
     struct Function {
         std::uint32_t key;
         std::string name;
         std::string file;
+        Origin origin;
     };
     struct PrinterModel {
         std::uint32_t key;

@@ -1,6 +1,7 @@
 // datc: compiles the readable sources of a module's data file into the binary <module>.dat.
 //
-//   datc --kind <hub|texts|util> --out <file> <source>...
+//   datc --kind <hub|texts|util> --out <file> [--po <lang>.po [--complete]] <source>...
+//   datc --kind <hub|texts|util> --template --out <file.pot> <source>...
 //
 // A source is UTF-8 text made of sections; each section is one table of the data file. Sources
 // are read in command-line order, and a section may be resumed later in the same or another
@@ -29,6 +30,12 @@
 // names and files 255 (one byte is the NUL). Any error is reported as "source:line: message", no
 // output is written, and the exit status is 1 (2 for a bad command line). The binary layout is
 // described in docs/data-files.md.
+//
+// With --po, the texts and function names are those of the gettext catalogue of the language the
+// file is named for (po/de.po: "de"); what it lacks stays English, and with --complete that is an
+// error. Catalogue entries are found by the context "<module>:<text number>" (function names:
+// "<module>:function"), the module being the name of the folder of the text's source, and the
+// English text. --template writes the gettext template of the sources instead of a data file.
 
 #include <filesystem>
 #include <fstream>
@@ -38,11 +45,14 @@
 #include <string>
 #include <vector>
 
+#include "tools/datc/catalogue.h"
 #include "tools/datc/data_source.h"
 
 namespace {
 
-constexpr const char* kUsage = "usage: datc --kind <hub|texts|util> --out <file> <source>...\n";
+constexpr const char* kUsage =
+    "usage: datc --kind <hub|texts|util> --out <file> [--po <lang>.po [--complete]] <source>...\n"
+    "       datc --kind <hub|texts|util> --template --out <file.pot> <source>...\n";
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::error_code error;
@@ -63,7 +73,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 // Writes beside the target and renames, so that a failed run never leaves a half-written file
 // that the build would take as up to date.
-bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+bool WriteWholeFile(const std::string& path, std::string_view bytes) {
     const std::string temporary = path + ".part";
     std::error_code error;
     if (const auto directory = std::filesystem::path(path).parent_path(); !directory.empty()) {
@@ -71,8 +81,7 @@ bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
     }
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out) {
             std::filesystem::remove(temporary, error);
@@ -92,13 +101,21 @@ bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
 int main(int argc, char** argv) {
     std::optional<datc::Kind> kind;
     std::string outPath;
+    std::string poPath;
+    bool complete = false;
+    bool writeTemplate = false;
     std::vector<std::string> sources;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if ((argument == "--kind" || argument == "--out") && i + 1 < argc) {
+        if (argument == "--complete" || argument == "--template") {
+            (argument == "--complete" ? complete : writeTemplate) = true;
+        } else if ((argument == "--kind" || argument == "--out" || argument == "--po") &&
+                   i + 1 < argc) {
             const std::string value = argv[++i];
             if (argument == "--out") {
                 outPath = value;
+            } else if (argument == "--po") {
+                poPath = value;
             } else if (!(kind = datc::ParseKind(value))) {
                 std::cerr << "datc: unknown kind \"" << value << "\"\n" << kUsage;
                 return 2;
@@ -110,7 +127,8 @@ int main(int argc, char** argv) {
             sources.push_back(argument);
         }
     }
-    if (!kind || outPath.empty() || sources.empty()) {
+    if (!kind || outPath.empty() || sources.empty() || (complete && poPath.empty()) ||
+        (writeTemplate && !poPath.empty())) {
         std::cerr << kUsage;
         return 2;
     }
@@ -124,7 +142,23 @@ int main(int argc, char** argv) {
             readable = false;
             continue;
         }
-        data.AddSource(source, *content);
+        data.AddSource(source, *content,
+                       std::filesystem::path(source).parent_path().filename().string());
+    }
+    datc::Catalogue catalogue;
+    if (!poPath.empty() && readable) {
+        const auto content = ReadWholeFile(poPath);
+        if (!content) {
+            std::cerr << poPath << ": cannot read the file\n";
+            return 1;
+        }
+        if (!catalogue.Parse(poPath, *content)) {
+            for (const auto& error : catalogue.Errors()) {
+                std::cerr << error << '\n';
+            }
+            return 1;
+        }
+        data.Translate(catalogue, poPath, std::filesystem::path(poPath).stem().string(), complete);
     }
     for (const auto& error : data.Errors()) {
         std::cerr << error << '\n';
@@ -132,7 +166,12 @@ int main(int argc, char** argv) {
     if (!readable || !data.Errors().empty()) {
         return 1;
     }
-    if (!WriteWholeFile(outPath, data.Encode())) {
+    std::string bytes = data.Template();
+    if (!writeTemplate) {
+        const std::vector<std::uint8_t> encoded = data.Encode();
+        bytes.assign(encoded.begin(), encoded.end());
+    }
+    if (!WriteWholeFile(outPath, bytes)) {
         std::cerr << outPath << ": cannot write the data file\n";
         return 1;
     }
