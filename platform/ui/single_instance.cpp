@@ -17,6 +17,8 @@
 #include <cstring>
 #include <map>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/ui/window.h"
 
@@ -128,6 +130,7 @@ class SingleInstanceImpl {
     }
 
     ~SingleInstanceImpl() {
+        retired_.clear();
         for (auto& [fd, client] : clients_) {
             client.notifier.reset();
             ::close(fd);
@@ -183,6 +186,7 @@ class SingleInstanceImpl {
     }
 
     void Accept() {
+        retired_.clear();
         for (;;) {
             const int fd = ::accept4(server_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd < 0) {
@@ -197,6 +201,7 @@ class SingleInstanceImpl {
 
     // Reads what a client sent; a whole request is answered, anything else drops the client.
     void Serve(int fd) {
+        retired_.clear();
         Client& client = clients_[fd];
         char buffer[kLongestRequest + 1];
         const ssize_t got = ::read(fd, buffer, sizeof(buffer));
@@ -218,9 +223,10 @@ class SingleInstanceImpl {
             [[maybe_unused]] const ssize_t sent =
                 ::send(fd, kRaisedReply.data(), kRaisedReply.size(), MSG_NOSIGNAL);
         }
-        // The notifier is the sender of this very call: it is stilled now and goes later.
+        // The notifier is the sender of this very call: it is stilled now and deleted on the
+        // channel's next call, or with the instance.
         client.notifier->setEnabled(false);
-        client.notifier.release()->deleteLater();
+        retired_.push_back(std::move(client.notifier));
         clients_.erase(fd);
         ::close(fd);
     }
@@ -298,6 +304,7 @@ class SingleInstanceImpl {
         std::string received;
     };
     std::map<int, Client> clients_;
+    std::vector<std::unique_ptr<QSocketNotifier>> retired_;
 };
 
 SingleInstance::SingleInstance(const std::string& name)
