@@ -1,8 +1,10 @@
 // The baseline of the start-up benchmark: a bare Qt Widgets dialog with what the selection page
-// holds (two drop-down lists, two buttons), closed as soon as it is shown. Built a second time
-// with WITH_CUPS, it first lists the scheduler's queues with the one request Plenwise makes, its
-// printer list holding their names: what the print system's client costs any program.
-#ifdef WITH_CUPS
+// holds (two drop-down lists, two buttons), closed from its own event loop once shown. Built a
+// second time with WITH_CUPS, it first lists the scheduler's queues with the one request Plenwise
+// makes, its printer list holding their names: what the print system's client costs any program.
+// Built a third time with WITH_CUPS_DESTS, it fills that list from one cupsGetDests2 listing of
+// the default server instead, as any CUPS program lists its printers.
+#if defined(WITH_CUPS) || defined(WITH_CUPS_DESTS)
 #include <cups/cups.h>
 #endif
 
@@ -33,6 +35,13 @@ int main(int argc, char** argv) {
         printers->addItem(QString::fromUtf8(ippGetString(attribute, 0, nullptr)));
     }
     ippDelete(response);
+#elif defined(WITH_CUPS_DESTS)
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    for (int i = 0; i < count; ++i) {
+        printers->addItem(QString::fromUtf8(dests[i].name));
+    }
+    cupsFreeDests(count, dests);
 #else
     printers->addItem(QStringLiteral("WL4000"));
 #endif

@@ -10,6 +10,7 @@
 #   BENCH_FIRMWARE_MB=N       size of the firmware file (default 128)
 #   BENCH_SKIP_WAITS=1        leave out the two long waits (a minute and 85 s) of the idle checks
 #   BENCH_ONLY_FIRMWARE=1     only the firmware download and its baseline, in the default world
+#   BENCH_ONLY_START=1        only the starts with 13, 5 and 500 queues and their baselines
 #
 # Nothing here is a test: it asserts nothing, and its figures depend on the machine and its load
 # (shown at the start and the end). Measure on an otherwise quiet machine.
@@ -33,6 +34,8 @@ chmod 755 "$WORK"
 readonly MEASURE=$OUT/plenwise-bench-measure
 if [[ -n ${BENCH_ONLY_FIRMWARE:-} ]]; then
     readonly WORLDS=(default)
+elif [[ -n ${BENCH_ONLY_START:-} ]]; then
+    readonly WORLDS=(default served5 served500)
 else
     readonly WORLDS=(default served5 served500 served5000)
 fi
@@ -70,6 +73,8 @@ up_world default
 if [[ -z ${BENCH_ONLY_FIRMWARE:-} ]]; then
     up_world served5 5
     up_world served500 500
+fi
+if [[ -z ${BENCH_ONLY_FIRMWARE:-}${BENCH_ONLY_START:-} ]]; then
     up_world served5000 5000
 fi
 
@@ -103,17 +108,20 @@ readonly FIRMWARE=$WORK/firmware.upg
 readonly FIRMWARE_JOB=$WORK/firmware.job
 readonly RELEASE=$WORK/release
 # A firmware file of the WL4000's model class, a version above the world's, zeros after it;
-# and the job the program makes of it (lead-in, class-1 header, file) for the baseline.
-{
-    printf '%016d' 0
-    printf 'BN0106'
-    head -c $((FIRMWARE_MB * 1024 * 1024 - 22)) /dev/zero
-} >"$FIRMWARE"
-{
-    head -c 16384 /dev/zero | tr '\0' '\021'
-    printf '\033\175\001\005\000\043\003\160\217\070'
-    cat "$FIRMWARE"
-} >"$FIRMWARE_JOB"
+# and the job the program makes of it (lead-in, class-1 header, file) for the baseline. The
+# start cases alone need neither.
+if [[ -z ${BENCH_ONLY_START:-} ]]; then
+    {
+        printf '%016d' 0
+        printf 'BN0106'
+        head -c $((FIRMWARE_MB * 1024 * 1024 - 22)) /dev/zero
+    } >"$FIRMWARE"
+    {
+        head -c 16384 /dev/zero | tr '\0' '\021'
+        printf '\033\175\001\005\000\043\003\160\217\070'
+        cat "$FIRMWARE"
+    } >"$FIRMWARE_JOB"
+fi
 
 firmware_steps() {
     local wait_for_box=$1
@@ -181,6 +189,8 @@ record() {
 plenwise_start() { "$MEASURE" run -- "$OUT/plenwise" --steps "$WORK/start.steps"; }
 dialog_start() { "$MEASURE" run -- "$OUT/plenwise-bench-dialog"; }
 dialog_cups_start() { "$MEASURE" run -- "$OUT/plenwise-bench-dialog-cups"; }
+# The listing baseline of the start: the bare dialog filled from one cupsGetDests2 listing.
+dialog_dests_start() { "$MEASURE" run -- "$OUT/plenwise-bench-dialog-dests"; }
 # Without a scheduler no printer qualifies: the message saying so appears before the first step
 # can prepare its answer, and the step run ends there (status 2), at the moment it is shown.
 no_scheduler_start() {
@@ -211,7 +221,9 @@ say "warming up"
 in_world default plenwise_start >/dev/null 2>&1 || true
 in_world default dialog_start >/dev/null 2>&1 || true
 in_world default sample_page >/dev/null 2>&1 || true
-cat "$FIRMWARE_JOB" "$IMAGE" >/dev/null
+if [[ -z ${BENCH_ONLY_START:-} ]]; then
+    cat "$FIRMWARE_JOB" "$IMAGE" >/dev/null
+fi
 
 for ((round = 1; round <= ROUNDS; round++)); do
     say "round $round of $ROUNDS"
@@ -226,11 +238,15 @@ for ((round = 1; round <= ROUNDS; round++)); do
     fi
     record start13 in_world default plenwise_start
     record dialog in_world default dialog_start
+    record dialog_dests in_world default dialog_dests_start
     record dialog_cups in_world default dialog_cups_start
     record start_none in_world default no_scheduler_start
     record start5 in_world served5 plenwise_start
     record start500 in_world served500 plenwise_start
     record lpstat500 in_world served500 lpstat_all
+    if [[ -n ${BENCH_ONLY_START:-} ]]; then
+        continue
+    fi
     record start5000 in_world served5000 plenwise_start
     record dialog5000 in_world served5000 dialog_cups_start
     record page in_world default sample_page
@@ -244,7 +260,7 @@ for ((round = 1; round <= ROUNDS; round++)); do
     settle_world
 done
 
-if [[ -z ${BENCH_SKIP_WAITS:-} ]]; then
+if [[ -z ${BENCH_SKIP_WAITS:-}${BENCH_ONLY_START:-} ]]; then
     say "the idle checks: a queue wait of a minute, a firmware progress box of 85 s"
     record queue_wait in_world default "$MEASURE" run -- "$OUT/plenwise-bench-sample" wait WL2000
     record box_wait in_world default "$MEASURE" filed "$SIM_LOG_DEFAULT" "firmware accepted" \
@@ -267,6 +283,7 @@ verdict() { awk "BEGIN {print ($*) ? \"met\" : \"NOT met\"}" 2>/dev/null || echo
 image_bytes=$(stat -c %s "$IMAGE")
 deflated=$("$OUT/plenwise-bench-sample" deflate "$IMAGE")
 start13=$(median start13 1) dialog=$(median dialog 1) none=$(median start_none 1)
+dests=$(median dialog_dests 1)
 start5=$(median start5 1) start500=$(median start500 1) lpstat=$(median lpstat500 1)
 page_ms=$(median page 1) pdf=$(median page 2) gzip_ms=$(median gzip 1)
 page_rss=$(median page 5) idle_rss=$(median idle 3)
@@ -282,6 +299,10 @@ row "--------------------------------------------" "------------------" \
     "------------------------------" "---------" "--------"
 row "P1 start to selection and exit, 13 queues" "$start13 ms" "bare Qt dialog $dialog ms" \
     "$(calc "$start13 / $dialog" | cut -c1-4)x" "$(verdict "$start13 <= 1.3 * $dialog")"
+row "   the same against the listing baseline" "$start13 ms" "dialog + cupsGetDests2 $dests ms" \
+    "$(calc "$start13 / $dests" | cut -c1-4)x" "$(verdict "$start13 <= 1.1 * $dests")"
+row "   processor time, 13 queues" "$(median start13 2) ms" \
+    "bare $(median dialog 2), listing $(median dialog_dests 2) ms" "-" "-"
 row "   the same, no scheduler reachable" "$none ms" "bare Qt dialog $dialog ms" \
     "$(calc "$none / $dialog" | cut -c1-4)x" "-"
 row "   (not Plenwise: the dialog listing by CUPS)" "$(median dialog_cups 1) ms" \
@@ -291,6 +312,11 @@ row "   peak memory, 13 queues" "$(calc "$(median start13 3) / 1024" | cut -c1-5
 row "P2 start with 500 queues" "$start500 ms" "the same with 5: $start5 ms" \
     "+$(calc "$start500 - $start5") ms" "$(verdict "$start500 - $start5 <= 100")"
 row "   processor time, 500 queues" "$(median start500 2) ms" "lpstat -e, 500: $lpstat ms" "-" "-"
+row "   500 queues against 13" "$start500 ms" "13 queues: $start13 ms" \
+    "+$(calc "$start500 - $start13") ms" "$(verdict "$start500 - $start13 <= 100")"
+if [[ -n ${BENCH_ONLY_START:-} ]]; then
+    exit 0
+fi
 start5000=$(median start5000 1) dialog5000=$(median dialog5000 1)
 row "P2 start with 5000 queues" "$start5000 ms" "Qt dialog, same request $dialog5000 ms" \
     "$(calc "$start5000 / $dialog5000" | cut -c1-4)x" "$(verdict "$start5000 <= 1.2 * $dialog5000")"

@@ -1,17 +1,24 @@
 #include "platform/ui/single_instance.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
-#include <QStandardPaths>
+#include <QSocketNotifier>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/ui/window.h"
 
@@ -19,11 +26,14 @@ namespace ui {
 
 namespace {
 constexpr int kReplyWaitMs = 3000;
+constexpr int kConnectRetryMs = 10;
 // A lock file is written right after it is made: one that still cannot be read after this long
 // was left unfinished, and is stale.
 constexpr qint64 kUnreadableLockStaleMs = 1000;
-const QByteArray kRaiseRequest = "raise\n";
-const QByteArray kRaisedReply = "raised\n";
+constexpr std::string_view kRaiseRequest = "raise\n";
+constexpr std::string_view kRaisedReply = "raised\n";
+// More than a request of ours: the client is dropped.
+constexpr size_t kLongestRequest = 64;
 
 // The folder of the lock and the channel, private to the user; "" with the reason in `problem`
 // when it cannot be had or is not safe to use.
@@ -58,6 +68,37 @@ std::string InstanceFolder(std::string& problem) {
     }
     return folder;
 }
+
+// The channel is a Unix stream socket in the instance folder, spoken to with plain system calls:
+// the program's start then needs no network library. -1 when the path does not fit.
+int NewSocket(const std::string& path, sockaddr_un& address) {
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path)) {
+        return -1;
+    }
+    std::memcpy(address.sun_path, path.data(), path.size());
+    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+}
+
+// Waits until `fd` is ready for `events` or the deadline passes.
+bool WaitFor(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd entry{fd, events, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
+        if (ready > 0) {
+            return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
+        }
+        if (ready < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
 }  // namespace
 
 class SingleInstanceImpl {
@@ -84,14 +125,21 @@ class SingleInstanceImpl {
                                                                      : "it cannot be written");
             return SingleInstance::Lock::Unusable;
         }
-        QString socket = base_ + QStringLiteral(".socket");
-        QLocalServer::removeServer(socket);  // a socket left by an instance that died
-        server_ = std::make_unique<QLocalServer>();
-        server_->setSocketOptions(QLocalServer::UserAccessOption);
-        QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(),
-                         [this]() { Serve(); });
-        server_->listen(socket);
+        Listen();
         return SingleInstance::Lock::Taken;
+    }
+
+    ~SingleInstanceImpl() {
+        retired_.clear();
+        for (auto& [fd, client] : clients_) {
+            client.notifier.reset();
+            ::close(fd);
+        }
+        if (server_ >= 0) {
+            serverNotifier_.reset();
+            ::close(server_);
+            ::unlink(SocketPath().c_str());
+        }
     }
 
     bool AskFirstToRaise() {
@@ -105,21 +153,7 @@ class SingleInstanceImpl {
         problem_ = "Plenwise runs already (process " + std::to_string(pid) +
                    ") but does not answer; end it, or remove " +
                    (base_ + QStringLiteral(".lock")).toStdString() + " if it is gone";
-        QLocalSocket socket;
-        socket.connectToServer(base_ + QStringLiteral(".socket"));
-        if (!socket.waitForConnected(kReplyWaitMs)) {
-            return false;
-        }
-        socket.write(kRaiseRequest);
-        if (!socket.waitForBytesWritten(kReplyWaitMs)) {
-            return false;
-        }
-        while (!socket.canReadLine()) {
-            if (!socket.waitForReadyRead(kReplyWaitMs)) {
-                return false;
-            }
-        }
-        if (socket.readLine() != kRaisedReply) {
+        if (!AskOverChannel()) {
             return false;
         }
         problem_.clear();
@@ -129,24 +163,116 @@ class SingleInstanceImpl {
     const std::string& Problem() const { return problem_; }
 
   private:
-    void Serve() {
-        while (QLocalSocket* client = server_->nextPendingConnection()) {
-            QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-            QObject::connect(client, &QLocalSocket::readyRead, client, [this, client]() {
-                if (client->bytesAvailable() > 64) {
-                    client->abort();  // not a request of ours
-                    return;
-                }
-                if (!client->canReadLine()) {
-                    return;
-                }
-                if (client->readLine() == kRaiseRequest) {
-                    RaiseWindowsWithProperty(name_);
-                    client->write(kRaisedReply);
-                }
-                client->disconnectFromServer();
-            });
+    std::string SocketPath() const { return (base_ + QStringLiteral(".socket")).toStdString(); }
+
+    // Listens on the channel; a start that cannot listen still runs, only unable to be raised.
+    void Listen() {
+        const std::string path = SocketPath();
+        sockaddr_un address{};
+        const int fd = NewSocket(path, address);
+        if (fd < 0) {
+            return;
         }
+        ::unlink(path.c_str());  // a socket left by an instance that died
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+            ::chmod(path.c_str(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd, SOMAXCONN) != 0) {
+            ::close(fd);
+            return;
+        }
+        server_ = fd;
+        serverNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(serverNotifier_.get(), &QSocketNotifier::activated, serverNotifier_.get(),
+                         [this]() { Accept(); });
+    }
+
+    void Accept() {
+        retired_.clear();
+        for (;;) {
+            const int fd = ::accept4(server_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) {
+                return;
+            }
+            Client& client = clients_[fd];
+            client.notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+            QObject::connect(client.notifier.get(), &QSocketNotifier::activated,
+                             client.notifier.get(), [this, fd]() { Serve(fd); });
+        }
+    }
+
+    // Reads what a client sent; a whole request is answered, anything else drops the client.
+    void Serve(int fd) {
+        retired_.clear();
+        Client& client = clients_[fd];
+        char buffer[kLongestRequest + 1];
+        const ssize_t got = ::read(fd, buffer, sizeof(buffer));
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+            return;
+        }
+        bool done = got <= 0;
+        if (!done) {
+            client.received.append(buffer, static_cast<size_t>(got));
+            done = client.received.size() > kLongestRequest ||
+                   client.received.find('\n') != std::string::npos;
+        }
+        if (!done) {
+            return;
+        }
+        if (client.received == kRaiseRequest) {
+            RaiseWindowsWithProperty(name_);
+            // A reply this short always fits into a fresh connection's buffer.
+            [[maybe_unused]] const ssize_t sent =
+                ::send(fd, kRaisedReply.data(), kRaisedReply.size(), MSG_NOSIGNAL);
+        }
+        // The notifier is the sender of this very call: it is stilled now and deleted on the
+        // channel's next call, or with the instance.
+        client.notifier->setEnabled(false);
+        retired_.push_back(std::move(client.notifier));
+        clients_.erase(fd);
+        ::close(fd);
+    }
+
+    // Sends the raise request and waits, within the reply wait, for the confirmation.
+    bool AskOverChannel() {
+        sockaddr_un address{};
+        const int fd = NewSocket(SocketPath(), address);
+        if (fd < 0) {
+            return false;
+        }
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyWaitMs);
+        // A listener with a full backlog refuses for now: asked again until the deadline.
+        int connected = -1;
+        while ((connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address),
+                                      sizeof(address))) != 0 &&
+               errno == EAGAIN && std::chrono::steady_clock::now() < deadline) {
+            ::poll(nullptr, 0, kConnectRetryMs);
+        }
+        bool asked = false;
+        if (connected == 0 || errno == EINPROGRESS) {
+            int error = 0;
+            socklen_t size = sizeof(error);
+            asked = WaitFor(fd, POLLOUT, deadline) &&
+                    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0 &&
+                    ::send(fd, kRaiseRequest.data(), kRaiseRequest.size(), MSG_NOSIGNAL) ==
+                        static_cast<ssize_t>(kRaiseRequest.size());
+        }
+        std::string reply;
+        while (asked && reply.find('\n') == std::string::npos && reply.size() <= kLongestRequest) {
+            char buffer[kLongestRequest];
+            if (!WaitFor(fd, POLLIN, deadline)) {
+                break;
+            }
+            const ssize_t got = ::read(fd, buffer, sizeof(buffer));
+            if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+                continue;
+            }
+            if (got <= 0) {
+                break;
+            }
+            reply.append(buffer, static_cast<size_t>(got));
+        }
+        ::close(fd);
+        return reply == kRaisedReply;
     }
 
     // A held lock whose owner cannot be read from it (empty, garbled) belongs to no process:
@@ -171,7 +297,14 @@ class SingleInstanceImpl {
     std::string problem_;
     QString base_;
     std::unique_ptr<QLockFile> lock_;
-    std::unique_ptr<QLocalServer> server_;
+    int server_ = -1;
+    std::unique_ptr<QSocketNotifier> serverNotifier_;
+    struct Client {
+        std::unique_ptr<QSocketNotifier> notifier;
+        std::string received;
+    };
+    std::map<int, Client> clients_;
+    std::vector<std::unique_ptr<QSocketNotifier>> retired_;
 };
 
 SingleInstance::SingleInstance(const std::string& name)

@@ -1,9 +1,15 @@
 // The selection hub driven through its real windows (offscreen), with an in-memory spooler and
 // real plug-in libraries loaded from a scratch folder.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -15,6 +21,7 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/operator_input.h"
+#include "platform/ui/single_instance.h"
 #include "platform/ui/window.h"
 #include "selhub/main_frame_dlg.h"
 #include "selhub/registry_selection_memory.h"
@@ -657,6 +664,49 @@ TEST_F(HubTest, AboutEntryOpensTheAboutBox) {
         listed = listed || (entry.commandId == selhub::kAboutCommand && entry.text == "About...");
     }
     EXPECT_TRUE(listed);
+}
+
+// The first instance's channel (a short test name: its path must fit a socket address): the
+// user's alone, a client that sends more than a request is dropped unanswered, and a later
+// start's request is still confirmed.
+TEST(SingleInstanceTest, Channel) {
+    ScratchDir scratch;
+    ScopedEnvironment runtime("XDG_RUNTIME_DIR", scratch.Path().string());
+    ui::SingleInstance first("Channel");
+    ASSERT_EQ(first.Acquire(), ui::SingleInstance::Lock::Taken);
+    const std::string path = (scratch.Path() / "plenwise" / "Channel.socket").string();
+    struct stat status {};
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISSOCK(status.st_mode));
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+    // The event loop serves the channel while the other side waits, for ten seconds at most.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto serveUntil = [&](auto done) {
+        while (!done() && std::chrono::steady_clock::now() < deadline) {
+            ui::PumpWaitingMessages();
+        }
+    };
+    const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    const std::string overlong(65, 'r');
+    ASSERT_EQ(::send(client, overlong.data(), overlong.size(), 0), 65);
+    ssize_t got = -1;
+    char reply[16];
+    serveUntil([&]() { return (got = ::recv(client, reply, sizeof(reply), 0)) >= 0; });
+    EXPECT_EQ(got, 0);  // closed without a reply
+    ::close(client);
+
+    ui::SingleInstance second("Channel");
+    ASSERT_EQ(second.Acquire(), ui::SingleInstance::Lock::Held);
+    std::future<bool> raised =
+        std::async(std::launch::async, [&]() { return second.AskFirstToRaise(); });
+    serveUntil(
+        [&]() { return raised.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    EXPECT_TRUE(raised.get()) << second.Problem();
 }
 
 }  // namespace
