@@ -45,64 +45,78 @@ constexpr const char* kExitCodes = TR_NOOP(
 const Command kCommands[] = {
     {"list", "[--server HOST[:PORT]]... [--json]", 0, 0, kOptionJson | kOptionServer,
      TR_NOOP("the queues of the printers Plenwise serves, with their state"),
-     TR_NOOP("Lists every print queue of a printer model Plenwise serves: its driver, its printer\n"
-     "family, whether the printer answers and is ready (\"ready\", \"not ready\", \"other model\"\n"
-     "when the printer behind the queue reports another model, \"no answer\"), its firmware\n"
-     "version and ink set, and its print server. With --json, one JSON object per queue and line.\n"
-     "--server asks that print server (repeat it for several, asked at once) instead of the\n"
-     "default one; a server that does not answer is listed as \"server down\".\n"),
+     TR_NOOP(
+         "Lists every print queue of a printer model Plenwise serves: its driver, its printer\n"
+         "family, whether the printer answers and is ready (\"ready\", \"not ready\", \"other "
+         "model\"\n"
+         "when the printer behind the queue reports another model, \"no answer\"), its firmware\n"
+         "version and ink set, and its print server. With --json, one JSON object per queue and "
+         "line.\n"
+         "--server asks that print server (repeat it for several, asked at once) instead of the\n"
+         "default one; a server that does not answer is listed as \"server down\".\n"),
      RunList},
     {"clean", "QUEUE --yes [--server HOST[:PORT]]", 1, 1, kOptionYes | kOptionServer,
      TR_NOOP("run a power cleaning of the print heads"),
-     TR_NOOP("Checks that the queue reaches a printer of its model that is ready, then sends it the\n"
-     "power-cleaning command. The cleaning uses much ink, so --yes must confirm it. The printer\n"
-     "cleans on its own afterwards; its progress is not followed.\n"),
+     TR_NOOP(
+         "Checks that the queue reaches a printer of its model that is ready, then sends it the\n"
+         "power-cleaning command. The cleaning uses much ink, so --yes must confirm it. The "
+         "printer\n"
+         "cleans on its own afterwards; its progress is not followed.\n"),
      RunClean},
     {"firmware check", "QUEUE FILE [--server HOST[:PORT]]", 2, 2, kOptionServer,
      TR_NOOP("compare a firmware file with the printer's firmware"),
-     TR_NOOP("Shows the printer's firmware version and the file's, and whether the file may be\n"
-     "downloaded: it must be made for the printer's model, be of the same or a newer version,\n"
-     "and hold at most 256 MiB.\n"),
+     TR_NOOP(
+         "Shows the printer's firmware version and the file's, and whether the file may be\n"
+         "downloaded: it must be made for the printer's model, be of the same or a newer version,\n"
+         "and hold at most 256 MiB.\n"),
      RunFirmwareCheck},
     {"firmware load", "QUEUE FILE --yes [--wait SECONDS] [--server HOST[:PORT]]", 2, 2,
      kOptionYes | kOptionWait | kOptionServer, TR_NOOP("download a firmware file to the printer"),
-     TR_NOOP("Checks the file as \"firmware check\" does, sends it to the printer, waits while the\n"
-     "printer takes it (85 s, or --wait SECONDS, 0 to 3600; Ctrl-C ends the wait early) and reads\n"
-     "the version back: the download is done when the printer reports the file's version.\n"
-     "Keep the printer switched on meanwhile. --yes confirms the download.\n"),
+     TR_NOOP(
+         "Checks the file as \"firmware check\" does, sends it to the printer, waits while the\n"
+         "printer takes it (85 s, or --wait SECONDS, 0 to 3600; Ctrl-C ends the wait early) and "
+         "reads\n"
+         "the version back: the download is done when the printer reports the file's version.\n"
+         "Keep the printer switched on meanwhile. --yes confirms the download.\n"),
      RunFirmwareLoad},
     {"settings list", "QUEUE [--server HOST[:PORT]]", 1, 1, kOptionServer,
      TR_NOOP("the custom media settings registered in the queue's driver"),
      TR_NOOP("Lists the custom media settings registered in the user configuration of the queue's\n"
-     "printer driver, with their values as the media-settings function shows them.\n"),
+             "printer driver, with their values as the media-settings function shows them.\n"),
      RunSettingsList},
     {"settings export", "QUEUE NAME FILE [--replace] [--server HOST[:PORT]]", 3, 3,
      kOptionReplace | kOptionServer, TR_NOOP("export a custom media setting into a settings file"),
-     TR_NOOP("Writes the custom media setting NAME into the settings file FILE (created when missing),\n"
-     "as the media-settings function's save does. A file of another printer model is left\n"
-     "alone; a setting of that name already in the file is replaced only with --replace.\n"),
+     TR_NOOP(
+         "Writes the custom media setting NAME into the settings file FILE (created when "
+         "missing),\n"
+         "as the media-settings function's save does. A file of another printer model is left\n"
+         "alone; a setting of that name already in the file is replaced only with --replace.\n"),
      RunSettingsExport},
     {"log", "[QUEUE] [--server HOST[:PORT]]... [--since DATE] [--json]", 0, 1,
      kOptionSince | kOptionJson | kOptionServer,
      TR_NOOP("the service log: what was done to which printer, when, with what result"),
-     TR_NOOP("Shows the service log that Plenwise and plenwise-cli keep in\n"
-     "$XDG_STATE_HOME/plenwise/service.log (~/.local/state when unset): every power cleaning,\n"
-     "firmware download, head-gap registration and setting registered or exported. QUEUE keeps\n"
-     "that queue's records; --since DATE (local time: 2024-05-02, \"2024-05-02 14:00\" or\n"
-     "2024-05-02T14:00:30) those from then on; --server those of the queues of that print\n"
-     "server (repeatable; the default server when none is given, whose queues the records\n"
-     "that name no server are of). With --json, the records as the log holds them, one JSON\n"
-     "object per line, each with its server.\n"),
+     TR_NOOP(
+         "Shows the service log that Plenwise and plenwise-cli keep in\n"
+         "$XDG_STATE_HOME/plenwise/service.log (~/.local/state when unset): every power cleaning,\n"
+         "firmware download, head-gap registration and setting registered or exported. QUEUE "
+         "keeps\n"
+         "that queue's records; --since DATE (local time: 2024-05-02, \"2024-05-02 14:00\" or\n"
+         "2024-05-02T14:00:30) those from then on; --server those of the queues of that print\n"
+         "server (repeatable; the default server when none is given, whose queues the records\n"
+         "that name no server are of). With --json, the records as the log holds them, one JSON\n"
+         "object per line, each with its server.\n"),
      RunLog},
     {"metrics", "[--server HOST[:PORT]]... [--textfile DIR | --listen [ADDRESS:]PORT]", 0, 0,
      kOptionServer | kOptionTextfile | kOptionListen,
      TR_NOOP("the printers' state and service history for Prometheus"),
-     TR_NOOP("Writes, in the Prometheus text format, whether each served printer answers and is ready,\n"
-     "its firmware version, its custom media settings, and from the service log the count and\n"
-     "the time of its last service action of each kind with the result. --server as for list.\n"
-     "--textfile DIR replaces DIR/plenwise.prom whole, for the node exporter's textfile\n"
-     "collector; --listen serves /metrics over HTTP (at 127.0.0.1 unless an address is given)\n"
-     "until stopped, each scrape answered within its time-out, silent printers marked down.\n"),
+     TR_NOOP(
+         "Writes, in the Prometheus text format, whether each served printer answers and is "
+         "ready,\n"
+         "its firmware version, its custom media settings, and from the service log the count and\n"
+         "the time of its last service action of each kind with the result. --server as for list.\n"
+         "--textfile DIR replaces DIR/plenwise.prom whole, for the node exporter's textfile\n"
+         "collector; --listen serves /metrics over HTTP (at 127.0.0.1 unless an address is given)\n"
+         "until stopped, each scrape answered within its time-out, silent printers marked down.\n"),
      RunMetrics},
 };
 
@@ -317,10 +331,11 @@ int QueueNameMatch::Rank(const std::string& queueName) const {
 
 void PrintNotReachedFromHere(const Arguments& arguments, const spooler::PrinterInfo2& queue) {
     if (arguments.Has(kOptionServer)) {
-        PrintError(Tr("%1 of %2: its printer did not answer this machine; the printer link reaches "
-                      "it only where its connection %3 can be opened from here",
-                      {TerminalText(queue.printerName), TerminalText(spooler::Current().Server()),
-                       TerminalText(queue.portName)}));
+        PrintError(
+            Tr("%1 of %2: its printer did not answer this machine; the printer link reaches "
+               "it only where its connection %3 can be opened from here",
+               {TerminalText(queue.printerName), TerminalText(spooler::Current().Server()),
+                TerminalText(queue.portName)}));
     }
 }
 

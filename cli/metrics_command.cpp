@@ -17,9 +17,9 @@
 #include <thread>
 
 #include "cli/cli.h"
-#include "cli/translation.h"
 #include "cli/fleet.h"
 #include "cli/metrics.h"
+#include "cli/translation.h"
 #include "common/service_log.h"
 #include "platform/system/user_file.h"
 
@@ -58,7 +58,8 @@ std::string CollectMetrics(FleetSurvey& survey, std::optional<Clock::time_point>
         // missing.
         for (const ServerRows& server : servers) {
             if (!server.answered) {
-                PrintError(Tr("%1: the print server does not answer", {TerminalText(server.server)}));
+                PrintError(
+                    Tr("%1: the print server does not answer", {TerminalText(server.server)}));
             }
         }
     }
@@ -194,7 +195,8 @@ void Answer(int fd, FleetSurvey& survey) {
 int Serve(FleetSurvey& survey, const std::string& listen) {
     const std::optional<sockaddr_in> address = ListenAddress(listen);
     if (!address) {
-        PrintError(Tr("--listen takes PORT or ADDRESS:PORT, an IPv4 address such as 127.0.0.1:9464"));
+        PrintError(
+            Tr("--listen takes PORT or ADDRESS:PORT, an IPv4 address such as 127.0.0.1:9464"));
         return kExitUsage;
     }
     const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

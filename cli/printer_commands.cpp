@@ -42,13 +42,14 @@ std::string JsonServerDown(const std::string& server) {
 }
 
 void PrintTable(const std::vector<ServerRows>& servers) {
-    const std::vector<std::string> heads = {Tr("QUEUE"),    Tr("DRIVER"),  Tr("FAMILY"),
-                                            Tr("STATE"),    Tr("FIRMWARE"), Tr("INK SET"),
+    const std::vector<std::string> heads = {Tr("QUEUE"), Tr("DRIVER"),   Tr("FAMILY"),
+                                            Tr("STATE"), Tr("FIRMWARE"), Tr("INK SET"),
                                             Tr("SERVER")};
     std::vector<std::vector<std::string>> cells;
     for (const ServerRows& server : servers) {
         if (!server.answered && server.rows.empty()) {
-            cells.push_back({"-", "-", "-", Tr(kServerDown), "-", "-", TerminalText(server.server)});
+            cells.push_back(
+                {"-", "-", "-", Tr(kServerDown), "-", "-", TerminalText(server.server)});
         }
         for (const QueueRow& row : server.rows) {
             cells.push_back(
