@@ -6,6 +6,8 @@
 #include <new>
 #include <utility>
 
+#include "common/record_line_breaks.h"
+
 namespace {
 
 constexpr std::size_t kTextRecordSize = 132;
@@ -123,18 +125,7 @@ std::string UiTextTable::GetText(int32_t number) const {
         if (texts_.Int32At(i, kTextNumberOffset) != number) {
             continue;
         }
-        const std::string stored = texts_.StringAt(i, kTextOffset, kTextCapacity);
-        std::string text;
-        text.reserve(stored.size());
-        for (std::size_t k = 0; k < stored.size(); ++k) {
-            if (stored[k] == '\\' && k + 1 < stored.size() && stored[k + 1] == 'n') {
-                text += '\n';
-                ++k;
-            } else {
-                text += stored[k];
-            }
-        }
-        return text;
+        return WithLineBreaks(texts_.StringAt(i, kTextOffset, kTextCapacity));
     }
     return {};
 }

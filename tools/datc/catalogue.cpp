@@ -1,5 +1,7 @@
 #include "tools/datc/catalogue.h"
 
+#include "common/record_line_breaks.h"
+
 namespace datc {
 namespace {
 
@@ -154,16 +156,7 @@ std::optional<std::string> Catalogue::Find(const std::string& context,
 }
 
 std::string CatalogueText(std::string_view recordText) {
-    std::string text;
-    for (std::size_t i = 0; i < recordText.size(); ++i) {
-        if (recordText[i] == '\\' && i + 1 < recordText.size() && recordText[i + 1] == 'n') {
-            text += '\n';
-            ++i;
-        } else {
-            text += recordText[i];
-        }
-    }
-    return text;
+    return WithLineBreaks(recordText);
 }
 
 std::string RecordText(std::string_view catalogueText) {
