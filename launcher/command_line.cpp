@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/system/message_catalogue.h"
 #include "platform/system/module.h"
 #include "platform/system/version_info.h"
 
@@ -10,12 +11,11 @@ namespace launcher {
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kUsage = TR_NOOP(
     "Usage: plenwise [--steps FILE]\n"
-    "       plenwise --help | --version\n";
+    "       plenwise --help | --version\n");
 
-constexpr const char* kHelp =
-    "\n"
+constexpr const char* kHelp = TR_NOOP(
     "Plenwise services large-format ink-jet printers: choose a print queue and a service\n"
     "function (custom media settings, head-gap adjustment, firmware download, power\n"
     "cleaning) and follow its pages.\n"
@@ -31,7 +31,7 @@ constexpr const char* kHelp =
     "                    registration (default: $XDG_DATA_HOME/plenwise/machine)\n"
     "  PLENWISE_STEPS    a step file, as with --steps\n"
     "\n"
-    "See plenwise(1) for the files Plenwise reads and writes.\n";
+    "See plenwise(1) for the files Plenwise reads and writes.\n");
 
 }  // namespace
 
@@ -46,34 +46,44 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         }
         if (argument == "--steps") {
             if (i + 1 >= argc) {
-                return {Request::kUsageError, "option '--steps' needs a file"};
+                return {Request::kUsageError,
+                        sys::TranslatedMessage("option '--steps' needs a file")};
             }
             ++i;
             continue;
         }
         if (argument.starts_with('-')) {
-            return {Request::kUsageError, "unknown option '" + std::string(argument) + "'"};
+            return {Request::kUsageError,
+                    sys::TranslatedMessage("unknown option '%1'", {argument})};
         }
-        return {Request::kUsageError, "unexpected argument '" + std::string(argument) + "'"};
+        return {Request::kUsageError,
+                sys::TranslatedMessage("unexpected argument '%1'", {argument})};
     }
     return {};
 }
 
 std::optional<int> AnswerCommandLine(int argc, const char* const* argv) {
+    if (argc > 1) {  // what is answered here is in the operator's language
+        const std::string program = sys::ExecutablePath();
+        sys::UseMessageCatalogue(program.substr(0, program.rfind('/') + 1));
+    }
     const CommandLine line = ParseCommandLine(argc, argv);
     switch (line.request) {
         case Request::kRun:
             return std::nullopt;
         case Request::kHelp:
-            std::fputs(kUsage, stdout);
-            std::fputs(kHelp, stdout);
+            std::fputs(sys::TranslatedMessage(kUsage), stdout);
+            std::fputs("\n", stdout);
+            std::fputs(sys::TranslatedMessage(kHelp), stdout);
             return 0;
         case Request::kVersion: {
             // The program's own version record, shown as the about box shows the modules'.
             const std::string program = sys::ExecutablePath();
             const std::string version = sys::FileVersionText(program);
             if (version.empty()) {
-                std::fprintf(stderr, "plenwise: %s carries no version record\n", program.c_str());
+                std::fprintf(
+                    stderr, "plenwise: %s\n",
+                    sys::TranslatedMessage("%1 carries no version record", {program}).c_str());
                 return 1;
             }
             std::printf("plenwise %s\n", version.c_str());
@@ -82,8 +92,9 @@ std::optional<int> AnswerCommandLine(int argc, const char* const* argv) {
         case Request::kUsageError:
             break;
     }
-    std::fprintf(stderr, "plenwise: %s\n%sTry 'plenwise --help' for more.\n", line.problem.c_str(),
-                 kUsage);
+    std::fprintf(stderr, "plenwise: %s\n%s%s\n", line.problem.c_str(),
+                 sys::TranslatedMessage(kUsage),
+                 sys::TranslatedMessage("Try 'plenwise --help' for more."));
     return 2;
 }
 

@@ -19,10 +19,12 @@ trap 'rm -rf "$work"' EXIT
 "$datc" --kind texts --template --out "$work/fwload.pot" resources/fwload/fwload.txt
 "$datc" --kind texts --template --out "$work/upkeep.pot" resources/upkeep/upkeep.txt
 # The CLI marks its messages with Tr(), TrPlural() and TR_NOOP() (cli/translation.h), the dialog
-# templates the captions they carry themselves with TR_NOOP().
-xgettext --from-code=UTF-8 --language=C++ --keyword=Tr --keyword=TrPlural:1,2 --keyword=TR_NOOP --add-comments=TRANSLATORS: \
-    --package-name=Plenwise --omit-header --no-wrap -o "$work/cli.pot" cli/*.cpp cli/*.h \
-    resources/*/templates.cpp
+# templates the captions they carry themselves with TR_NOOP(), the launcher's command line and
+# the settings file check theirs with sys::TranslatedMessage() and TR_NOOP().
+xgettext --from-code=UTF-8 --language=C++ --keyword=Tr --keyword=TrPlural:1,2 --keyword=TR_NOOP \
+    --keyword=TranslatedMessage --add-comments=TRANSLATORS: --package-name=Plenwise --omit-header \
+    --no-wrap -o "$work/cli.pot" cli/*.cpp cli/*.h resources/*/templates.cpp \
+    launcher/command_line.cpp util/setting_save.cpp
 # The launcher entry and the software-centre metadata.
 xgettext --from-code=UTF-8 --language=Desktop --omit-header --no-wrap -o "$work/desktop.pot" \
     resources/launcher/plenwise.desktop.in

@@ -4,26 +4,28 @@
 #include <system_error>
 
 #include "common/service_log.h"
+#include "platform/system/message_catalogue.h"
 
 namespace util {
 
 namespace {
 
-// What stands at the path when it is no regular file; "" for a file or nothing.
-const char* KindOfNonFile(const std::string& path) {
+// The message for what stands at the path when it is no regular file; none for a file or
+// nothing. Whole sentences, as each language words them its own way.
+const char* NotAFileMessage(const std::string& path) {
     std::error_code ignored;
     switch (std::filesystem::status(path, ignored).type()) {
         case std::filesystem::file_type::directory:
-            return "a folder";
+            return TR_NOOP("%1 is a folder, not a settings file.");
         case std::filesystem::file_type::block:
         case std::filesystem::file_type::character:
-            return "a device";
+            return TR_NOOP("%1 is a device, not a settings file.");
         case std::filesystem::file_type::fifo:
-            return "a FIFO (named pipe)";
+            return TR_NOOP("%1 is a FIFO (named pipe), not a settings file.");
         case std::filesystem::file_type::socket:
-            return "a socket";
+            return TR_NOOP("%1 is a socket, not a settings file.");
         default:
-            return "";
+            return nullptr;
     }
 }
 
@@ -31,7 +33,7 @@ const char* KindOfNonFile(const std::string& path) {
 
 ExportTarget CheckExportFile(const UserSettings& settings, const std::string& path,
                              std::string_view name) {
-    if (*KindOfNonFile(path) != '\0') {
+    if (NotAFileMessage(path) != nullptr) {
         return ExportTarget::NotAFile;
     }
     std::error_code ignored;
@@ -45,7 +47,8 @@ ExportTarget CheckExportFile(const UserSettings& settings, const std::string& pa
 }
 
 std::string NotAFileText(const std::string& path) {
-    return path + " is " + KindOfNonFile(path) + ", not a settings file.";
+    const char* message = NotAFileMessage(path);
+    return message != nullptr ? sys::TranslatedMessage(message, {path}) : std::string();
 }
 
 bool RegisterSetting(MediaSettingsStore& store, const UserSettings& settings,

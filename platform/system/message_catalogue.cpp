@@ -19,6 +19,21 @@ std::string& Language() {
     return language;
 }
 
+std::string Filled(std::string_view pattern, std::initializer_list<std::string_view> values) {
+    std::string text;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        const std::size_t index = static_cast<std::size_t>(next - '1');
+        if (pattern[i] == '%' && next >= '1' && next <= '9' && index < values.size()) {
+            text += values.begin()[index];
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 void UseMessageCatalogue(const std::string& programDirectory) {
@@ -64,6 +79,15 @@ const char* TranslatedMessage(const char* english) {
 
 const char* TranslatedMessage(const char* singular, const char* plural, unsigned long count) {
     return dngettext(kDomain, singular, plural, count);
+}
+
+std::string TranslatedMessage(const char* english, std::initializer_list<std::string_view> values) {
+    return Filled(TranslatedMessage(english), values);
+}
+
+std::string TranslatedMessage(const char* singular, const char* plural, unsigned long count,
+                              std::initializer_list<std::string_view> values) {
+    return Filled(TranslatedMessage(singular, plural, count), values);
 }
 
 }  // namespace sys

@@ -4,7 +4,9 @@
 // where it is kept in a table and translated when shown.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "platform/export.h"
 
@@ -24,5 +26,12 @@ PLENWISE_API const char* TranslatedMessage(const char* english);
 // The same for a message about `count` things, in the plural form the language uses for it.
 PLENWISE_API const char* TranslatedMessage(const char* singular, const char* plural,
                                            unsigned long count);
+// The translation with "%1", "%2", ... replaced by the values in order, so that a language may
+// put them where its sentence wants them.
+PLENWISE_API std::string TranslatedMessage(const char* english,
+                                           std::initializer_list<std::string_view> values);
+PLENWISE_API std::string TranslatedMessage(const char* singular, const char* plural,
+                                           unsigned long count,
+                                           std::initializer_list<std::string_view> values);
 
 }  // namespace sys

@@ -214,14 +214,18 @@ TEST_F(ProgramTest, PagesAndBoxesAreInTheWantedLanguageAndEnglishWithoutOne) {
         const char* next;     // the selection page's button, from the hub's data file
         const char* heading;  // the service menu's, from the page template
         const char* leave;    // util's box, from its data file
+        const char* refused;  // the command line's answer to an unknown option
     };
     for (const Case& c : {
              Case{"de", "Weiter >", "Wählen Sie die Servicefunktion:",
-                  "Das Programm jetzt verlassen?\\nNicht gespeicherte Werte gehen verloren."},
+                  "Das Programm jetzt verlassen?\\nNicht gespeicherte Werte gehen verloren.",
+                  "plenwise: unbekannte Option '--frob'\nAufruf: plenwise [--steps FILE]\n"},
              Case{"fr:ja", "次へ >", "実行するサービスを選択してください:",
-                  "ユーティリティを終了しますか?\\n保存していない値は失われます。"},
+                  "ユーティリティを終了しますか?\\n保存していない値は失われます。",
+                  "plenwise: 不明なオプション '--frob'\n使用法: plenwise [--steps FILE]\n"},
              Case{"fr", "Next >", "Choose the service to run:",
-                  "Leave the utility now?\\nValues that you have not saved are lost."},
+                  "Leave the utility now?\\nValues that you have not saved are lost.",
+                  "plenwise: unknown option '--frob'\nUsage: plenwise [--steps FILE]\n"},
          }) {
         const std::string steps = std::string("answer-box 1\nwait 1000\nexpect-text 1001 \"") +
                                   c.next +
@@ -231,6 +235,10 @@ TEST_F(ProgramTest, PagesAndBoxesAreInTheWantedLanguageAndEnglishWithoutOne) {
         const RunResult run = Shell(std::string("export LANGUAGE=") + c.language + " && " +
                                     Command(steps, "language.steps", realInstall_));
         EXPECT_EQ(run.exitCode, 0) << c.language << "\n" << run.output;
+        const RunResult refused = Shell(std::string("LANGUAGE=") + c.language + " " +
+                                        Env("PLENWISE_OUT") + "/plenwise --frob");
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_TRUE(refused.output.starts_with(c.refused)) << refused.output;
     }
 }
 
