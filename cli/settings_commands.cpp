@@ -9,8 +9,8 @@
 #include "cli/fleet.h"
 #include "cli/settings_host.h"
 #include "platform/registry/machine_folder.h"
-#include "util/setting_save.h"
-#include "util/setting_values.h"
+#include "util/settings/setting_save.h"
+#include "util/settings/setting_values.h"
 
 namespace cli {
 

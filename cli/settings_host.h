@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "util/driver_files.h"
-#include "util/media_type_table.h"
+#include "util/settings/driver_files.h"
+#include "util/settings/media_type_table.h"
 #include "util/settings_session.h"
 #include "util/variant.h"
 

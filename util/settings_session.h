@@ -8,12 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "util/driver_media_config.h"
-#include "util/driver_settings_library.h"
-#include "util/media_settings_store.h"
-#include "util/media_type_table.h"
-#include "util/model_class.h"
-#include "util/user_settings.h"
+#include "util/settings/driver_media_config.h"
+#include "util/settings/driver_settings_library.h"
+#include "util/settings/media_settings_store.h"
+#include "util/settings/media_type_table.h"
+#include "util/settings/model_class.h"
+#include "util/settings/user_settings.h"
 #include "util/variant.h"
 
 namespace util {

@@ -5,21 +5,8 @@
 #include "common/plugin_entry.h"
 #include "platform/ui/message_box.h"
 #include "resources/util/templates.h"
-#include "util/cut_page.h"
-#include "util/density_page.h"
-#include "util/direction_mode_page.h"
-#include "util/driver_files.h"
-#include "util/feeding_page.h"
-#include "util/gap_page.h"
-#include "util/head_gap.h"
-#include "util/head_path_delay_page.h"
-#include "util/media_page.h"
-#include "util/print_mode_page.h"
 #include "util/queue_driver.h"
-#include "util/service_menu_page.h"
-#include "util/setting_selection_page.h"
-#include "util/summary_page.h"
-#include "util/vacuum_page.h"
+#include "util/settings/driver_files.h"
 #include "util/wizard_page.h"
 
 namespace util {
@@ -117,22 +104,7 @@ void WizardHost::CreateImageLists() {
 }
 
 void WizardHost::CreatePages() {
-    frame_.CreatePage(kServiceMenuSlot, std::make_unique<ServiceMenuPage>(*this));
-    frame_.CreatePage(kDirectionModeSlot, std::make_unique<DirectionModePage>(*this));
-    for (const GapPattern& pattern : kGapPatterns) {
-        frame_.CreatePage(pattern.slot, std::make_unique<GapPage>(*this, pattern.code));
-    }
-    if (session_.HasSettingPages()) {
-        frame_.CreatePage(kSettingSelectionSlot, std::make_unique<SettingSelectionPage>(*this));
-        frame_.CreatePage(kMediaSlot, std::make_unique<MediaPage>(*this));
-        frame_.CreatePage(kHeadPathDelaySlot, std::make_unique<HeadPathDelayPage>(*this));
-        frame_.CreatePage(kFeedingSlot, std::make_unique<FeedingPage>(*this));
-        frame_.CreatePage(kVacuumSlot, std::make_unique<VacuumPage>(*this));
-        frame_.CreatePage(kCutSlot, std::make_unique<CutPage>(*this));
-        frame_.CreatePage(kPrintModeSlot, std::make_unique<PrintModePage>(*this));
-        frame_.CreatePage(kDensitySlot, std::make_unique<DensityPage>(*this));
-        frame_.CreatePage(kSummarySlot, std::make_unique<SummaryPage>(*this));
-    }
+    CreateWizardPages(*this, frame_, session_.HasSettingPages());
     for (size_t slot = 1; slot < kPageSlots; ++slot) {
         if (WizardPage* page = PageAt(slot)) {
             page->ShowChoices(frame_);

@@ -16,13 +16,13 @@
 #include "common/remote_commands.h"
 #include "platform/ui/paint.h"
 #include "platform/ui/window.h"
-#include "util/driver_media_config.h"
-#include "util/driver_settings_library.h"
-#include "util/media_type_table.h"
-#include "util/model_class.h"
-#include "util/sample_print.h"
+#include "util/sample/sample_print.h"
+#include "util/settings/driver_media_config.h"
+#include "util/settings/driver_settings_library.h"
+#include "util/settings/media_type_table.h"
+#include "util/settings/model_class.h"
+#include "util/settings/user_settings.h"
 #include "util/settings_session.h"
-#include "util/user_settings.h"
 #include "util/variant.h"
 
 namespace util {
@@ -150,6 +150,11 @@ class WizardHost : public UtilDataFile {
     std::unique_ptr<ui::ImageList> unidirectionalImages_;
     std::unique_ptr<ui::ImageList> bidirectionalImages_;
 };
+
+// Creates the wizard's pages into their slots of the frame: the head-gap pages always, the setting
+// pages when the model keeps custom media settings. The host drives them as WizardPages without
+// knowing each; page_table.cpp, above the pages, is the one place that names them all.
+void CreateWizardPages(WizardHost& host, PageFrame& frame, bool settingPages);
 
 // The folder part of a module path, up to and including its last '/'; "" when the path has no
 // '/' after its first character.
