@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "platform/registry/machine_folder.h"
-#include "util/driver_media_config.h"
+#include "util/settings/driver_media_config.h"
 
 namespace altutil {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "util/driver_settings_library.h"
-#include "util/model_class.h"
+#include "util/settings/driver_settings_library.h"
+#include "util/settings/model_class.h"
 
 namespace altutil {
 

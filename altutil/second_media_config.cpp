@@ -11,7 +11,7 @@
 #include "common/utf8.h"
 #include "platform/system/file.h"
 #include "platform/system/user_file.h"
-#include "util/driver_media_config.h"
+#include "util/settings/driver_media_config.h"
 
 namespace altutil {
 

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "util/media_settings_store.h"
-#include "util/user_media_record.h"
-#include "util/user_settings.h"
+#include "util/settings/media_settings_store.h"
+#include "util/settings/user_media_record.h"
+#include "util/settings/user_settings.h"
 
 namespace altutil {
 

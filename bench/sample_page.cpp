@@ -28,7 +28,7 @@
 #include "platform/gdi/devmode.h"
 #include "platform/gdi/gdi.h"
 #include "platform/spooler/spooler.h"
-#include "util/sample_print.h"
+#include "util/sample/sample_print.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "cli/fleet.h"
 #include "cli/settings_host.h"
 #include "platform/registry/machine_folder.h"
-#include "util/setting_save.h"
-#include "util/setting_values.h"
+#include "util/settings/setting_save.h"
+#include "util/settings/setting_values.h"
 
 namespace cli {
 
@@ -127,7 +127,7 @@ int RunSettingsList(Cli& cli, const Arguments& arguments) {
             continue;
         }
         const SettingValueTexts values =
-            FormatSettingValues(host->Settings().working, host->PrintMode(),
+            FormatSettingValues(host->Settings().working, host->Session().PrintMode(),
                                 host->MediaNameOfRecord(), texts, SettingValuesPage::Summary);
         for (size_t value = 0; value < values.size(); ++value) {
             std::cout << "  " << texts.GetText(kFirstValueLabel + 10 * static_cast<int32_t>(value))
@@ -161,7 +161,7 @@ int RunSettingsExport(Cli& cli, const Arguments& arguments) {
         return kExitFailed;
     }
     // The selection page offers no setting of a media the data file does not know.
-    if (host->MediaTypes().OrderOf(host->Settings().record.MediaId()) == -1) {
+    if (host->Session().MediaTypes().OrderOf(host->Settings().record.MediaId()) == -1) {
         PrintText(std::cerr, texts.GetText(kUnknownMediaText));
         return kExitFailed;
     }

@@ -1,5 +1,6 @@
 #include "cli/settings_host.h"
 
+#include <optional>
 #include <utility>
 
 #include "util/queue_driver.h"
@@ -7,14 +8,9 @@
 namespace cli {
 
 SettingsHost::SettingsHost(const util::Variant& variant, std::string printerName)
-    : variant_(variant),
-      printerName_(std::move(printerName)),
-      settings_(*this),
-      firstStore_(settings_),
-      secondStore_(variant.secondStoreOf != nullptr ? variant.secondStoreOf(settings_) : nullptr) {}
-
-SettingsHost::~SettingsHost() {
-    library_.Release();
+    : printerName_(std::move(printerName)), session_(variant, data_) {
+    // Until a setting is loaded, the first print mode.
+    session_.SetPrintMode(1);
 }
 
 SettingsHost::Start SettingsHost::StartUp(const std::string& dataFilePath) {
@@ -22,22 +18,15 @@ SettingsHost::Start SettingsHost::StartUp(const std::string& dataFilePath) {
     if (!data_.Complete()) {
         return Start::DataFileDamaged;
     }
-    osKind_ = CurrentOsKind();
-    util::QueueDriver queue = util::FindQueueDriver(printerName_);
-    driverName_ = std::move(queue.driverName);
-    portName_ = std::move(queue.portName);
-    modelClass_ = variant_.modelClassOf(driverName_);
-    if (!variant_.hasSettingPages(modelClass_)) {
+    session_.FindQueue(printerName_);
+    if (!session_.HasSettingPages()) {
         return Start::NoSettings;
     }
-    library_.Bind(printerName_);
-    driverInkSet_ = util::ReadDriverInkSet(library_, printerName_, portName_, variant_);
-    store_ = variant_.activeStoreOf(osKind_, firstStore_, secondStore_.get());
-    if (store_ == nullptr) {
-        store_ = &firstStore_;
+    session_.BindLibrary();
+    if (!session_.ChooseStore()) {
         return Start::NoMediaConfiguration;
     }
-    if (std::optional<util::DriverFileFault> fault = util::CheckDriverFiles(*store_)) {
+    if (std::optional<util::DriverFileFault> fault = util::CheckDriverFiles(session_.Store())) {
         fault_ = std::move(*fault);
         return Start::Faulty;
     }
@@ -45,15 +34,16 @@ SettingsHost::Start SettingsHost::StartUp(const std::string& dataFilePath) {
 }
 
 bool SettingsHost::LoadSetting(const std::string& name) {
-    if (!store_->LoadUser(name)) {
+    if (!session_.Store().LoadUser(name)) {
         return false;
     }
-    printMode_ = PrintModeIndexOfFlag(settings_.PrintModeFlag());
+    session_.SetPrintMode(PrintModeIndexOfFlag(session_.Settings().PrintModeFlag()));
     return true;
 }
 
 std::string SettingsHost::MediaNameOfRecord() {
-    return util::DriverMediaName(library_, printerName_, portName_, settings_.record.MediaId())
+    return util::DriverMediaName(session_.Library(), printerName_, session_.PortName(),
+                                 session_.Settings().record.MediaId())
         .value_or("");
 }
 

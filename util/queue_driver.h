@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "util/driver_settings_library.h"
+#include "util/settings/driver_settings_library.h"
 #include "util/variant.h"
 
 namespace util {

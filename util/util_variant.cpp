@@ -1,5 +1,5 @@
 #include "resources/util/templates.h"
-#include "util/model_class.h"
+#include "util/settings/model_class.h"
 #include "util/variant.h"
 
 namespace util {

@@ -15,10 +15,10 @@
 #include "common/printer_link.h"
 #include "common/remote_commands.h"
 #include "platform/ui/dialog.h"
-#include "util/driver_settings_library.h"
-#include "util/media_settings_store.h"
-#include "util/model_class.h"
-#include "util/user_settings.h"
+#include "util/settings/driver_settings_library.h"
+#include "util/settings/media_settings_store.h"
+#include "util/settings/model_class.h"
+#include "util/settings/user_settings.h"
 
 namespace util {
 

@@ -5,21 +5,8 @@
 #include "common/plugin_entry.h"
 #include "platform/ui/message_box.h"
 #include "resources/util/templates.h"
-#include "util/cut_page.h"
-#include "util/density_page.h"
-#include "util/direction_mode_page.h"
-#include "util/driver_files.h"
-#include "util/feeding_page.h"
-#include "util/gap_page.h"
-#include "util/head_gap.h"
-#include "util/head_path_delay_page.h"
-#include "util/media_page.h"
-#include "util/print_mode_page.h"
 #include "util/queue_driver.h"
-#include "util/service_menu_page.h"
-#include "util/setting_selection_page.h"
-#include "util/summary_page.h"
-#include "util/vacuum_page.h"
+#include "util/settings/driver_files.h"
 #include "util/wizard_page.h"
 
 namespace util {
@@ -50,10 +37,8 @@ std::string ModuleDirectory(const std::string& modulePath) {
 WizardHost::WizardHost(std::string modulePath, const Variant& variant)
     : modulePath_(std::move(modulePath)),
       variant_(variant),
+      session_(variant, *this),
       link_(variant.link),
-      settings_(*this),
-      mediaConfig_(settings_),
-      secondStore_(variant.secondStoreOf != nullptr ? variant.secondStoreOf(settings_) : nullptr),
       frame_(kPageSlots, link_) {
     // Slots 0 and 1 take part at first, the head-gap slots only once chosen, the setting values
     // (but the density) unless the selection page says otherwise.
@@ -64,7 +49,7 @@ WizardHost::WizardHost(std::string modulePath, const Variant& variant)
 }
 
 WizardHost::~WizardHost() {
-    driverLibrary_.Release();
+    session_.Library().Release();
     link_.Unbind();
     frame_.DestroyPages();
 }
@@ -77,27 +62,19 @@ ui::WindowHandle WizardHost::StartWizard(const char* printerName, ui::WindowHand
     }
     const std::string directory = ModuleDirectory(modulePath_);
     standardSampleBitmap_ = directory.empty() ? modulePath_ : directory + "Sample.bmp";
-    osKind_ = CurrentOsKind();
-    QueueDriver queue = FindQueueDriver(frame_.PrinterName());
-    driverName_ = std::move(queue.driverName);
-    portName_ = std::move(queue.portName);
-    modelClass_ = variant_.modelClassOf(driverName_);
-    const std::string& printer = frame_.PrinterName();
-    driverLibrary_.Bind(printer);
-    channel_ = link_.StartUp(printer);
-    driverInkSet_ = ReadDriverInkSet(driverLibrary_, printer, portName_, variant_);
-    store_ = variant_.activeStoreOf(osKind_, mediaConfig_, secondStore_.get());
-    if (store_ == nullptr) {
-        store_ = &mediaConfig_;
+    session_.FindQueue(frame_.PrinterName());
+    session_.BindLibrary();
+    channel_ = link_.StartUp(frame_.PrinterName());
+    if (!session_.ChooseStore()) {
         ui::AppMessageBox(GetText(kNoMediaConfigurationText), ui::kMbIconStop);
         link_.Unbind();
-        driverLibrary_.Release();
+        session_.Library().Release();
         frame_.HandBack(kNotifyBackToSelection);
         return nullptr;
     }
-    const bool settingPages = variant_.hasSettingPages(modelClass_);
+    const bool settingPages = session_.HasSettingPages();
     if (settingPages) {
-        store_->ReadSlotCounts();
+        session_.Store().ReadSlotCounts();
     }
     CreateImageLists();
     CreatePages();
@@ -113,7 +90,7 @@ ui::WindowHandle WizardHost::StartWizard(const char* printerName, ui::WindowHand
         ui::AppMessageBox(GetText(kNotAnsweringText), ui::kMbIconStop);
         Back();
     }
-    printMode_ = 1;
+    session_.SetPrintMode(1);
     ui::Dialog* menu = frame_.Page(kServiceMenuSlot);
     return menu != nullptr ? menu->Handle() : nullptr;
 }
@@ -127,22 +104,7 @@ void WizardHost::CreateImageLists() {
 }
 
 void WizardHost::CreatePages() {
-    frame_.CreatePage(kServiceMenuSlot, std::make_unique<ServiceMenuPage>(*this));
-    frame_.CreatePage(kDirectionModeSlot, std::make_unique<DirectionModePage>(*this));
-    for (const GapPattern& pattern : kGapPatterns) {
-        frame_.CreatePage(pattern.slot, std::make_unique<GapPage>(*this, pattern.code));
-    }
-    if (variant_.hasSettingPages(modelClass_)) {
-        frame_.CreatePage(kSettingSelectionSlot, std::make_unique<SettingSelectionPage>(*this));
-        frame_.CreatePage(kMediaSlot, std::make_unique<MediaPage>(*this));
-        frame_.CreatePage(kHeadPathDelaySlot, std::make_unique<HeadPathDelayPage>(*this));
-        frame_.CreatePage(kFeedingSlot, std::make_unique<FeedingPage>(*this));
-        frame_.CreatePage(kVacuumSlot, std::make_unique<VacuumPage>(*this));
-        frame_.CreatePage(kCutSlot, std::make_unique<CutPage>(*this));
-        frame_.CreatePage(kPrintModeSlot, std::make_unique<PrintModePage>(*this));
-        frame_.CreatePage(kDensitySlot, std::make_unique<DensityPage>(*this));
-        frame_.CreatePage(kSummarySlot, std::make_unique<SummaryPage>(*this));
-    }
+    CreateWizardPages(*this, frame_, session_.HasSettingPages());
     for (size_t slot = 1; slot < kPageSlots; ++slot) {
         if (WizardPage* page = PageAt(slot)) {
             page->ShowChoices(frame_);
@@ -179,7 +141,7 @@ void WizardHost::Next() {
             return;
         }
         ShowSlot(from, ui::kHide);
-        driverLibrary_.Release();
+        session_.Library().Release();
         frame_.HandBack(kNotifyBackToSelection);
         return;
     }
@@ -189,11 +151,12 @@ void WizardHost::Next() {
     frame_.Page(to)->SetItemText(kPageNextButton, GetText(last ? kFinishText : kNextText));
     if (to == kSettingSelectionSlot) {
         const int printerInkSet = PrinterInkSet();
-        if (printerInkSet != driverInkSet_) {
+        if (printerInkSet != session_.DriverInkSet()) {
             ui::AppMessageBox(GetText(printerInkSet == -1 ? kNotAnsweringText : kOtherInkSetText),
                               ui::kMbIconStop);
             frame_.SetCurrent(kServiceMenuSlot);
-        } else if (const std::optional<DriverFileFault> fault = CheckDriverFiles(*store_)) {
+        } else if (const std::optional<DriverFileFault> fault =
+                       CheckDriverFiles(session_.Store())) {
             // A driver file that cannot be read would show as no setting registered.
             ui::AppMessageBox(GetText(kNoMediaConfigurationText) + "\n\n" + fault->Text(),
                               ui::kMbIconStop);
@@ -218,7 +181,7 @@ void WizardHost::Back() {
         return;
     }
     link_.Unbind();
-    driverLibrary_.Release();
+    session_.Library().Release();
     frame_.HandBack(kNotifyBackToSelection);
 }
 
@@ -227,12 +190,12 @@ void WizardHost::Exit() {
         ui::kIdOkResult) {
         return;
     }
-    driverLibrary_.Release();
+    session_.Library().Release();
     frame_.HandBack(kNotifyEndProgram);
 }
 
 PrinterQueries WizardHost::Queries() {
-    return PrinterQueries(link_, frame_.PrinterName(), channel_, driverName_);
+    return PrinterQueries(link_, frame_.PrinterName(), channel_, session_.DriverName());
 }
 
 bool WizardHost::PrinterReady(int rounds) {
@@ -246,36 +209,36 @@ int WizardHost::PrinterInkSet() {
 std::vector<DriverMedia> WizardHost::KnownDriverMedia() {
     std::vector<DriverMedia> media;
     int32_t handle = 0;
-    if (driverLibrary_.Open(frame_.PrinterName(), portName_, &handle) != 0) {
+    if (session_.Library().Open(frame_.PrinterName(), session_.PortName(), &handle) != 0) {
         return media;
     }
     std::vector<uint16_t> ids;
-    driverLibrary_.GetMediaList(handle, ids);
+    session_.Library().GetMediaList(handle, ids);
     for (uint16_t id : ids) {
         if (MediaTypes().OrderOf(id) != -1) {
             std::string name;
-            driverLibrary_.GetMediaName(handle, id, name);
+            session_.Library().GetMediaName(handle, id, name);
             media.push_back({id, name});
         }
     }
-    driverLibrary_.Close(handle);
+    session_.Library().Close(handle);
     return media;
 }
 
 std::optional<std::string> WizardHost::DriverMediaNameOf(uint32_t mediaId) {
-    return DriverMediaName(driverLibrary_, frame_.PrinterName(), portName_, mediaId);
+    return DriverMediaName(session_.Library(), frame_.PrinterName(), session_.PortName(), mediaId);
 }
 
 int WizardHost::SamplePaperWidthInches() {
-    return ::SamplePaperWidthInches(Queries().PrinterPaperWidth(), modelClass_);
+    return ::SamplePaperWidthInches(Queries().PrinterPaperWidth(), session_.ModelClass());
 }
 
 std::vector<SampleOutcome> WizardHost::PrintSamples(const std::vector<SampleJob>& jobs,
                                                     SampleCaller caller) {
-    const SamplePrinter printer{frame_.PrinterName(), portName_, driverName_, &driverLibrary_,
-                                this};
+    const SamplePrinter printer{frame_.PrinterName(), session_.PortName(), session_.DriverName(),
+                                &session_.Library(), this};
     return PrintSampleSeries(printer, jobs, caller, variant_.seriesCommandByModelClass,
-                             static_cast<uint32_t>(modelClass_));
+                             static_cast<uint32_t>(session_.ModelClass()));
 }
 
 std::string WizardHost::PaneText(const TextRanges& ranges) const {
@@ -301,7 +264,7 @@ const ui::ImageList* WizardHost::ImageListOf(int key) const {
 
 void WizardHost::ReleaseOnMenuDestroyed() {
     link_.Unbind();
-    driverLibrary_.Release();
+    session_.Library().Release();
     unidirectionalImages_.reset();
     bidirectionalImages_.reset();
 }

@@ -16,12 +16,13 @@
 #include "common/remote_commands.h"
 #include "platform/ui/paint.h"
 #include "platform/ui/window.h"
-#include "util/driver_media_config.h"
-#include "util/driver_settings_library.h"
-#include "util/media_type_table.h"
-#include "util/model_class.h"
-#include "util/sample_print.h"
-#include "util/user_settings.h"
+#include "util/sample/sample_print.h"
+#include "util/settings/driver_media_config.h"
+#include "util/settings/driver_settings_library.h"
+#include "util/settings/media_type_table.h"
+#include "util/settings/model_class.h"
+#include "util/settings/user_settings.h"
+#include "util/settings_session.h"
 #include "util/variant.h"
 
 namespace util {
@@ -54,7 +55,7 @@ inline constexpr size_t kSummarySlot = 17;
 inline constexpr int kUnidirectionalImages = 10;
 inline constexpr int kBidirectionalImages = 20;
 
-class WizardHost : public UtilDataFile, public UserSettingsHost {
+class WizardHost : public UtilDataFile {
   public:
     WizardHost(std::string modulePath, const Variant& variant);
     ~WizardHost() override;
@@ -87,22 +88,19 @@ class WizardHost : public UtilDataFile, public UserSettingsHost {
     // Joined texts for a message pane, with line feeds as the pane needs them.
     std::string PaneText(const TextRanges& ranges) const;
 
-    const Variant& GetVariant() const { return variant_; }
+    const Variant& GetVariant() const { return session_.GetVariant(); }
     const std::string& PrinterName() const { return frame_.PrinterName(); }
-    const std::string& PortName() const { return portName_; }
+    const std::string& PortName() const { return session_.PortName(); }
     const std::string& StandardSampleBitmap() const { return standardSampleBitmap_; }
 
     // What the user-settings store takes from the host.
-    std::string DriverName() const override { return driverName_; }
-    int32_t DriverInkSet() const override { return driverInkSet_; }
-    int32_t PrintMode() const override { return printMode_; }
-    int32_t ModelClass() const override { return modelClass_; }
-    OsKind HostOsKind() const override { return osKind_; }
-    ConfigFileNames ConfigNames() const override { return variant_.configFileNamesOf(modelClass_); }
-    std::string InkModeText() const override { return variant_.inkModeTextOf(driverInkSet_); }
-    const MediaTypeTable& MediaTypes() const override { return UtilDataFile::MediaTypes(); }
+    std::string DriverName() const { return session_.DriverName(); }
+    int32_t DriverInkSet() const { return session_.DriverInkSet(); }
+    int32_t PrintMode() const { return session_.PrintMode(); }
+    int32_t ModelClass() const { return session_.ModelClass(); }
+    const MediaTypeTable& MediaTypes() const { return UtilDataFile::MediaTypes(); }
 
-    void SetPrintMode(int32_t printMode) { printMode_ = printMode; }
+    void SetPrintMode(int32_t printMode) { session_.SetPrintMode(printMode); }
 
     // The driver's media types that the media type table knows, in the driver's order; none when
     // the driver's settings library cannot be opened.
@@ -112,12 +110,12 @@ class WizardHost : public UtilDataFile, public UserSettingsHost {
     std::optional<std::string> DriverMediaNameOf(uint32_t mediaId);
 
     // The store of the driver's media and user configuration that the pages work on.
-    MediaSettingsStore& Store() { return *store_; }
+    MediaSettingsStore& Store() { return session_.Store(); }
 
     PrinterLink& Link() { return link_; }
-    DriverSettingsLibrary& DriverLibrary() { return driverLibrary_; }
-    UserSettings& Settings() { return settings_; }
-    DriverMediaConfig& MediaConfig() { return mediaConfig_; }
+    DriverSettingsLibrary& DriverLibrary() { return session_.Library(); }
+    UserSettings& Settings() { return session_.Settings(); }
+    DriverMediaConfig& MediaConfig() { return session_.MediaConfig(); }
     PageFrame& Frame() { return frame_; }
     int32_t LinkChannel() const { return channel_; }
     // The image list of that key (10 or 20); none for other keys or once released.
@@ -144,24 +142,19 @@ class WizardHost : public UtilDataFile, public UserSettingsHost {
 
     std::string modulePath_;
     const Variant& variant_;
-    std::string driverName_;
-    std::string portName_;
     std::string standardSampleBitmap_;
-    int32_t printMode_ = 0;
-    int32_t driverInkSet_ = 0;
-    OsKind osKind_ = OsKind::Other;
-    int32_t modelClass_ = kModelClassUnknown;
     int32_t channel_ = 0;
-    DriverSettingsLibrary driverLibrary_;
+    SettingsSession session_;
     PrinterLink link_;
-    UserSettings settings_;
-    DriverMediaConfig mediaConfig_;
-    std::unique_ptr<MediaSettingsStore> secondStore_;
-    MediaSettingsStore* store_ = &mediaConfig_;
     PageFrame frame_;
     std::unique_ptr<ui::ImageList> unidirectionalImages_;
     std::unique_ptr<ui::ImageList> bidirectionalImages_;
 };
+
+// Creates the wizard's pages into their slots of the frame: the head-gap pages always, the setting
+// pages when the model keeps custom media settings. The host drives them as WizardPages without
+// knowing each; page_table.cpp, above the pages, is the one place that names them all.
+void CreateWizardPages(WizardHost& host, PageFrame& frame, bool settingPages);
 
 // The folder part of a module path, up to and including its last '/'; "" when the path has no
 // '/' after its first character.

@@ -12,7 +12,6 @@
 
 #include "platform/system/message_catalogue.h"
 #include "platform/system/module.h"
-#include "platform/ui/dialog_impl.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/step_runner.h"
 #include "platform/ui/window_registry.h"

@@ -23,7 +23,9 @@ T* As(WindowHandle handle) {
 class ProgrammaticChange {
   public:
     explicit ProgrammaticChange(QWidget* control)
-        : dialog_(control != nullptr ? detail::DialogAround(control->parentWidget()) : nullptr) {
+        : dialog_(control != nullptr
+                      ? detail::DialogOf(detail::DialogAround(control->parentWidget()))
+                      : nullptr) {
         if (dialog_ != nullptr) {
             previous_ = dialog_->programmaticChange_;
             dialog_->programmaticChange_ = true;

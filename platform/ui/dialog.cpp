@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QCoreApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -49,7 +48,7 @@ class FocusWatcher : public QObject {
         }
         auto* widget = static_cast<QWidget*>(watched);
         detail::WindowRecord* record = detail::Find(detail::HandleOf(widget));
-        DialogImpl* dialog = detail::DialogAround(widget->parentWidget());
+        DialogImpl* dialog = detail::DialogOf(detail::DialogAround(widget->parentWidget()));
         if (record != nullptr && dialog != nullptr) {
             dialog->Dispatch(record->controlId, event->type() == QEvent::FocusIn
                                                     ? Notify::FocusGained
@@ -76,99 +75,7 @@ Qt::WindowFlags FlagsOf(DialogKind kind) {
            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
 }
 
-// Posted messages travel as events to one dispatcher, which looks the window up when the
-// message is taken from the queue: a window destroyed meanwhile simply misses it.
-class PostedMessage : public QEvent {
-  public:
-    static QEvent::Type Kind() {
-        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return type;
-    }
-    PostedMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam)
-        : QEvent(Kind()), window_(window), message_(message), wParam_(wParam), lParam_(lParam) {}
-    WindowHandle window_;
-    uint32_t message_;
-    uintptr_t wParam_;
-    intptr_t lParam_;
-};
-
-class MessageDispatcher : public QObject {
-  public:
-    // While held, posted messages are kept in order instead of dispatched; released, they go
-    // back to the queue ahead of anything posted later.
-    void Hold(bool hold) {
-        holding_ = hold;
-        if (hold) {
-            return;
-        }
-        std::vector<Held> held;
-        held.swap(held_);
-        for (const Held& message : held) {
-            QCoreApplication::postEvent(this, new PostedMessage(message.window, message.message,
-                                                                message.wParam, message.lParam));
-        }
-    }
-
-  protected:
-    bool event(QEvent* event) override {
-        if (event->type() != PostedMessage::Kind()) {
-            return QObject::event(event);
-        }
-        auto* posted = static_cast<PostedMessage*>(event);
-        if (holding_) {
-            held_.push_back({posted->window_, posted->message_, posted->wParam_, posted->lParam_});
-            return true;
-        }
-        detail::WindowRecord* record = detail::Find(posted->window_);
-        if (record != nullptr && record->dialog != nullptr) {
-            record->dialog->DispatchMessage(posted->message_, posted->wParam_, posted->lParam_);
-        }
-        return true;
-    }
-
-  private:
-    struct Held {
-        WindowHandle window;
-        uint32_t message;
-        uintptr_t wParam;
-        intptr_t lParam;
-    };
-    bool holding_ = false;
-    std::vector<Held> held_;
-};
-
-MessageDispatcher& dispatcher() {
-    static auto* instance = new MessageDispatcher;
-    return *instance;
-}
-
 }  // namespace
-
-namespace detail {
-
-void PostToWindow(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    QCoreApplication::postEvent(&dispatcher(), new PostedMessage(window, message, wParam, lParam));
-}
-
-void HoldPostedMessages(bool hold) {
-    dispatcher().Hold(hold);
-}
-
-bool OfferKey(QWidget* target, const KeyInput& key) {
-    for (QPointer<QWidget> w = target; !w.isNull(); w = w->parentWidget()) {
-        WindowRecord* record = Find(HandleOf(w));
-        if (record != nullptr && record->dialog != nullptr && record->dialog->PreTranslate(key)) {
-            return true;
-        }
-        // A box's keys are its own: the window that owns it does not see them.
-        if (w.isNull() || w->isWindow()) {
-            break;
-        }
-    }
-    return false;
-}
-
-}  // namespace detail
 
 // ---- DialogWidget ----
 
@@ -920,18 +827,21 @@ bool SendSystemCommand(WindowHandle window, uint32_t commandId) {
     if (record == nullptr || record->dialog == nullptr) {
         return false;
     }
-    record->dialog->OnSysCommand(commandId);
+    detail::DialogOf(record->dialog)->OnSysCommand(commandId);
     return true;
 }
 
 bool NavigateDialog(WindowHandle dialog, const KeyInput& key) {
     detail::WindowRecord* record = detail::Find(dialog);
-    return record != nullptr && record->dialog != nullptr && record->dialog->Navigate(key);
+    return record != nullptr && record->dialog != nullptr &&
+           detail::DialogOf(record->dialog)->Navigate(key);
 }
 
 int DialogTemplateId(WindowHandle window) {
     detail::WindowRecord* record = detail::Find(window);
-    return record != nullptr && record->dialog != nullptr ? record->dialog->template_.id : -1;
+    return record != nullptr && record->dialog != nullptr
+               ? detail::DialogOf(record->dialog)->template_.id
+               : -1;
 }
 
 }  // namespace ui

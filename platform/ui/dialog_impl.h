@@ -11,34 +11,27 @@
 #include <vector>
 
 #include "platform/ui/dialog.h"
+#include "platform/ui/window_registry.h"
 
 class QButtonGroup;
 class QPushButton;
-
-namespace ui::detail {
-// Queues a message for a window; it is handed to the window's bound handler from the loop.
-void PostToWindow(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
-// Offers a key to the dialogs around the widget, innermost first; true when one swallowed it.
-bool OfferKey(QWidget* target, const KeyInput& key);
-}  // namespace ui::detail
 
 namespace ui {
 
 class DialogWidget;
 
-class DialogImpl {
+class DialogImpl final : public detail::WindowOwner {
   public:
     DialogImpl(Dialog& owner, DialogTemplate dialogTemplate);
-    ~DialogImpl();
+    ~DialogImpl() override;
 
     bool Create(QWidget* parent, bool modal);
     void DestroyWidget();
-    // The window went away (destroyed by us or by its parent): notify the page once.
-    void WindowGone();
+    void WindowGone() override;
 
     void Dispatch(int controlId, Notify notification);
-    void DispatchMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
-    bool PreTranslate(const KeyInput& key) { return owner_.PreTranslateKey(key); }
+    void DispatchMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+    bool PreTranslate(const KeyInput& key) override { return owner_.PreTranslateKey(key); }
     void OnOK() { owner_.OnOK(); }
     void OnCancel() { owner_.OnCancel(); }
     void OnSysCommand(uint32_t id) { owner_.OnSysCommand(id); }
@@ -50,7 +43,7 @@ class DialogImpl {
 
     // Gives the page, its message pane and the fields named by a label's text their accessible
     // names again: after a heading, label or pane text changed.
-    void UpdateNames();
+    void UpdateNames() override;
     // A visible, enabled push button of the template that carries the style flag.
     QPushButton* ButtonWith(uint32_t styleFlag) const;
 
@@ -109,3 +102,10 @@ class DialogWidget : public QDialog {
 };
 
 }  // namespace ui
+
+namespace ui::detail {
+// The dialog behind a window's owner: in this kit, every owner is a DialogImpl.
+inline DialogImpl* DialogOf(WindowOwner* owner) {
+    return static_cast<DialogImpl*>(owner);
+}
+}  // namespace ui::detail

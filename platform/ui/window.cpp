@@ -13,117 +13,7 @@
 #include <QScreen>
 #include <QString>
 
-#include "platform/ui/dialog_impl.h"
 #include "platform/ui/window_registry.h"
-
-namespace ui::detail {
-namespace {
-
-struct Table {
-    std::unordered_map<uintptr_t, WindowRecord> records;
-    uintptr_t nextHandle = 0x1000;
-};
-
-Table& table() {
-    static Table instance;
-    return instance;
-}
-
-constexpr const char* kHandleProperty = "plenwiseHandle";
-
-WindowHandle ToHandle(uintptr_t value) {
-    return reinterpret_cast<WindowHandle>(value);
-}
-uintptr_t ToValue(WindowHandle handle) {
-    return reinterpret_cast<uintptr_t>(handle);
-}
-
-}  // namespace
-
-WindowHandle Register(QWidget* widget) {
-    Table& t = table();
-    uintptr_t value = t.nextHandle;
-    t.nextHandle += 4;  // never reused, so a stale handle never names a newer window
-    WindowRecord& record = t.records[value];
-    record.widget = widget;
-    widget->setProperty(kHandleProperty, QVariant::fromValue<qulonglong>(value));
-    QObject::connect(widget, &QObject::destroyed, [value]() {
-        auto it = table().records.find(value);
-        if (it == table().records.end()) {
-            return;
-        }
-        if (it->second.dialog != nullptr) {
-            it->second.dialog->WindowGone();
-        }
-        table().records.erase(value);
-    });
-    return ToHandle(value);
-}
-
-WindowRecord* Find(WindowHandle handle) {
-    auto it = table().records.find(ToValue(handle));
-    if (it == table().records.end() || it->second.widget.isNull()) {
-        return nullptr;
-    }
-    return &it->second;
-}
-
-WindowHandle HandleOf(const QWidget* widget) {
-    if (widget == nullptr) {
-        return nullptr;
-    }
-    QVariant value = widget->property(kHandleProperty);
-    if (!value.isValid()) {
-        return nullptr;
-    }
-    WindowHandle handle = ToHandle(static_cast<uintptr_t>(value.toULongLong()));
-    return Find(handle) != nullptr ? handle : nullptr;
-}
-
-QWidget* WidgetOf(WindowHandle handle) {
-    WindowRecord* record = Find(handle);
-    return record != nullptr ? record->widget.data() : nullptr;
-}
-
-void Unregister(QWidget* widget) {
-    WindowHandle handle = HandleOf(widget);
-    if (handle != nullptr) {
-        WindowRecord* record = Find(handle);
-        DialogImpl* dialog = record->dialog;
-        widget->setProperty(kHandleProperty, QVariant());
-        table().records.erase(ToValue(handle));
-        if (dialog != nullptr) {
-            dialog->WindowGone();
-        }
-    }
-    // The destroy notifications may change the tree, so walk a guarded copy of it.
-    std::vector<QPointer<QWidget>> children;
-    for (QObject* child : widget->children()) {
-        if (child->isWidgetType()) {
-            children.emplace_back(static_cast<QWidget*>(child));
-        }
-    }
-    for (const QPointer<QWidget>& child : children) {
-        if (!child.isNull()) {
-            Unregister(child.data());
-        }
-    }
-}
-
-DialogImpl* DialogAround(QWidget* widget) {
-    for (QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
-        WindowHandle handle = HandleOf(w);
-        if (handle != nullptr) {
-            WindowRecord* record = Find(handle);
-            if (record->dialog != nullptr) {
-                return record->dialog;
-            }
-        }
-    }
-    return nullptr;
-}
-
-}  // namespace ui::detail
 
 namespace ui {
 
@@ -325,7 +215,7 @@ bool SetWindowText(WindowHandle window, const std::string& text) {
     // Headings, labels and panes give names to their page and fields.
     if (qobject_cast<QLabel*>(widget) != nullptr ||
         qobject_cast<QPlainTextEdit*>(widget) != nullptr) {
-        if (DialogImpl* dialog = detail::DialogAround(widget->parentWidget())) {
+        if (detail::WindowOwner* dialog = detail::DialogAround(widget->parentWidget())) {
             dialog->UpdateNames();
         }
     }

@@ -10,7 +10,7 @@
 #include "platform/registry/machine_folder.h"
 #include "tests/support/faulty_file_calls.h"
 #include "tests/support/scratch.h"
-#include "util/driver_media_config.h"
+#include "util/settings/driver_media_config.h"
 
 namespace {
 

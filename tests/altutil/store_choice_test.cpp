@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "altutil/variant.h"
-#include "util/media_settings_store.h"
+#include "util/settings/media_settings_store.h"
 #include "util/variant.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "platform/registry/machine_folder.h"
 #include "platform/registry/registry.h"
 #include "tests/support/scratch.h"
-#include "util/driver_media_config.h"
+#include "util/settings/driver_media_config.h"
 
 namespace configtest {
 

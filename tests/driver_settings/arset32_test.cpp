@@ -9,7 +9,7 @@
 #include "platform/gdi/devmode.h"
 #include "sim/driver/media_catalog.h"
 #include "tests/driver_settings/driver_fixture.h"
-#include "util/driver_settings_library.h"
+#include "util/settings/driver_settings_library.h"
 
 namespace {
 

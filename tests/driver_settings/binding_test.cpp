@@ -9,7 +9,7 @@
 
 #include "platform/system/module.h"
 #include "tests/driver_settings/driver_fixture.h"
-#include "util/driver_settings_library.h"
+#include "util/settings/driver_settings_library.h"
 
 namespace {
 

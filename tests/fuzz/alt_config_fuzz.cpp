@@ -14,7 +14,7 @@
 #include "altutil/second_media_config.h"
 #include "platform/registry/machine_folder.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "util/driver_media_config.h"
+#include "util/settings/driver_media_config.h"
 
 namespace {
 

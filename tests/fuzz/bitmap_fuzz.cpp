@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "tests/fuzz/fuzz_support.h"
-#include "util/sample_print.h"
+#include "util/sample/sample_print.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "common/ui_text_table.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "util/media_type_table.h"
+#include "util/settings/media_type_table.h"
 
 namespace {
 

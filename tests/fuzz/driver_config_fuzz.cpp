@@ -13,7 +13,7 @@
 
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/settings_host.h"
-#include "util/driver_media_config.h"
+#include "util/settings/driver_media_config.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "platform/profile/profile.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/settings_host.h"
-#include "util/user_settings.h"
+#include "util/settings/user_settings.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "util/model_class.h"
-#include "util/user_settings.h"
+#include "util/settings/model_class.h"
+#include "util/settings/user_settings.h"
 
 namespace fuzz {
 

@@ -21,7 +21,7 @@
 #include "platform/ui/paint.h"
 #include "sim/driver/media_catalog.h"
 #include "tests/driver_settings/driver_fixture.h"
-#include "util/sample_print.h"
+#include "util/sample/sample_print.h"
 
 namespace {
 

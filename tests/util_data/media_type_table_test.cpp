@@ -9,7 +9,7 @@
 
 #include "tests/support/scratch.h"
 #include "tools/datc/data_source.h"
-#include "util/media_type_table.h"
+#include "util/settings/media_type_table.h"
 
 namespace {
 

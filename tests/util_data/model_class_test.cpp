@@ -2,7 +2,7 @@
 
 #include "platform/registry/machine_folder.h"
 #include "tests/support/scratch.h"
-#include "util/model_class.h"
+#include "util/settings/model_class.h"
 
 namespace {
 

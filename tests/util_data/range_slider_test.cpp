@@ -1,6 +1,6 @@
 // The feeding page's two-thumb slider without a window: where its thumbs stand, how a drag moves
 // them, and what it draws.
-#include "util/range_slider.h"
+#include "util/pages/range_slider.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "sim/driver/media_catalog.h"
-#include "util/media_type_table.h"
+#include "util/settings/media_type_table.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
-#include "util/text_cut.h"
-#include "util/user_media_record.h"
+#include "util/settings/text_cut.h"
+#include "util/settings/user_media_record.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "platform/system/clock.h"
 #include "tests/support/faulty_file_calls.h"
 #include "tests/support/scratch.h"
-#include "util/setting_save.h"
-#include "util/user_settings.h"
+#include "util/settings/setting_save.h"
+#include "util/settings/user_settings.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/support/scratch.h"
-#include "util/media_type_table.h"
+#include "util/settings/media_type_table.h"
 
 namespace {
 

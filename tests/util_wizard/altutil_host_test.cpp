@@ -6,7 +6,7 @@
 #include "altutil/second_family.h"
 #include "altutil/variant.h"
 #include "tests/util_wizard/wizard_fixture.h"
-#include "util/driver_media_config.h"
+#include "util/settings/driver_media_config.h"
 
 namespace {
 

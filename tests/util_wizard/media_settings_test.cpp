@@ -8,7 +8,7 @@
 #include "platform/profile/profile.h"
 #include "sim/driver/media_catalog.h"
 #include "tests/util_wizard/wizard_fixture.h"
-#include "util/sample_settings_dialog.h"
+#include "util/pages/sample_settings_dialog.h"
 
 namespace {
 

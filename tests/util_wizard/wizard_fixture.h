@@ -22,7 +22,7 @@
 #include "platform/ui/operator_input.h"
 #include "platform/ui/window.h"
 #include "tests/driver_settings/driver_fixture.h"
-#include "util/user_media_record.h"
+#include "util/settings/user_media_record.h"
 #include "util/variant.h"
 #include "util/wizard_host.h"
 

@@ -5,7 +5,7 @@
 
 #include "common/remote_commands.h"
 #include "tests/util_wizard/wizard_fixture.h"
-#include "util/gap_page.h"
+#include "util/pages/gap_page.h"
 
 namespace {
 
