@@ -24,7 +24,7 @@ trap 'rm -rf "$work"' EXIT
 xgettext --from-code=UTF-8 --language=C++ --keyword=Tr --keyword=TrPlural:1,2 --keyword=TR_NOOP \
     --keyword=TranslatedMessage --add-comments=TRANSLATORS: --package-name=Plenwise --omit-header \
     --no-wrap -o "$work/cli.pot" cli/*.cpp cli/*.h resources/*/templates.cpp \
-    launcher/command_line.cpp util/setting_save.cpp
+    launcher/command_line.cpp util/settings/setting_save.cpp
 # The launcher entry and the software-centre metadata.
 xgettext --from-code=UTF-8 --language=Desktop --omit-header --no-wrap -o "$work/desktop.pot" \
     resources/launcher/plenwise.desktop.in
