@@ -56,7 +56,15 @@ void CheckTexts(const UiTextTable& table, const uint8_t* data, size_t size) {
         const uint8_t* record = records.data() + i * kTextRecord;
         const auto number = static_cast<int32_t>(Le32(record));
         if (std::find(numbers.begin(), numbers.end(), number) == numbers.end()) {
-            FUZZ_CHECK(table.GetText(number) == StoredText(record));
+            // A text that fills its field loses only a character its end cuts short.
+            const std::string stored = StoredText(record);
+            const std::string shown = table.GetText(number);
+            const size_t cut = stored.size() - std::min(stored.size(), shown.size());
+            FUZZ_CHECK(shown == stored ||
+                       (strnlen(reinterpret_cast<const char*>(record + 4), kTextCapacity) ==
+                            kTextCapacity &&
+                        cut > 0 && cut <= 3 && stored.compare(0, shown.size(), shown) == 0 &&
+                        static_cast<uint8_t>(stored[shown.size()]) >= 0xC0));
             numbers.push_back(number);
         }
     }
