@@ -19,7 +19,9 @@ chmod 0700 "$XDG_RUNTIME_DIR"
 PLENWISE_BUILD=$SANITIZE_DIR "$SOURCE_DIR/scripts/build.sh" -DPLENWISE_WERROR=ON \
     -DPLENWISE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 # Every program of the run inherits these, the program under test and the simulators included.
-export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:detect_stack_use_after_return=0
+# Allocation stacks are unwound in full (the system's libraries keep no frame pointers), so that a
+# suppression in tests/lsan.supp can name the library function that allocated.
+export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:detect_stack_use_after_return=0:fast_unwind_on_malloc=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 # What the system's libraries keep until the process ends is theirs, not a leak of ours.
 export LSAN_OPTIONS=suppressions=$SOURCE_DIR/tests/lsan.supp:print_suppressions=0
