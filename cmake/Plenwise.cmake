@@ -26,7 +26,9 @@ endfunction()
 
 # plenwise_manual(<page> <scdoc source>)
 # Writes the manual page <page> (plenwise.1, ...) from its scdoc source into the build tree,
-# dated the release rather than the day it was built, and installs it into share/man/man<N>.
+# dated the release rather than the day it was built, and installs it into share/man/man<N>; and
+# for each language of po/LINGUAS the page with its summary line translated, installed into
+# share/man/<language>/man<N> (the rest of the page is English).
 find_program(SCDOC scdoc REQUIRED)
 execute_process(COMMAND date -u -d ${PLENWISE_RELEASE_DATE} +%s
   OUTPUT_VARIABLE PLENWISE_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
@@ -41,8 +43,25 @@ function(plenwise_manual page source)
     DEPENDS ${source}
     COMMENT "Writing the manual page ${page}"
     VERBATIM)
-  add_custom_target(${page}_manual ALL DEPENDS ${out})
+  set(outputs ${out})
   install(FILES ${out} DESTINATION share/man/man${section})
+  foreach(language ${PLENWISE_LANGUAGES})
+    set(po ${PROJECT_SOURCE_DIR}/po/${language}.po)
+    set(translated ${CMAKE_BINARY_DIR}/manual/${language}/${page})
+    add_custom_command(OUTPUT ${translated}
+      COMMAND datc --kind manual --po ${po} --out ${translated}.scd ${source}
+      COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${PLENWISE_RELEASE_EPOCH}
+              sh -c "\"$0\" < \"$1\" > \"$2\"" ${SCDOC} ${translated}.scd ${translated}
+      DEPENDS datc ${source} ${po}
+      COMMENT "Writing the manual page ${page} for ${language}"
+      VERBATIM)
+    list(APPEND outputs ${translated})
+    install(FILES ${translated} DESTINATION share/man/${language}/man${section})
+    add_test(NAME catalogue_${language}_${page}
+      COMMAND datc --kind manual --po ${po} --complete
+              --out ${CMAKE_CURRENT_BINARY_DIR}/complete.${language}.${page}.scd ${source})
+  endforeach()
+  add_custom_target(${page}_manual ALL DEPENDS ${outputs})
 endfunction()
 
 # Shared libraries and modules refuse undefined symbols at link time, so that a missing piece fails

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Regenerates po/plenwise.pot from the English sources (the modules' texts and function names,
-# the CLI's marked messages, the launcher entry and the metainfo) and merges it into every
+# the CLI's marked messages, the launcher entry, the metainfo and the manual pages' summaries) and merges it into every
 # po/<language>.po, so that translators find new and changed texts marked as such. Run after changing an English text:
 #   scripts/update-po.sh [build directory, default build]
 set -eu
@@ -30,6 +30,9 @@ xgettext --from-code=UTF-8 --language=Desktop --omit-header --no-wrap -o "$work/
     resources/launcher/plenwise.desktop.in
 xgettext --from-code=UTF-8 --its=/usr/share/gettext/its/metainfo.its --omit-header --no-wrap \
     -o "$work/metainfo.pot" resources/launcher/plenwise.metainfo.xml.in
+# The manual pages' summary lines (NAME).
+"$datc" --kind manual --template --out "$work/manual-plenwise.pot" resources/launcher/plenwise.1.scd
+"$datc" --kind manual --template --out "$work/manual-cli.pot" resources/cli/plenwise-cli.1.scd
 
 {
     printf 'msgid ""\nmsgstr ""\n"Project-Id-Version: Plenwise\\n"\n'
@@ -37,7 +40,7 @@ xgettext --from-code=UTF-8 --its=/usr/share/gettext/its/metainfo.its --omit-head
     printf '"Content-Transfer-Encoding: 8bit\\n"\n'
 } > "$work/header.pot"
 parts="$work/header.pot"
-for part in selhub util altutil fwload upkeep cli desktop metainfo; do
+for part in selhub util altutil fwload upkeep cli desktop metainfo manual-plenwise manual-cli; do
     [ -s "$work/$part.pot" ] && parts="$parts $work/$part.pot"
 done
 # A text that two sources share (the program's name) stands once, with both places.

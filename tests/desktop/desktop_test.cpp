@@ -122,7 +122,9 @@ TEST(DesktopTest, TheInstalledTreeHoldsEntryIconsMetainfoAndManualAndEachValidat
     // The manuals as lintian checks one: formatting them must not warn.
     const std::vector<std::pair<fs::path, std::vector<const char*>>> manuals{
         {manual, {"--steps", "PLENWISE_MACHINE", "CUPS_SERVER", "user.reg"}},
-        {cliManual, {"firmware load", "--wait", "XDG_STATE_HOME", "service.log", "EXIT STATUS"}}};
+        {cliManual, {"firmware load", "--wait", "XDG_STATE_HOME", "service.log", "EXIT STATUS"}},
+        {prefix / "share/man/de/man1/plenwise.1", {"--steps"}},
+        {prefix / "share/man/ja/man1/plenwise-cli.1", {"EXIT STATUS"}}};
     for (const auto& [page, topics] : manuals) {
         const RunResult manCheck = Shell(
             "LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings "
@@ -135,6 +137,18 @@ TEST(DesktopTest, TheInstalledTreeHoldsEntryIconsMetainfoAndManualAndEachValidat
         for (const char* topic : topics) {
             EXPECT_NE(manText.out.find(topic), std::string::npos) << page << ": " << topic;
         }
+    }
+
+    // whatis and apropos read each language's summary from its page.
+    for (const auto& [page, summary] :
+         {std::pair{manual, "plenwise - service utility for large-format ink-jet printers"},
+          std::pair{prefix / "share/man/de/man1/plenwise.1",
+                    "plenwise - Serviceprogramm für Großformat-Tintenstrahldrucker"},
+          std::pair{prefix / "share/man/ja/man1/plenwise-cli.1",
+                    "plenwise-cli - "
+                    "大判プリンターのサービス機能（スクリプトおよびリモートセッション用）"}}) {
+        const RunResult whatis = Shell("LC_ALL=C.UTF-8 lexgrog " + page.string(), scratch);
+        EXPECT_EQ(whatis.out, page.string() + ": \"" + summary + "\"\n") << whatis.err;
     }
 
     // The metrics units start the installed plenwise-cli, and systemd takes them as they are.

@@ -12,6 +12,7 @@
 #include "tests/text_table/temp_files.h"
 #include "tools/datc/catalogue.h"
 #include "tools/datc/data_source.h"
+#include "tools/datc/manual_summary.h"
 
 namespace {
 
@@ -135,6 +136,39 @@ TEST_F(TranslationTest, TranslationsThatDoNotFitOrAreIncompleteNameTextAndLangua
               (std::vector<std::string>{
                   "de.po: selhub:105: text 105 (de) must keep the English number of '|'",
                   "de.po: selhub:106: text 106 (de) is not translated"}));
+}
+
+TEST(ManualSummary, OnlyTheNameLinesSummaryIsTranslatedAndItStaysOneLine) {
+    const std::string page =
+        "tool(1)\n\n# NAME\n\ntool - cleans - and checks\n\n# DESCRIPTION\n\ncleans\n";
+    datc::ManualSummary manual;
+    ASSERT_TRUE(manual.Parse("man/tool.1.scd", page));
+    EXPECT_EQ(manual.Template(),
+              "#: man/tool.1.scd:5\nmsgctxt \"manual:tool.1\"\nmsgid \"cleans - and checks\"\n"
+              "msgstr \"\"\n\n");
+    EXPECT_EQ(manual.Translated(Parsed("msgctxt \"manual:tool.1\"\nmsgid \"cleans - and checks\"\n"
+                                       "msgstr \"reinigt und prüft\"\n"),
+                                "de.po", true),
+              "tool(1)\n\n# NAME\n\ntool - reinigt und prüft\n\n# DESCRIPTION\n\ncleans\n");
+    EXPECT_TRUE(manual.Errors().empty());
+
+    // Missing (an error only when the catalogue must be complete) or broken over lines.
+    EXPECT_EQ(manual.Translated(Parsed(""), "de.po", false), page);
+    EXPECT_TRUE(manual.Errors().empty());
+    manual.Translated(Parsed(""), "de.po", true);
+    manual.Translated(Parsed("msgctxt \"manual:tool.1\"\nmsgid \"cleans - and checks\"\n"
+                             "msgstr \"reinigt\\nund prüft\"\n"),
+                      "de.po", false);
+    EXPECT_EQ(manual.Errors(),
+              (std::vector<std::string>{"man/tool.1.scd:5: de.po does not translate the summary",
+                                        "man/tool.1.scd:5: the summary in de.po is not one line"}));
+
+    for (const char* broken :
+         {"tool(1)\n\n# DESCRIPTION\n\ntool - x\n", "# NAME\n\ntool -\n", "# NAME\n\n - x\n"}) {
+        datc::ManualSummary without;
+        EXPECT_FALSE(without.Parse("t.1.scd", broken)) << broken;
+        EXPECT_EQ(without.Errors().size(), 1u);
+    }
 }
 
 TEST(Language, WantedLanguagesFollowGettextsOrder) {

@@ -2,6 +2,8 @@
 //
 //   datc --kind <hub|texts|util> --out <file> [--po <lang>.po [--complete]] <source>...
 //   datc --kind <hub|texts|util> --template --out <file.pot> <source>...
+//   datc --kind manual --out <page.scd> [--po <lang>.po [--complete]] | --template --out <file.pot>
+//        <page.scd>
 //
 // A source is UTF-8 text made of sections; each section is one table of the data file. Sources
 // are read in command-line order, and a section may be resumed later in the same or another
@@ -36,6 +38,9 @@
 // error. Catalogue entries are found by the context "<module>:<text number>" (function names:
 // "<module>:function"), the module being the name of the folder of the text's source, and the
 // English text. --template writes the gettext template of the sources instead of a data file.
+//
+// Kind manual takes one manual page's scdoc source and writes it with its summary line (NAME)
+// translated, or the summary's template entry (context "manual:<page>"); see manual_summary.h.
 
 #include <filesystem>
 #include <fstream>
@@ -47,12 +52,15 @@
 
 #include "tools/datc/catalogue.h"
 #include "tools/datc/data_source.h"
+#include "tools/datc/manual_summary.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: datc --kind <hub|texts|util> --out <file> [--po <lang>.po [--complete]] <source>...\n"
-    "       datc --kind <hub|texts|util> --template --out <file.pot> <source>...\n";
+    "       datc --kind <hub|texts|util> --template --out <file.pot> <source>...\n"
+    "       datc --kind manual --out <page.scd> [--po <lang>.po [--complete]] <page.scd>\n"
+    "       datc --kind manual --template --out <file.pot> <page.scd>\n";
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::error_code error;
@@ -96,10 +104,61 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes) {
     return true;
 }
 
+// Reads and parses the catalogue at `path`, telling what is wrong with it on stderr.
+bool LoadCatalogue(const std::string& path, datc::Catalogue& catalogue) {
+    const auto content = ReadWholeFile(path);
+    if (!content) {
+        std::cerr << path << ": cannot read the file\n";
+        return false;
+    }
+    if (!catalogue.Parse(path, *content)) {
+        for (const auto& error : catalogue.Errors()) {
+            std::cerr << error << '\n';
+        }
+        return false;
+    }
+    return true;
+}
+
+std::string Language(const std::string& poPath) {
+    return std::filesystem::path(poPath).stem().string();
+}
+
+int CompileManual(const std::string& source, const std::string& poPath, bool complete,
+                  bool writeTemplate, const std::string& outPath) {
+    const auto content = ReadWholeFile(source);
+    if (!content) {
+        std::cerr << source << ": cannot read the file\n";
+        return 1;
+    }
+    datc::ManualSummary manual;
+    datc::Catalogue catalogue;
+    if (!manual.Parse(source, *content) || (!poPath.empty() && !LoadCatalogue(poPath, catalogue))) {
+        for (const auto& error : manual.Errors()) {
+            std::cerr << error << '\n';
+        }
+        return 1;
+    }
+    const std::string page =
+        writeTemplate ? manual.Template() : manual.Translated(catalogue, poPath, complete);
+    for (const auto& error : manual.Errors()) {
+        std::cerr << error << '\n';
+    }
+    if (!manual.Errors().empty()) {
+        return 1;
+    }
+    if (!WriteWholeFile(outPath, page)) {
+        std::cerr << outPath << ": cannot write the file\n";
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::optional<datc::Kind> kind;
+    bool manual = false;
     std::string outPath;
     std::string poPath;
     bool complete = false;
@@ -116,6 +175,8 @@ int main(int argc, char** argv) {
                 outPath = value;
             } else if (argument == "--po") {
                 poPath = value;
+            } else if (value == "manual") {
+                manual = true;
             } else if (!(kind = datc::ParseKind(value))) {
                 std::cerr << "datc: unknown kind \"" << value << "\"\n" << kUsage;
                 return 2;
@@ -127,10 +188,14 @@ int main(int argc, char** argv) {
             sources.push_back(argument);
         }
     }
-    if (!kind || outPath.empty() || sources.empty() || (complete && poPath.empty()) ||
+    if ((!kind && !manual) || outPath.empty() || sources.empty() ||
+        (manual && sources.size() != 1) || (complete && poPath.empty()) ||
         (writeTemplate && !poPath.empty())) {
         std::cerr << kUsage;
         return 2;
+    }
+    if (manual) {
+        return CompileManual(sources.front(), poPath, complete, writeTemplate, outPath);
     }
 
     datc::DataSource data(*kind);
@@ -147,18 +212,10 @@ int main(int argc, char** argv) {
     }
     datc::Catalogue catalogue;
     if (!poPath.empty() && readable) {
-        const auto content = ReadWholeFile(poPath);
-        if (!content) {
-            std::cerr << poPath << ": cannot read the file\n";
+        if (!LoadCatalogue(poPath, catalogue)) {
             return 1;
         }
-        if (!catalogue.Parse(poPath, *content)) {
-            for (const auto& error : catalogue.Errors()) {
-                std::cerr << error << '\n';
-            }
-            return 1;
-        }
-        data.Translate(catalogue, poPath, std::filesystem::path(poPath).stem().string(), complete);
+        data.Translate(catalogue, poPath, Language(poPath), complete);
     }
     for (const auto& error : data.Errors()) {
         std::cerr << error << '\n';
