@@ -399,11 +399,11 @@ StepRunner::Outcome StepRunner::Execute(const Step& step, std::string& error) {
         int shown = DialogTemplateId(detail::HandleOf(active));
         return Check(shown == id, "the window in front is dialog " + std::to_string(shown), error);
     }
-    if (verb == "screenshot") {
+    if (verb == "screenshot" || verb == "screenshot-front") {
         if (!needArgs(1)) {
             return Outcome::Failed;
         }
-        WindowHandle window = MainWindow();
+        WindowHandle window = verb == "screenshot" ? MainWindow() : nullptr;
         if (window == nullptr) {
             window = target_;
         }
